@@ -1,0 +1,60 @@
+// Buttons and the screen wipe.
+#include "shell/clicky.h"
+
+#include "shell/host.h"
+#include "shell/screen_loop.h"
+#include "shell/surfaces.h"
+
+clicky quit;
+clicky progress;
+
+void clicky::edit_button(int x_, int y_, int w_, int h_, int target_) {
+    x = x_;
+    y = y_;
+    w = w_;
+    h = h_;
+    target = target_;
+}
+
+// Each test reads the live mouse state, as the library updates it on its own.
+int clicky::is_clicked() {
+    if ((mouse_b & 1) && mouse_x < x + w / 2 && mouse_x > x - w / 2 && mouse_y < y + h / 2 &&
+        mouse_y > y - h / 2) {
+        game_state = target;
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+void draw_outline(BITMAP* dest, const clicky& b) {
+    rect(dest, b.x - b.w / 2, b.y - b.h / 2, b.x + b.w / 2, b.y + b.h / 2, makecol(255, 255, 255));
+}
+}  // namespace
+
+void draw_button(BITMAP* dest, const clicky& b, const char* label) {
+    draw_outline(dest, b);
+    textout_centre_ex(dest, font, label, b.x, b.y - 5, makecol(255, 255, 255), -1);
+}
+
+void draw_button(BITMAP* dest, const clicky& b, const char* first_line, const char* second_line) {
+    draw_outline(dest, b);
+    textout_centre_ex(dest, font, first_line, b.x, b.y - 10, makecol(255, 255, 255), -1);
+    textout_centre_ex(dest, font, second_line, b.x, b.y + 5, makecol(255, 255, 255), -1);
+}
+
+void screen_trans(BITMAP* dest, BITMAP* src, int) {
+    playsound(0);
+    const int grey = makecol(200, 200, 200);
+    const int white = makecol(255, 255, 255);
+    for (int i = 0; i < dest->w; i += 3) {
+        {
+            // One step at a time, so the presenter shows the wipe moving.
+            presented_write guard;
+            vline(dest, i + 3, 0, dest->h, grey);
+            vline(dest, i + 4, 0, dest->h, white);
+            blit(src, dest, i, 0, i, 0, 3, src->h);
+        }
+        wait_ms(1);
+    }
+}

@@ -1,0 +1,43 @@
+// The real outside world. Only this file knows which clock and which audio calls we use.
+#include "shell/host.h"
+
+#include <allegro.h>
+#include <ctime>
+
+#include "shell/assets.h"
+
+namespace {
+
+long long monotonic_ms_since_boot() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
+// clock() counts processor time on Linux, so frame pacing needs the monotonic wall clock.
+// Counted from the first call, so the int never wraps on a machine with a long uptime.
+int monotonic_ms() {
+    static const long long origin = monotonic_ms_since_boot();
+    return static_cast<int>(monotonic_ms_since_boot() - origin);
+}
+
+void allegro_rest(int ms) { rest(static_cast<unsigned>(ms)); }
+
+// Effects are requested by the rules but deliberately play nothing.
+void silent_effect(int) {}
+
+void play_music() {
+    if (music) play_midi(music, 1);
+}
+
+void stop_music() { stop_midi(); }
+
+}  // namespace
+
+host_seam host = {monotonic_ms, allegro_rest, silent_effect, play_music, stop_music};
+
+void use_real_host() { host = {monotonic_ms, allegro_rest, silent_effect, play_music, stop_music}; }
+
+void playsound(int slot) { host.sound_requested(slot); }
+void startmusic() { host.music_start(); }
+void stopmusic() { host.music_stop(); }

@@ -1,0 +1,93 @@
+#include "support/headless.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/assets.h"
+#include "shell/host.h"
+
+namespace testing_support {
+
+fake_world world;
+
+namespace {
+
+int fake_now() { return world.now; }
+
+void fake_wait(int ms) {
+    world.waits.push_back(ms);
+    world.now += ms;
+    if (world.on_wait) world.on_wait(world.now);
+}
+
+void record_sound(int slot) { world.sounds.push_back(slot); }
+void record_music_start() { ++world.music_starts; }
+void record_music_stop() { ++world.music_stops; }
+
+std::string make_dir(const std::string& path) {
+    mkdir(path.c_str(), 0755);
+    return path;
+}
+
+}  // namespace
+
+void reset_headless() {
+    static bool started = false;
+    if (!started) {
+        ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+        set_color_depth(32);
+        started = true;
+    }
+    world = fake_world{};
+    host = {fake_now, fake_wait, record_sound, record_music_start, record_music_stop};
+    set_mouse(0, 0, 0);
+    release_all_keys();
+}
+
+std::string scratch_dir(const std::string& name) {
+    static std::string root;
+    if (root.empty()) {
+        char tmpl[] = "/tmp/blockdash-test-XXXXXX";
+        root = mkdtemp(tmpl);
+    }
+    return make_dir(root + "/" + name);
+}
+
+void load_game_assets() {
+    static bool loaded = false;
+    const std::string run = scratch_dir("run");
+    ASSERT_EQ(chdir(run.c_str()), 0);
+    if (loaded) return;
+    for (const char* folder : {"KZ IMAGE", "KZ SOUND"}) {
+        const std::string target = std::string(BLOCKDASH_ASSET_DIR) + "/" + folder;
+        symlink(target.c_str(), folder);
+    }
+    char why[256] = "";
+    ASSERT_TRUE(load_assets(why, sizeof why)) << why;
+    loaded = true;
+}
+
+void set_mouse(int x, int y, int buttons) {
+    mouse_x = x;
+    mouse_y = y;
+    mouse_b = buttons;
+}
+
+void release_all_keys() { std::memset(const_cast<char*>(key), 0, KEY_MAX); }
+
+int rgb(int r, int g, int b) { return makecol(r, g, b); }
+
+int pixel(BITMAP* b, int x, int y) { return getpixel(b, x, y); }
+
+bool same_pixels(BITMAP* a, BITMAP* b) {
+    if (a->w != b->w || a->h != b->h) return false;
+    for (int y = 0; y < a->h; ++y)
+        if (std::memcmp(a->line[y], b->line[y], a->w * 4) != 0) return false;
+    return true;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,46 @@
+// Test support: Allegro without a display, 32-bit memory surfaces, the game's generated
+// assets, a fake clock and a recording sound hook. Every headless test starts here.
+#pragma once
+
+#include <allegro.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// What the game asked of the outside world since the last reset.
+struct fake_world {
+    int now = 0;                    // the fake millisecond clock
+    std::vector<int> waits;         // every wait, in order
+    std::vector<int> sounds;        // every requested effect slot, in order
+    int music_starts = 0;
+    int music_stops = 0;
+    // Called after each wait with the new time: a place to script mouse and keys.
+    std::function<void(int now)> on_wait;
+};
+
+extern fake_world world;
+
+// Starts Allegro with SYSTEM_NONE once, installs the fake host, clears input and the
+// record of the fake world. Safe to call from every test's set-up.
+void reset_headless();
+
+// Loads the generated assets (and builds the surfaces) once per process, from a scratch
+// working directory that links to them; chdir()s there. Fails the test when they are missing.
+void load_game_assets();
+
+// A fresh scratch directory for files a test writes; returns its path.
+std::string scratch_dir(const std::string& name);
+
+// Input as Allegro keeps it.
+void set_mouse(int x, int y, int buttons);
+void release_all_keys();
+
+// Pixel helpers for 32-bit memory bitmaps.
+int rgb(int r, int g, int b);
+int pixel(BITMAP* b, int x, int y);
+bool same_pixels(BITMAP* a, BITMAP* b);
+
+}  // namespace testing_support
