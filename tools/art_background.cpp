@@ -53,27 +53,45 @@ float star(int x, int y, std::uint32_t seed, float density) {
     return 0.4f + 0.6f * hash01(x, y, seed + 7);
 }
 
+// Which building of a row covers column x: buildings of varied widths side by side.
+struct Building {
+    int id, left, width;
+};
+
+Building building_at(int x, std::uint32_t seed, int min_w, int max_w) {
+    int left = -int(hash01(0, 0, seed) * min_w), id = 0;
+    for (;; ++id) {
+        int w = min_w + int(hash01(id, 1, seed) * float(max_w - min_w));
+        if (x < left + w) return Building{id, left, w};
+        left += w;
+    }
+}
+
 // Stage 1: a city skyline at dusk, windows lit in the near towers.
 Rgb dusk_city(int x, int y) {
     Rgb c = gradient(rgb(30, 28, 68), rgb(122, 64, 104), float(y));
     if (y < 50) c = mix(c, rgb(170, 170, 210), star(x, y, 11, 0.004f) * 0.7f);
     // Far towers: flat tops, one shade lighter than the near ones.
-    int far_id = (x + 7) / 23;
-    int far_top = 30 + int(hash01(far_id, 0, 12) * 32);
-    if (y >= far_top) c = rgb(62, 48, 96);
-    if (y >= far_top && (x + 7) % 23 == 0) c = rgb(52, 40, 82);
-    // Near towers with rows of windows.
-    int near_w = 30, near_id = x / near_w, lx = x % near_w;
-    int near_top = 50 + int(hash01(near_id, 1, 13) * 30);
-    bool gap = lx >= near_w - 3 || lx < 2;
-    if (!gap && y >= near_top) {
+    Building far = building_at(x, 12, 14, 30);
+    int far_top = 28 + int(hash01(far.id, 0, 12) * 34);
+    if (y >= far_top) c = x == far.left ? rgb(52, 40, 82) : rgb(62, 48, 96);
+    // Near towers with a gap between them and rows of windows.
+    Building near = building_at(x, 13, 24, 42);
+    int lx = x - near.left, w = near.width - 3;
+    int near_top = 48 + int(hash01(near.id, 0, 13) * 32);
+    if (lx < w && y >= near_top) {
         c = rgb(30, 24, 50);
-        if (y == near_top) c = rgb(70, 52, 96);  // last light on the roof edge
-        int wx = (lx - 4) / 5, wy = (y - near_top - 4) / 6;
-        bool in_window = lx >= 4 && lx < near_w - 5 && (lx - 4) % 5 < 3 && y >= near_top + 4 && (y - near_top - 4) % 6 < 3;
-        if (in_window && hash01(near_id * 16 + wx, wy, 14) < 0.38f) c = mix(rgb(232, 190, 96), rgb(200, 120, 70), hash01(wx, wy + near_id, 15));
-        if (lx >= near_w / 2 - 1 && lx <= near_w / 2 && y < near_top && y >= near_top - 6 && near_id % 3 == 0) c = rgb(30, 24, 50);  // antenna
+        if (y == near_top) c = rgb(72, 54, 98);  // last light on the roof edge
+        int cols = (w - 4) / 5, margin = (w - cols * 5 + 2) / 2;
+        int wx = (lx - margin) / 5, wy = (y - near_top - 4) / 6;
+        bool in_window = lx >= margin && wx < cols && (lx - margin) % 5 < 3 && y >= near_top + 4 &&
+                         (y - near_top - 4) % 6 < 3;
+        if (in_window && hash01(near.id * 16 + wx, wy, 14) < 0.36f)
+            c = mix(rgb(232, 190, 96), rgb(200, 120, 70), hash01(wx, wy + near.id, 15));
     }
+    // Antennas on some roofs.
+    if (near.id % 3 == 1 && lx == w / 2 && y < near_top && y >= near_top - 8) c = rgb(30, 24, 50);
+    if (near.id % 3 == 1 && lx == w / 2 && y == near_top - 8) c = rgb(230, 70, 70);
     return c;
 }
 
@@ -105,8 +123,8 @@ Rgb sunset_sea(int x, int y) {
     const int horizon = 60;
     const float sun_x = 448, sun_r = 26;
     if (y < horizon) {
-        Rgb c = y < 36 ? mix(rgb(58, 26, 70), rgb(168, 66, 78), y / 36.f)
-                       : mix(rgb(168, 66, 78), rgb(226, 122, 76), (y - 36) / float(horizon - 36));
+        Rgb c = y < 36 ? mix(rgb(58, 26, 70), rgb(158, 62, 78), y / 36.f)
+                       : mix(rgb(158, 62, 78), rgb(214, 112, 72), (y - 36) / float(horizon - 36));
         float d = std::hypot(x - sun_x, y - float(horizon));
         if (d < sun_r + 14) c = mix(c, rgb(250, 170, 90), (1 - (d - sun_r) / 14) * 0.45f * (d > sun_r));
         // The sun, sliced by thin bands that widen towards the horizon.
@@ -153,7 +171,7 @@ Rgb factory(int x, int y) {
     if (lamp < 4) c = rgb(255, 190, 80);
     if (y >= 86) {
         bool stripe = ((x + y) / 10) % 2 == 0;
-        c = stripe ? rgb(176, 136, 30) : rgb(30, 30, 34);
+        c = stripe ? rgb(150, 116, 30) : rgb(30, 30, 34);
         if (y == 86) c = rgb(20, 20, 24);
     }
     return c;

@@ -28,23 +28,26 @@ void title_logo(BITMAP* sheet) {
     LetterStyle a = gold, b = cyan;
     a.condense = b.condense = 0.9f;
     a.tracking = b.tracking = 2.4f;
-    const int streaks_w = 34;
+    const int left = 50, right = 474;  // the streaks take the room before `left`
     float cap = 64;
     auto width = [&](float c) { return text_width_px(word, c, a) + text_margin_left(c, a) + text_margin_right(c, a); };
     auto height = [&](float c) { return c + text_margin_top(c, a) + text_margin_bottom(c, a); };
-    while (width(cap) + streaks_w > 476 || height(cap) > strip_h - 4) cap -= 0.5f;
-    float x = std::round((480 - width(cap) + streaks_w) / 2 + text_margin_left(cap, a));
+    while (width(cap) > right - left || height(cap) > strip_h - 4) cap -= 0.5f;
+    float x = std::round(left + (right - left - width(cap)) / 2 + text_margin_left(cap, a));
     float y = std::round((strip_h - height(cap)) / 2 + text_margin_top(cap, a));
 
+    // Tapered streaks that thicken towards the letters and stop short of the slanted B.
     const float rows[3] = {0.2f, 0.5f, 0.8f};
-    const int lengths[3] = {18, 28, 14};
+    const float lengths[3] = {30, 42, 24};
+    Canvas streaks(left, strip_h);
+    streaks.set_ink(a.outline);
     for (int i = 0; i < 3; ++i) {
-        int row = int(y + cap * rows[i]), x1 = int(x - cap * 0.3f) - i % 2 * 2, x0 = x1 - lengths[i];
-        rectfill(sheet, x0 - 3, row - 4, x1 + 3, row + 4, to_colour(a.outline));
-        rectfill(sheet, x0, row - 1, x1, row + 1, to_colour(b.upper));
-        hline(sheet, x0, row - 2, x1, to_colour(b.top));
-        hline(sheet, x0, row + 2, x1, to_colour(b.lower));
+        float row = y + cap * rows[i];
+        float b_edge = x - text_margin_left(cap, a) + a.outline_px + a.slant * (1 - rows[i]) * cap * a.condense;
+        float x1 = std::min(b_edge - 9, float(left - 6)), x0 = std::max(6.f, x1 - lengths[i]);
+        streaks.capsule(Pt{x0, row}, Pt{x1, row}, 1.0f, 3.4f, Tones{b.top, b.upper, b.lower}, 2.5f);
     }
+    streaks.resolve(sheet, 0, 0, nullptr);
     draw_text(sheet, 0, 0, 480, strip_h, x, y, cap, first, a);
     // A little extra room so the K's leg is not lost under the D's outline.
     draw_text(sheet, 0, 0, 480, strip_h, x + text_advance_px(first, cap, a) + cap * 0.05f, y, cap, second, b);
@@ -70,7 +73,8 @@ void stage_banner(BITMAP* sheet) {
         float widest = 0;
         for (char d = '1'; d <= '5'; ++d)
             widest = std::max(widest, text_width_px(std::string(1, d), cap, st));
-        if (widest + text_margin_left(cap, st) + text_margin_right(cap, st) <= digit_w) break;
+        // Keep a clear column on each side: a digit touching its strip's edge is cut off.
+        if (widest + text_margin_left(cap, st) + text_margin_right(cap, st) <= digit_w - 3) break;
     }
     float h = cap + text_margin_top(cap, st) + text_margin_bottom(cap, st);
     float y = std::round(top + (strip_h - h) / 2 + text_margin_top(cap, st));

@@ -117,20 +117,21 @@ Pose dash_pose() {
     return p;
 }
 
-// Ready stance on the floor: feet apart, blade held low in front.
+// Ready stance on the floor: feet apart, blade held low in front. Standing at y 450,
+// sprite rows 62 and 63 are below the screen, so the boots end above them.
 Pose standing_pose() {
     Pose p;
-    p.head = {32, 20};
-    p.chest = {31, 35};
-    p.hip = {31, 43};
-    p.front_arm = {{35, 33}, {39, 40}, {43, 44}};
-    p.back_arm = {{27, 33}, {23, 39}, {22, 45}};
-    p.back_leg = {{28, 46}, {25, 52}, {23, 57}, 0};
-    p.front_leg = {{34, 46}, {37, 52}, {39, 57}, 0};
-    p.knot = {21, 17};
-    p.tail_a = {{21, 17}, {15, 20}, {10, 19}, {6, 23}};
-    p.tail_b = {{21, 18}, {16, 25}, {13, 29}, {9, 32}};
-    p.blade_tip = {57, 52};
+    p.head = {32, 18};
+    p.chest = {31, 33};
+    p.hip = {31, 41};
+    p.front_arm = {{35, 31}, {39, 38}, {43, 42}};
+    p.back_arm = {{27, 31}, {23, 37}, {22, 43}};
+    p.back_leg = {{28, 44}, {25, 50}, {23, 55}, 0};
+    p.front_leg = {{34, 44}, {37, 50}, {39, 55}, 0};
+    p.knot = {21, 15};
+    p.tail_a = {{21, 15}, {15, 18}, {10, 17}, {6, 21}};
+    p.tail_b = {{21, 16}, {16, 23}, {13, 27}, {9, 30}};
+    p.blade_tip = {57, 50};
     return p;
 }
 

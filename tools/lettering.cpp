@@ -186,12 +186,13 @@ void draw_text(BITMAP* bmp, int cx, int cy, int cw, int ch, float x, float y, fl
 
 void draw_text_centred(BITMAP* bmp, int bx, int by, int bw, int bh, float max_cap_px, const std::string& text,
                        const LetterStyle& st) {
-    // Shrink until the text and everything around it fits the box.
+    // Shrink until the text and everything around it fits the box, with a clear pixel
+    // or two at each edge so nothing is cut off when the box is copied out.
     float cap = max_cap_px;
     for (; cap > 8; cap -= 0.5f) {
         float w = text_width_px(text, cap, st) + text_margin_left(cap, st) + text_margin_right(cap, st);
         float h = cap + text_margin_top(cap, st) + text_margin_bottom(cap, st);
-        if (w <= bw && h <= bh) break;
+        if (w <= bw - 4 && h <= bh - 4) break;
     }
     float w = text_width_px(text, cap, st) + text_margin_left(cap, st) + text_margin_right(cap, st);
     float h = cap + text_margin_top(cap, st) + text_margin_bottom(cap, st);
