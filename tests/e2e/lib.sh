@@ -58,7 +58,7 @@ wait_game_exit() {
     game_pid=""
 }
 
-shot() { import -display "$DISPLAY" -window root "$work/shot.ppm" 2>/dev/null; }
+shot() { import -display "$DISPLAY" -window root -depth 8 "$work/shot.ppm" 2>/dev/null; }
 pixel() { "$PROBE" "$work/shot.ppm" "$1" "$2"; }
 
 # screen_shows <x> <y> <"r g b">: takes a screenshot and compares one pixel.

@@ -22,7 +22,7 @@ for y in 234 284 334 384; do
 done
 label_pixels=0
 for x in $(seq 290 350); do
-    [ "$(pixel $x 252)" = "$white" ] && label_pixels=$((label_pixels + 1))
+    [ "$(pixel $x 248)" = "$white" ] && label_pixels=$((label_pixels + 1))
 done
 [ $label_pixels -gt 3 ] || fail "no label text in the Start Game button"
 

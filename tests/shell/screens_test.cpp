@@ -101,15 +101,16 @@ TEST_F(screens_headless, title_menu_frame_wipes_once_then_tracks_the_cursor) {
     player.score = 77;
     enter_title_menu();
     EXPECT_EQ(player.score, 0);
+    game_state = state_title;
     screen_lock = true;
-    set_mouse(100, 150, 0);  // between nothing: no button
+    set_mouse(40, 300, 0);  // over nothing but the backdrop
     title_menu_frame();
     EXPECT_FALSE(screen_lock);
     EXPECT_EQ(world.sounds, std::vector<int>{0}) << "the wipe requests the dash sound";
     EXPECT_EQ(world.waits.size(), 214u + 1u) << "wipe steps, then the frame's 20 ms";
     EXPECT_EQ(world.waits.back(), 20);
-    EXPECT_EQ(pixel(fake_screen, 100, 150 - 16), rgb(255, 255, 255)) << "cursor's top arm";
-    EXPECT_EQ(pixel(fake_screen, 100, 150), rgb(40, 40, 40)) << "cursor's hollow centre";
+    EXPECT_EQ(pixel(fake_screen, 40, 300 - 16), rgb(255, 255, 255)) << "cursor's top arm";
+    EXPECT_EQ(pixel(fake_screen, 40, 300), rgb(40, 40, 40)) << "cursor's hollow centre";
     EXPECT_EQ(game_state, state_title);
 
     world.waits.clear();
