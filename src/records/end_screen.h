@@ -1,4 +1,4 @@
-// The end-of-game screen: the name entry for a qualifying round, then the table.
+// The end-of-game screen (state 3): the name entry for a qualifying round, then the table.
 #pragma once
 
 #include "records/highscore_table.h"
@@ -6,5 +6,13 @@
 extern record player_score;  // the entry being typed
 extern int got_highscore;    // row entered during this visit, 10 for none
 
+// Set by add_finished_round, taken by the next visit's set-up: only a visit that follows a
+// finished round may offer the name entry, so one from the title menu never does.
+extern bool finished_round_waiting;
+
+// Entry set-up, once per visit.
 void enter_end_screen();
+
+// One pass of the screen. The first pass of a qualifying visit runs the name entry, which
+// blocks until Enter (or a request to leave the program, which inserts nothing).
 void end_screen_frame();

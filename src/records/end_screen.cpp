@@ -1,0 +1,128 @@
+// The end-of-game and highscore screen, state 3 of the screen loop.
+#include "records/end_screen.h"
+
+#include <allegro.h>
+
+#include "play/round.h"
+#include "records/highscore_file.h"
+#include "shell/assets.h"
+#include "shell/clicky.h"
+#include "shell/host.h"
+#include "shell/screen_loop.h"
+#include "shell/surfaces.h"
+
+record player_score = {};
+int got_highscore = highscore_rows;
+bool finished_round_waiting = false;
+
+namespace {
+
+// Whether this visit may still offer the name entry: only its first pass, after a round.
+bool may_offer_entry = false;
+bool first_pass = true;
+
+int white() { return makecol(255, 255, 255); }
+int yellow() { return makecol(255, 255, 0); }
+
+// The grey, the stage's band and the heading: what both the entry and the table draw on.
+void draw_backdrop(BITMAP* dest) {
+    rectfill(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
+    const int band = stage > 5 ? 4 : stage - 1;
+    blit(background, dest, 0, back_word[band], 0, 184, 640, 100);
+    masked_blit(title, dest, 0, 288, 75, 25, 480, 96);
+}
+
+// Names are raw bytes from a file; passed as 0..255 they print as Latin-1 characters, and
+// a NUL ends the name early.
+void print_name(BITMAP* dest, int x, int y, int colour, const char* name) {
+    textprintf_ex(dest, font, x, y, colour, -1, "%c%c%c", static_cast<unsigned char>(name[0]),
+                  static_cast<unsigned char>(name[1]), static_cast<unsigned char>(name[2]));
+}
+
+void draw_name_entry(int letter_pos) {
+    blit(buffer, frame, 0, 0, 0, 0, screen_w, screen_h);
+    textprintf_centre_ex(frame, font, 320, 130, white(), -1, "new highscore!");
+    print_name(frame, 250, 150, white(), player_score.name);
+    if (letter_pos <= 3)
+        textprintf_ex(frame, font, 241 + 8 * letter_pos, 153, yellow(), -1, "_");
+    else
+        blit(background, frame, 0, 0, 280, 152, 23, 9);  // the confirm mark
+}
+
+// Keys are held states, not presses: a key still down on the next pass acts again.
+// Returns false when the program was asked to leave before Enter.
+bool type_name() {
+    int letter_pos = 1;
+    for (;;) {
+        if (leave_requested()) return false;
+        if (key[KEY_ENTER] && letter_pos > 3) return true;
+        for (int k = KEY_A; k <= KEY_Z; ++k) {
+            if (key[k] && letter_pos <= 3) {
+                player_score.name[letter_pos - 1] = static_cast<char>('A' + (k - KEY_A));
+                ++letter_pos;
+                wait_ms(100);
+            }
+        }
+        if (key[KEY_BACKSPACE] && letter_pos > 1) {
+            --letter_pos;
+            player_score.name[letter_pos - 1] = ' ';
+            wait_ms(100);
+        }
+        draw_name_entry(letter_pos);
+        hand_over(frame);
+        wait_ms(100);
+    }
+}
+
+bool run_name_entry() {
+    playsound(2);
+    player_score.score = shown_score(player.score);
+    hand_over(buffer);  // the backdrop at once, without a wipe
+    if (!type_name()) return false;
+    player.score = 0;
+    got_highscore = add_highscore(player_score);
+    save_highscore(highscore_path);
+    return true;
+}
+
+void draw_table(BITMAP* dest) {
+    for (int i = 0; i < highscore_rows; ++i) {
+        const int colour = i == got_highscore ? yellow() : white();
+        const int y = 130 + 20 * i;
+        print_name(dest, 250, y, colour, highscore[i].name);
+        textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", highscore[i].score);
+    }
+}
+
+}  // namespace
+
+void enter_end_screen() {
+    quit.edit_button(320, 450, 96, 32, state_leave);
+    progress.edit_button(320, 400, 96, 32, state_title);
+    player_score.name[0] = player_score.name[1] = player_score.name[2] = ' ';
+    player_score.extra = 1;
+    got_highscore = highscore_rows;
+    if (stage < 1) stage = 1;
+    may_offer_entry = finished_round_waiting;
+    finished_round_waiting = false;
+    first_pass = true;
+}
+
+void end_screen_frame() {
+    draw_backdrop(buffer);
+    // Ties with the tenth row qualify.
+    if (first_pass && may_offer_entry &&
+        shown_score(player.score) >= highscore[highscore_rows - 1].score) {
+        if (!run_name_entry()) return;
+    }
+    first_pass = false;
+    draw_table(buffer);
+    draw_button(buffer, quit, "Quit");
+    draw_button(buffer, progress, "Return to", "Title");
+    wipe_in_if_pending(buffer);
+    draw_aimer(buffer);
+    hand_over(buffer);
+    quit.is_clicked();
+    progress.is_clicked();
+    wait_ms(20);
+}

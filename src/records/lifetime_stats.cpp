@@ -1,0 +1,43 @@
+// The lifetime figures and how a finished round adds to them.
+#include "records/lifetime_stats.h"
+
+#include "play/round.h"
+#include "records/end_screen.h"
+
+int32_t t_blocks_cut = 0;
+int32_t t_games = 0;
+int32_t m_combo = 0;
+int32_t m_score = 0;
+int32_t t_play_time[3] = {};
+
+namespace {
+
+// A file can hold any figure, so sums stop at the limits rather than wrap.
+int32_t add_clamped(int32_t total, int64_t amount) {
+    const int64_t sum = total + amount;
+    return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
+}
+
+}  // namespace
+
+void update_long_timer(int32_t* hours, int32_t* minutes, int32_t* seconds) {
+    if (*seconds > 59) {
+        *minutes = add_clamped(*minutes, *seconds / 60);
+        *seconds %= 60;
+    }
+    if (*minutes > 59) {
+        *hours = add_clamped(*hours, *minutes / 60);
+        *minutes %= 60;
+    }
+}
+
+void add_finished_round() {
+    t_blocks_cut = add_clamped(t_blocks_cut, int64_t{blocks_cut} + cut_block_overflow);
+    // play_time holds frames, seconds, minutes; the frames of an unfinished second are dropped.
+    t_play_time[0] = add_clamped(t_play_time[0], play_time[1]);
+    t_play_time[1] = add_clamped(t_play_time[1], play_time[2]);
+    update_long_timer(&t_play_time[2], &t_play_time[1], &t_play_time[0]);
+    t_games = add_clamped(t_games, 1);
+    if (player.score > m_score) m_score = player.score;
+    finished_round_waiting = true;
+}

@@ -1,0 +1,142 @@
+// Saves that fail part way must leave the previous file whole and no temporary behind.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "file_bytes.h"
+#include "records/atomic_save.h"
+#include "records/highscore_file.h"
+#include "records/highscore_table.h"
+#include "records/lifetime_stats.h"
+#include "support/headless.h"
+
+namespace {
+
+using testing_support::scratch_dir;
+
+std::vector<std::string> folder_entries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    while (dirent* e = readdir(dir))
+        if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(dir);
+    return names;
+}
+
+// A disk that fills up half way through the bytes.
+size_t write_half_then_full(const void* data, size_t size, size_t count, FILE* file) {
+    const size_t half = std::fwrite(data, size, count / 2, file);
+    errno = ENOSPC;
+    return half;
+}
+int flush_fails(FILE*) {
+    errno = EIO;
+    return EOF;
+}
+int sync_fails(int) {
+    errno = EIO;
+    return -1;
+}
+int close_fails(FILE* file) {
+    std::fclose(file);
+    errno = EIO;
+    return EOF;
+}
+int rename_fails(const char*, const char*) {
+    errno = EXDEV;
+    return -1;
+}
+size_t write_half_then_die(const void* data, size_t size, size_t count, FILE* file) {
+    std::fwrite(data, size, count / 2, file);
+    std::fflush(file);
+    raise(SIGKILL);
+    return 0;
+}
+
+class AtomicSave : public testing::Test {
+protected:
+    void TearDown() override { use_real_save_calls(); }
+};
+
+TEST_F(AtomicSave, AFailureAtAnyStepKeepsTheOldFileAndRemovesTheTemporary) {
+    struct failure {
+        const char* what;
+        save_calls calls;
+    };
+    use_real_save_calls();
+    const save_calls real = save_io;
+    const failure failures[] = {
+        {"full disk", {write_half_then_full, real.flush, real.sync, real.close, real.rename}},
+        {"flush", {real.write, flush_fails, real.sync, real.close, real.rename}},
+        {"fsync", {real.write, real.flush, sync_fails, real.close, real.rename}},
+        {"close", {real.write, real.flush, real.sync, close_fails, real.rename}},
+        {"rename", {real.write, real.flush, real.sync, real.close, rename_fails}},
+    };
+    const std::string folder = scratch_dir("atomic_failures");
+    const std::string path = folder + "/highscore.dat";
+    const std::string old_bytes = "O L D 5 1 \n";
+    for (const failure& f : failures) {
+        file_bytes::write(path, old_bytes);
+        save_io = f.calls;
+        EXPECT_FALSE(save_atomically(path.c_str(), "N E W 6 1 \n", 11)) << f.what;
+        EXPECT_EQ(file_bytes::read(path), old_bytes) << f.what;
+        EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"highscore.dat"}) << f.what;
+    }
+    use_real_save_calls();
+    EXPECT_TRUE(save_atomically(path.c_str(), "N E W 6 1 \n", 11));
+    EXPECT_EQ(file_bytes::read(path), "N E W 6 1 \n");
+    EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"highscore.dat"});
+}
+
+TEST_F(AtomicSave, KilledHalfWayThroughASaveLeavesTheOldTableWhole) {
+    const std::string path = scratch_dir("atomic_killed") + "/highscore.dat";
+    for (auto& row : highscore) row = {{'O', 'L', 'D'}, 500, 1};
+    save_highscore(path.c_str());
+    const std::string old_bytes = file_bytes::read(path);
+
+    for (auto& row : highscore) row = {{'N', 'E', 'W'}, 900, 1};
+    EXPECT_EXIT(
+        {
+            save_io.write = write_half_then_die;
+            save_highscore(path.c_str());
+        },
+        testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(file_bytes::read(path), old_bytes);
+
+    for (auto& row : highscore) row = {};
+    load_highscore(path.c_str());
+    EXPECT_EQ(highscore[9].score, 500);
+}
+
+TEST_F(AtomicSave, TheStatisticsFileIsSavedTheSameWay) {
+    const std::string folder = scratch_dir("atomic_stats");
+    const std::string path = folder + "/stats.dat";
+    file_bytes::write(path, "1 2 3 4\n5 6 7");
+    t_blocks_cut = 999;
+    save_io.sync = sync_fails;
+    save_stats(path.c_str());
+    EXPECT_EQ(file_bytes::read(path), "1 2 3 4\n5 6 7");
+    EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"stats.dat"});
+}
+
+TEST_F(AtomicSave, ANewFileGetsTheUsualModeAndAReplacedOneKeepsItsOwn) {
+    const std::string folder = scratch_dir("atomic_mode");
+    const std::string path = folder + "/stats.dat";
+    const mode_t mask = umask(022);
+    ASSERT_TRUE(save_atomically(path.c_str(), "x", 1));
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    chmod(path.c_str(), 0600);
+    ASSERT_TRUE(save_atomically(path.c_str(), "y", 1));
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    umask(mask);
+}
+
+}  // namespace

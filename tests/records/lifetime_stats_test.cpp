@@ -1,0 +1,146 @@
+// The lifetime figures: the carry, adding a finished round, and the statistics file.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "file_bytes.h"
+#include "play/round.h"
+#include "records/end_screen.h"
+#include "records/lifetime_stats.h"
+#include "support/headless.h"
+
+namespace {
+
+using testing_support::scratch_dir;
+
+void set_figures(int blocks, int games, int combo, int score, int hours, int minutes, int seconds) {
+    t_blocks_cut = blocks;
+    t_games = games;
+    m_combo = combo;
+    m_score = score;
+    t_play_time[2] = hours;
+    t_play_time[1] = minutes;
+    t_play_time[0] = seconds;
+}
+
+void expect_figures(int blocks, int games, int combo, int score, int hours, int minutes, int seconds) {
+    EXPECT_EQ(t_blocks_cut, blocks);
+    EXPECT_EQ(t_games, games);
+    EXPECT_EQ(m_combo, combo);
+    EXPECT_EQ(m_score, score);
+    EXPECT_EQ(t_play_time[2], hours);
+    EXPECT_EQ(t_play_time[1], minutes);
+    EXPECT_EQ(t_play_time[0], seconds);
+}
+
+void finish_round(int cut, int overflow, int minutes, int seconds, int frames, int score) {
+    blocks_cut = cut;
+    cut_block_overflow = overflow;
+    play_time[0] = frames;
+    play_time[1] = seconds;
+    play_time[2] = minutes;
+    player.score = score;
+    add_finished_round();
+}
+
+void read_text(const std::string& text) { read_stats_text(text.data(), text.size()); }
+
+struct carry_case {
+    int hours, minutes, seconds;
+    int want_hours, want_minutes, want_seconds;
+};
+
+TEST(LifetimeStats, UpdateLongTimerFoldsSecondsThenMinutes) {
+    const carry_case cases[] = {
+        {0, 59, 62, 1, 0, 2},     // 0h 58m 5s plus 1m 57s
+        {0, 0, 59, 0, 0, 59},     // 59 stays
+        {0, 0, 60, 0, 1, 0},      // 60 folds
+        {0, 59, 59, 0, 59, 59},
+        {0, 60, 0, 1, 0, 0},
+        {2, 0, 7325, 4, 2, 5},    // any amount in one call
+        {0, -5, -70, 0, -5, -70},  // negatives from a file are left alone
+        {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 7, 7},  // stops at the limit instead of wrapping
+    };
+    for (const carry_case& c : cases) {
+        int32_t h = c.hours, m = c.minutes, s = c.seconds;
+        update_long_timer(&h, &m, &s);
+        EXPECT_EQ(h, c.want_hours) << c.hours << "h " << c.minutes << "m " << c.seconds << "s";
+        EXPECT_EQ(m, c.want_minutes) << c.hours << "h " << c.minutes << "m " << c.seconds << "s";
+        EXPECT_EQ(s, c.want_seconds) << c.hours << "h " << c.minutes << "m " << c.seconds << "s";
+    }
+}
+
+TEST(LifetimeStats, FinishedRoundsAddTheirOwnBlocksTimeAndScoreOnce) {
+    set_figures(100, 4, 6, 50, 0, 58, 5);
+    finished_round_waiting = false;
+    finish_round(400, 37, 1, 57, 38, 60);
+    expect_figures(537, 5, 6, 60, 1, 0, 2);  // the 38 frames of an unfinished second are dropped
+    EXPECT_TRUE(finished_round_waiting);
+
+    finish_round(10, 0, 2, 30, 0, 60);  // equal score changes nothing
+    expect_figures(547, 6, 6, 60, 1, 2, 32);
+    finish_round(0, 0, 0, 0, 0, 59);
+    expect_figures(547, 7, 6, 60, 1, 2, 32);
+}
+
+TEST(LifetimeStats, TotalsFromAHostileFileStopAtTheLimits) {
+    set_figures(INT_MAX - 1, INT_MAX, 0, 0, INT_MAX, 59, 59);
+    finish_round(400, 400, 0, 1, 0, 5);
+    expect_figures(INT_MAX, INT_MAX, 0, 5, INT_MAX, 0, 0);
+}
+
+TEST(StatsFile, SavedBytesAreTwoLinesWithNothingAfterTheLastDigit) {
+    const std::string path = scratch_dir("stats_bytes") + "/stats.dat";
+    set_figures(120, 3, 7, 260, 1, 2, 3);
+    save_stats(path.c_str());
+    EXPECT_EQ(file_bytes::read(path), "120 3 7 260\n1 2 3");
+
+    set_figures(-1, INT_MIN, INT_MAX, -260, 0, -2, 0);
+    save_stats(path.c_str());
+    EXPECT_EQ(file_bytes::read(path), "-1 -2147483648 2147483647 -260\n0 -2 0");
+    set_figures(9, 9, 9, 9, 9, 9, 9);
+    load_stats(path.c_str());
+    expect_figures(-1, INT_MIN, INT_MAX, -260, 0, -2, 0);
+}
+
+TEST(StatsFile, HandEditedLayoutsReadAsTheGamesOwnFile) {
+    for (const char* text : {"120 3 7 260\r\n1 2 3\r\n", "120\t3  7 260\n\n1 2 3\n", "0x78 03 +7 0x104\n1 0x2 003"}) {
+        set_figures(9, 9, 9, 9, 9, 9, 9);
+        read_text(text);
+        expect_figures(120, 3, 7, 260, 1, 2, 3);
+    }
+    // Minutes and seconds above 59 stay as they are until the next round end.
+    read_text("0 0 0 0\n0 75 200");
+    expect_figures(0, 0, 0, 0, 0, 75, 200);
+}
+
+TEST(StatsFile, FiguresTheFileDoesNotHoldKeepTheirValues) {
+    set_figures(9, 9, 9, 9, 9, 9, 9);
+    read_text("120 3 7 260\n1 2");
+    expect_figures(120, 3, 7, 260, 1, 2, 9);
+
+    set_figures(0, 0, 0, 0, 0, 0, 0);
+    read_text("");
+    expect_figures(0, 0, 0, 0, 0, 0, 0);
+
+    // As with fscanf, the second line's format picks up where the first one failed.
+    set_figures(9, 9, 9, 9, 9, 9, 9);
+    read_text("1 2 3 - 5 6");
+    expect_figures(1, 2, 3, 9, 5, 6, 9);
+
+    set_figures(9, 9, 9, 9, 9, 9, 9);
+    read_text("junk\x01\xff");
+    expect_figures(9, 9, 9, 9, 9, 9, 9);
+
+    set_figures(9, 9, 9, 9, 9, 9, 9);
+    load_stats((scratch_dir("stats_missing") + "/nothing.dat").c_str());
+    expect_figures(9, 9, 9, 9, 9, 9, 9);
+}
+
+TEST(StatsFile, NumbersBeyondThirtyTwoBitsAreClamped) {
+    read_text("99999999999 -99999999999 0x100000000 2147483648\n-2147483649 1 1");
+    expect_figures(INT_MAX, INT_MIN, INT_MAX, INT_MAX, INT_MIN, 1, 1);
+}
+
+}  // namespace
