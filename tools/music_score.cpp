@@ -7,6 +7,8 @@
 #include "music_score.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,24 +33,36 @@ struct Note {
     int eighths;
 };
 
+// A typo in the score must stop the build, not play a wrong note.
+[[noreturn]] void bad_score(const std::string& what) {
+    std::fprintf(stderr, "music score: %s\n", what.c_str());
+    std::exit(1);
+}
+
 int key_of(const std::string& name) {
     static const int semitone[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
-    int k = semitone[std::toupper(name[0]) - 'A'];
+    if (name.size() < 2 || name[0] < 'A' || name[0] > 'G') bad_score("bad note " + name);
+    int k = semitone[name[0] - 'A'];
     size_t i = 1;
     if (name[i] == '#') ++k, ++i;
     else if (name[i] == 'b') --k, ++i;
+    if (i + 1 != name.size() || !std::isdigit(static_cast<unsigned char>(name[i]))) bad_score("bad note " + name);
     return k + 12 * (name[i] - '0' + 1);
 }
 
-std::vector<Note> parse(const std::string& text) {
+// Bar lines are only for the reader.
+std::vector<Note> parse(std::string text) {
+    for (char& c : text)
+        if (c == '|') c = ' ';
     std::vector<Note> out;
     std::istringstream in(text);
     std::string word;
     while (in >> word) {
-        if (word == "|") continue;
         size_t colon = word.find(':');
+        if (colon == std::string::npos || colon + 1 == word.size()) bad_score("no length in " + word);
         std::string name = word.substr(0, colon);
-        int len = std::stoi(word.substr(colon + 1));
+        int len = std::atoi(word.c_str() + colon + 1);
+        if (len <= 0) bad_score("bad length in " + word);
         out.push_back(Note{name == "r" ? -1 : key_of(name), len});
     }
     return out;
@@ -108,6 +122,7 @@ void write_tune(MidiTrack& t, int channel, const char* text, int start_bar, int 
         }
         at += len;
     }
+    if (at != std::uint32_t((start_bar + 8) * bar)) bad_score("a section is not eight bars long");
 }
 
 MidiTrack tune_track() {
