@@ -30,7 +30,10 @@ void title_logo(BITMAP* sheet) {
     a.tracking = b.tracking = 2.4f;
     const int left = 50, right = 474;  // the streaks take the room before `left`
     float cap = 64;
-    auto width = [&](float c) { return text_width_px(word, c, a) + text_margin_left(c, a) + text_margin_right(c, a); };
+    const float nudge = 0.05f;  // extra room before DASH, in caps, so the K's leg shows
+    auto width = [&](float c) {
+        return text_width_px(word, c, a) + c * nudge + text_margin_left(c, a) + text_margin_right(c, a);
+    };
     auto height = [&](float c) { return c + text_margin_top(c, a) + text_margin_bottom(c, a); };
     while (width(cap) > right - left || height(cap) > strip_h - 4) cap -= 0.5f;
     float x = std::round(left + (right - left - width(cap)) / 2 + text_margin_left(cap, a));
@@ -49,8 +52,7 @@ void title_logo(BITMAP* sheet) {
     }
     streaks.resolve(sheet, 0, 0, nullptr);
     draw_text(sheet, 0, 0, 480, strip_h, x, y, cap, first, a);
-    // A little extra room so the K's leg is not lost under the D's outline.
-    draw_text(sheet, 0, 0, 480, strip_h, x + text_advance_px(first, cap, a) + cap * 0.05f, y, cap, second, b);
+    draw_text(sheet, 0, 0, 480, strip_h, x + text_advance_px(first, cap, a) + cap * nudge, y, cap, second, b);
 }
 
 void heading(BITMAP* sheet, int y, const std::string& text, const LetterStyle& style) {

@@ -12,6 +12,8 @@
 #include <map>
 #include <set>
 
+#include <unistd.h>
+
 #include "midi_reader.h"
 
 namespace {
