@@ -67,10 +67,47 @@ screen_shows() { shot && [ "$(pixel "$1" "$2")" = "$3" ]; }
 # Keep a screenshot as a PNG for people to look at.
 keep_shot() { convert "$work/shot.ppm" "${SHOTS:-$work}/$1.png"; }
 
-click_at() {
-    xdotool mousemove "$1" "$2"
-    sleep 0.1   # let the game see the pointer arrive before the button goes down
-    xdotool mousedown 1
-    sleep 0.1
+
+# count <x0> <y0> <x1> <y1> <"r g b">: pixels of that colour in the last screenshot.
+count() { "$PROBE" "$work/shot.ppm" count "$1" "$2" "$3" "$4" $5; }
+
+# Screen recognisers, by the pixels each screen always has.
+white="255 255 255"
+grey="40 40 40"
+black="0 0 0"
+yellow="255 255 0"
+on_title_menu() {
+    shot && [ "$(pixel 5 5)" = "$grey" ] && [ "$(pixel 272 234)" = "$white" ] &&
+        [ "$(pixel 272 384)" = "$white" ] && [ "$(pixel 368 366)" = "$white" ]
+}
+# The round: black side panels with "Score" and "Time" on them.
+in_round() {
+    shot && [ "$(pixel 5 5)" = "$black" ] && [ "$(pixel 635 475)" = "$black" ] &&
+        [ "$(count 20 30 59 37 "$white")" -gt 10 ] && [ "$(count 580 30 611 37 "$white")" -gt 10 ]
+}
+# The highscore table: its two buttons, Return to Title above Quit.
+on_highscore_table() {
+    shot && [ "$(pixel 272 384)" = "$white" ] && [ "$(pixel 368 416)" = "$white" ] &&
+        [ "$(pixel 272 434)" = "$white" ] && [ "$(pixel 368 466)" = "$white" ]
+}
+
+# press_until <seconds> <x> <y> <condition...>: holds the left button at (x, y) until the
+# condition holds, then lets go. The game reads the button as a held state.
+press_until() {
+    local seconds=$1 x=$2 y=$3; shift 3
+    xdotool mousemove "$x" "$y" mousedown 1
+    wait_for "$seconds" "$@"
+    local ok=$?
     xdotool mouseup 1
+    return $ok
+}
+
+# key_until <seconds> <key> <condition...>: the same for a key.
+key_until() {
+    local seconds=$1 k=$2; shift 2
+    xdotool keydown "$k"
+    wait_for "$seconds" "$@"
+    local ok=$?
+    xdotool keyup "$k"
+    return $ok
 }

@@ -1,0 +1,69 @@
+#!/bin/bash
+# A player's whole journey in the real game: a round with a pause and a screenshot, a
+# new highscore typed in, Quit; the data files byte by byte; then a second start that
+# shows the same table and totals.
+. "$(dirname "$0")/lib.sh"
+
+start_display
+make_run_dir
+# A table of zero scores, so the round (no blocks cut: score 0) ties the tenth and enters.
+for i in 1 2 3 4 5 6 7 8 9 10; do printf 'A A A 0 1 \n'; done >"$run/KZ DATA/highscore.dat"
+
+start_game
+wait_for 10 on_title_menu || fail "no title menu"
+press_until 5 320 250 in_round || fail "Start Game did not start a round"
+
+# Esc opens the pause menu: its two buttons over the frozen round.
+paused() { shot && [ "$(pixel 272 234)" = "$white" ] && [ "$(pixel 368 316)" = "$white" ] && [ "$(pixel 5 5)" = "$black" ]; }
+key_until 5 Escape paused || fail "Esc did not pause"
+keep_shot pause_menu
+key_until 5 Tab test -s "$run/trevik_screenshot.bmp" || fail "Tab wrote no screenshot"
+identify "$run/trevik_screenshot.bmp" | grep -q " 640x480 " || fail "the screenshot is not 640x480"
+# The screenshot is the last picture of play: no pause buttons on it.
+convert "$run/trevik_screenshot.bmp" -depth 8 "$work/saved.ppm"
+[ "$("$PROBE" "$work/saved.ppm" 272 234)" != "$white" ] || fail "the screenshot shows the menu"
+press_until 5 320 250 in_round || fail "Continue did not resume the round"
+paused && fail "the menu is still open"
+
+# No more input: the clock runs out, and the score of 0 ties the table's tenth entry.
+name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
+wait_for 120 name_entry || fail "no name entry after the round"
+keep_shot name_entry
+for k in b o b; do
+    typed_before=$(count 250 150 273 157 "$white")
+    key_until 3 "$k" sh -c "true" && wait_for 3 sh -c '[ "$(shot; count 250 150 273 157 "'"$white"'")" -gt '"$typed_before"' ]' ||
+        fail "letter $k was not taken"
+done
+key_until 5 Return on_highscore_table || fail "Enter did not end the entry"
+keep_shot highscore_entered
+[ "$(count 250 130 273 137 "$yellow")" -gt 10 ] || fail "the new row is not yellow"
+[ "$(count 250 150 273 157 "$yellow")" -eq 0 ] || fail "more than one row is yellow"
+
+press_until 5 320 450 sh -c "! kill -0 $game_pid 2>/dev/null" || fail "Quit did not end the game"
+wait_game_exit 5
+[ "$exit_status" -eq 0 ] || fail "Quit ended with status $exit_status"
+
+# The files, byte by byte.
+{ printf 'B O B 0 1 \n'; for i in 1 2 3 4 5 6 7 8 9; do printf 'A A A 0 1 \n'; done; } >"$work/expected.dat"
+cmp "$run/KZ DATA/highscore.dat" "$work/expected.dat" || fail "highscore.dat differs: $(cat -A "$run/KZ DATA/highscore.dat")"
+stats=$(cat "$run/KZ DATA/stats.dat")
+[[ "$stats" =~ ^0\ 1\ [0-9]+\ 0$'\n'0\ [0-9]+\ [0-9]+$ ]] || fail "stats.dat is not one finished round: $(printf %s "$stats" | od -c)"
+[ "$(tail -c 1 "$run/KZ DATA/stats.dat" | od -An -c | tr -d ' ')" != '\n' ] || fail "stats.dat ends with a line feed"
+
+# A second start sees the same table, and the statistics screen the same totals.
+start_game
+wait_for 10 on_title_menu || fail "no title menu on the second start"
+press_until 5 320 300 on_highscore_table || fail "Highscores did not show the table"
+[ "$(count 250 130 273 137 "$white")" -gt 10 ] || fail "the saved row is missing"
+[ "$(count 250 130 273 137 "$yellow")" -eq 0 ] || fail "a row is highlighted on a visit from the title"
+keep_shot highscore_table_again
+press_until 5 320 400 on_title_menu || fail "Return to Title did not return"
+press_until 5 320 350 sh -c 'shot && [ "$(pixel 272 404)" = "'"$white"'" ] && [ "$(pixel 368 436)" = "'"$white"'" ]' ||
+    fail "Credits did not show the statistics screen"
+keep_shot statistics
+[ "$(count 200 270 400 277 "$white")" -gt 20 ] || fail "no total games line"
+kill -TERM "$game_pid"
+wait_game_exit 5
+[ "$exit_status" -eq 0 ] || fail "a polite kill ended with status $exit_status"
+cmp <(printf %s "$stats") "$run/KZ DATA/stats.dat" || fail "the statistics changed without a round"
+echo "PASS"

@@ -1,0 +1,29 @@
+#!/bin/bash
+# A round in the real game: Start Game shows the heads-up display and falling blocks, a
+# click makes the player dash off the floor, and with no input the clock runs out by
+# itself and the game moves on to the highscore screen.
+. "$(dirname "$0")/lib.sh"
+
+start_display
+make_run_dir
+start_game
+wait_for 10 on_title_menu || fail "no title menu"
+press_until 5 320 250 in_round || fail "Start Game did not start a round"
+keep_shot round_start
+
+# Blocks fall in the middle columns (centres 192 to 480); look above the stage banner.
+blocks_falling() { in_round && [ "$(count 160 0 512 140 "$grey")" -lt 48500 ]; }
+wait_for 15 blocks_falling || fail "no falling blocks"
+keep_shot round_blocks
+
+# Left of every block column the field is plain grey unless the player is there.
+player_in_the_air() { shot && [ "$(count 96 290 150 400 "$grey")" -lt 5600 ]; }
+player_in_the_air && fail "the player is in the air before any click"
+press_until 3 120 340 player_in_the_air || fail "the player did not dash to the click"
+keep_shot round_dash
+
+# Untouched blocks reach the floor and cost five seconds each, so the round ends soon.
+wait_for 120 on_highscore_table || fail "the round did not end by itself"
+game_running || fail "the game ended after the round"
+keep_shot highscore_table
+echo "PASS"
