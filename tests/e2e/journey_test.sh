@@ -29,10 +29,12 @@ paused && fail "the menu is still open"
 name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
 wait_for 120 name_entry || fail "no name entry after the round"
 keep_shot name_entry
+# Keys are read as held states, so each is held until its letter shows in its cell.
+cell_filled() { shot && [ "$(count $((250 + 8 * $1)) 150 $((257 + 8 * $1)) 157 "$white")" -gt 0 ]; }
+cell=0
 for k in b o b; do
-    typed_before=$(count 250 150 273 157 "$white")
-    key_until 3 "$k" sh -c "true" && wait_for 3 sh -c '[ "$(shot; count 250 150 273 157 "'"$white"'")" -gt '"$typed_before"' ]' ||
-        fail "letter $k was not taken"
+    key_until 3 "$k" cell_filled $cell || fail "letter $k was not taken"
+    cell=$((cell + 1))
 done
 key_until 5 Return on_highscore_table || fail "Enter did not end the entry"
 keep_shot highscore_entered
