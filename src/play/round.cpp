@@ -1,10 +1,17 @@
-// Placeholder round until the real one lands: shows a button back to the title.
+// The round's records, its start, and the order of the steps of one frame.
 #include "play/round.h"
 
+#include <ctime>
+
+#include "play/dash.h"
+#include "play/pacing.h"
+#include "play/pause_menu.h"
+#include "play/render.h"
+#include "play/scoring.h"
+#include "play/spawning.h"
 #include "shell/clicky.h"
 #include "shell/host.h"
 #include "shell/screen_loop.h"
-#include "shell/surfaces.h"
 
 player_record player = {};
 block_record block[block_slots] = {};
@@ -34,17 +41,61 @@ popup power_popup = {};
 int power_factor = 0;
 
 void start_round() {
+    start_round_seeded(static_cast<unsigned>(std::time(nullptr)) + static_cast<unsigned>(now_ms()));
+}
+
+// Popups, till_next and the player's facing and pose carry over from the last round.
+void start_round_seeded(unsigned seed) {
     quit.edit_button(320, 300, 96, 32, state_title);
     progress.edit_button(320, 250, 96, 32, state_play);
+    player.score = 0;
+    player.x = 320;
+    player.y = 200;
+    time_left = 150;
+    dash_delay = 50;  // above 14, so the player drops to the floor at once
+    special_balance = 2;
+    special_countdown = 20;
+    time_bonus = 0;
+    power_factor = 0;
+    can_dash = true;
+    paused = false;
+    // The click that started the round may still be held; it must not dash.
+    mouseisdown = true;
+    blocks_cut = 0;
+    cut_block_overflow = 0;
+    for (int& counter : play_time) counter = 0;
+    for (block_record& b : block) {
+        b.active = false;
+        b.cut = false;
+    }
+    stage = 0;
+    // A dash cut short by the last round's time-out must not score in this one.
+    player.combo = 0;
+    got_time = false;
+    got_power = false;
+    gravity = 0;
+    srand(seed);
     startmusic();
 }
 
+// One frame of the round; the order of the steps is the game's rules.
 void play_frame() {
-    rectfill(frame, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
-    draw_button(frame, quit, "Return to", "Title");
-    wipe_in_if_pending(frame);
-    draw_aimer(frame);
-    hand_over(frame);
-    quit.is_clicked();
-    wait_ms(20);
+    loop_start = now_ms();
+    start_dash();
+    run_pause_menu();
+    release_mouse_latch();
+    time_dash();
+    walk_dash();
+    apply_gravity();
+    spawn_block();
+    cap_blocks_cut();
+    move_blocks();
+    resolve_combo();
+    age_popups();
+    keep_player_in_bounds();
+    check_time_out();
+    draw_round();
+    advance_stage();
+    tick_play_clock();
+    wait_for_frame_end();
 }

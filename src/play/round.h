@@ -70,7 +70,12 @@ extern popup power_popup;
 extern int power_factor;
 
 // Entry set-up of the play screen: pause-menu buttons, the round's reset, the music.
+// The generator is seeded from the calendar time plus the millisecond clock.
 void start_round();
 
-// One frame of the round, paced to at least 20 ms.
+// The same with a chosen seed, so tests and the benchmark can replay a round.
+void start_round_seeded(unsigned seed);
+
+// One frame of the round, paced to at least 20 ms. The screen loop calls it while
+// game_state is 2.
 void play_frame();

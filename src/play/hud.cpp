@@ -1,0 +1,36 @@
+// The heads-up display, the popups and the two banners of a round.
+#include "play/hud.h"
+
+#include "play/round.h"
+#include "shell/assets.h"
+#include "shell/surfaces.h"
+
+namespace {
+const char* const hit_format = "%i hit";
+}
+
+void draw_hud(BITMAP* dest) {
+    const int white = makecol(255, 255, 255);
+    textprintf_ex(dest, font, 20, 30, white, -1, "Score");
+    textprintf_right_ex(dest, font, 60, 40, white, -1, "%i", 10 * player.score);
+    textprintf_ex(dest, font, 580, 30, white, -1, "Time");
+    // The last figure counts frames left in the game second, 39 down to 1, not tenths.
+    textprintf_ex(dest, font, 570, 40, white, -1, "%i'%i.%i", time_left / 60, time_left % 60,
+                  39 - play_time[0]);
+    for (int k = 0; k < hit_popups; ++k)
+        if (got_combo[k].timer > 0)
+            textprintf_centre_ex(dest, font, got_combo[k].x, got_combo[k].y, white, -1, hit_format, k + 1);
+    if (lost_time.timer > 0) textprintf_centre_ex(dest, font, lost_time.x, lost_time.y, white, -1, "-5 sec");
+    if (time_popup.timer > 0)
+        textprintf_centre_ex(dest, font, time_popup.x, time_popup.y, white, -1, "+%i sec", time_bonus);
+    if (power_popup.timer > 0)
+        textprintf_centre_ex(dest, font, power_popup.x, power_popup.y, white, -1, "score X %i",
+                             power_factor);
+}
+
+void draw_stage_banner() {
+    present_masked(title, 0, 384, 150, 150, 220, 96);
+    present_masked(title, 180 + 40 * stage, 384, 370, 150, 38, 96);
+}
+
+void draw_time_out_banner() { present_masked(title, 0, 192, 80, 120, 480, 96); }

@@ -1,0 +1,26 @@
+// The play clock and the wait that ends each frame.
+#include "play/pacing.h"
+
+#include "play/round.h"
+#include "shell/host.h"
+
+void tick_play_clock() {
+    play_time[0] += 1;
+    if (play_time[0] > 38) {
+        time_left -= 1;
+        play_time[1] += 1;
+        play_time[0] -= 39;
+    }
+    if (play_time[1] > 59) {
+        play_time[2] += 1;
+        play_time[1] -= 60;
+    }
+}
+
+// Sleeps until a millisecond before the end, then checks after each further millisecond,
+// instead of spinning on the clock. Every wait moves a test's fake clock on, so the loop
+// ends there too.
+void wait_for_frame_end() {
+    const int end = loop_start + frame_ms;
+    for (int left = end - now_ms(); left > 0; left = end - now_ms()) wait_ms(left > 1 ? left - 1 : 1);
+}

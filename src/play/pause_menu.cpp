@@ -1,0 +1,60 @@
+// The pause menu and the screenshot.
+#include "play/pause_menu.h"
+
+#include <allegro.h>
+
+#include "play/round.h"
+#include "shell/assets.h"
+#include "shell/clicky.h"
+#include "shell/host.h"
+#include "shell/screen_loop.h"
+#include "shell/surfaces.h"
+
+const char* const screenshot_path = "trevik_screenshot.bmp";
+
+namespace {
+
+// `frame` still holds the last picture of play; the menu is composed over a copy of it.
+void draw_pause_menu() {
+    blit(frame, buffer, 0, 0, 0, 0, 640, 480);
+    masked_blit(title, buffer, 0, 96, 80, 120, 480, 96);
+    draw_button(buffer, quit, "Return to", "Title");
+    draw_button(buffer, progress, "Continue");
+    draw_aimer(buffer);
+    hand_over(buffer);
+}
+
+// Either button sets the latch, so the click that closed the menu cannot start a dash.
+void test_buttons() {
+    if (quit.is_clicked() == 1) {
+        paused = false;
+        mouseisdown = true;
+        mouse_b = 0;
+    }
+    if (progress.is_clicked() == 1) {
+        paused = false;
+        mouseisdown = true;
+    }
+}
+
+void pause_menu_pass() {
+    draw_pause_menu();
+    test_buttons();
+    if (key[KEY_TAB]) save_bitmap(screenshot_path, frame, nullptr);
+    wait_ms(20);
+}
+
+}  // namespace
+
+void run_pause_menu() {
+    if (mouse_b & 2) paused = true;
+    if (key[KEY_ESC]) paused = true;
+    if (!paused) return;
+    quit.shown = true;
+    progress.shown = true;
+    mouse_b = 0;
+    // Closing the window while paused leaves through the screen loop.
+    while (paused && !leave_requested()) pause_menu_pass();
+    quit.shown = false;
+    progress.shown = false;
+}

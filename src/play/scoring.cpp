@@ -1,0 +1,57 @@
+// Combo resolution, popup ageing and the time-out.
+#include "play/scoring.h"
+
+#include "play/hud.h"
+#include "play/round.h"
+#include "records/lifetime_stats.h"
+#include "shell/host.h"
+#include "shell/screen_loop.h"
+
+// Runs in every frame with no walk under way; with no hits it changes nothing.
+void resolve_combo() {
+    if (!can_dash) return;
+    const int n = player.combo;
+    blocks_cut += n;
+    if (!got_power) {
+        player.score += n * n;
+    } else {
+        player.score += n * n * n;
+        power_factor = n;
+        power_popup = {320, 60, 50};
+        got_power = false;
+        playsound(2);
+    }
+    if (got_time) {
+        time_left += n * n;
+        time_bonus = n * n;
+        time_popup = {320, 60, 50};
+        got_time = false;
+        playsound(2);
+    }
+    if (n > m_combo) m_combo = n;
+    player.combo = 0;
+}
+
+namespace {
+void age(popup& p, int rise) {
+    p.timer -= 1;
+    p.y -= rise;
+}
+}  // namespace
+
+void age_popups() {
+    for (popup& p : got_combo) age(p, 1);
+    age(lost_time, -1);  // the penalty sinks, everything else rises
+    age(time_popup, 1);
+    age(power_popup, 1);
+}
+
+// The rest of the frame still runs; its hand-over replaces the banner.
+void check_time_out() {
+    if (time_left >= 0) return;
+    draw_time_out_banner();
+    playsound(3);
+    wait_ms(2000);
+    game_state = state_end_of_game;
+    add_finished_round();
+}

@@ -1,0 +1,154 @@
+// The pause menu: opening, the two buttons, the frozen round and the screenshot.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+
+#include "play/pause_menu.h"
+#include "play_fixture.h"
+#include "shell/clicky.h"
+#include "shell/screen_loop.h"
+#include "shell/surfaces.h"
+#include "support/headless.h"
+
+using namespace play_testing;
+using testing_support::pixel;
+using testing_support::rgb;
+using testing_support::same_pixels;
+using testing_support::set_mouse;
+using testing_support::world;
+
+namespace {
+
+void press_key(int k, bool down) { const_cast<char*>(key)[k] = down ? 1 : 0; }
+
+int count_of(const std::vector<int>& v, int value) {
+    return static_cast<int>(std::count(v.begin(), v.end(), value));
+}
+
+class PauseMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fresh_round();
+        stand_player_at(320);
+        set_mouse(150, 420, 0);
+        play_frame();
+        last_play = create_bitmap(640, 480);
+        blit(frame, last_play, 0, 0, 0, 0, 640, 480);
+        world.waits.clear();
+        world.sounds.clear();
+    }
+    void TearDown() override { destroy_bitmap(last_play); }
+
+    // Runs `script` after each pass of the menu with the pass number, from 1.
+    void on_each_pass(std::function<void(int)> script) {
+        world.on_wait = [this, script](int) {
+            if (world.waits.back() == 20 && paused) script(++passes);
+        };
+    }
+
+    BITMAP* last_play = nullptr;
+    int passes = 0;
+};
+
+TEST_F(PauseMenuTest, EscFreezesTheRoundAndContinueStartsNoDash) {
+    const int clock_before = play_time[0];
+    const int now_before = world.now;
+    press_key(KEY_ESC, true);
+    on_each_pass([](int pass) {
+        if (pass == 1) press_key(KEY_ESC, false);
+        if (pass == 50) set_mouse(320, 250, 1);
+    });
+    play_frame();
+    EXPECT_EQ(passes, 50);
+    EXPECT_FALSE(paused);
+    EXPECT_EQ(game_state, state_play);
+    EXPECT_TRUE(mouseisdown);
+    EXPECT_FALSE(progress.shown);
+    EXPECT_FALSE(quit.shown);
+    EXPECT_EQ(play_time[0], clock_before + 1) << "the menu's time is not counted";
+    EXPECT_EQ(world.now, now_before + 51 * 20) << "the resumed frame is not delayed further";
+
+    world.on_wait = nullptr;
+    run_frames(3);  // the button is still down
+    EXPECT_EQ(count_of(world.sounds, 0), 0);
+    EXPECT_EQ(player.x, 320);
+    set_mouse(320, 250, 0);
+    play_frame();
+    set_mouse(400, 250, 1);
+    play_frame();
+    EXPECT_EQ(count_of(world.sounds, 0), 1);
+}
+
+TEST_F(PauseMenuTest, RightButtonOpensTheMenuWhichIsDrawnOverTheLastPicture) {
+    set_mouse(150, 420, 2);
+    int buttons_in_menu = -1;
+    BITMAP* shown = create_bitmap(640, 480);
+    on_each_pass([&](int pass) {
+        if (pass == 1) {
+            buttons_in_menu = mouse_b;
+            blit(fake_screen, shown, 0, 0, 0, 0, 640, 480);
+            set_mouse(320, 250, 1);
+        }
+    });
+    play_frame();
+    EXPECT_EQ(buttons_in_menu, 0) << "the opening press is written away";
+    EXPECT_EQ(pixel(shown, 320, 168), pause_banner_colour());
+    EXPECT_EQ(pixel(shown, 320, 120), pixel(last_play, 320, 120)) << "the banner is masked";
+    EXPECT_EQ(pixel(shown, 272, 284), rgb(255, 255, 255)) << "Return to Title outline";
+    EXPECT_EQ(pixel(shown, 368, 266), rgb(255, 255, 255)) << "Continue outline";
+    EXPECT_EQ(pixel(shown, 150, 420 - 10), rgb(255, 255, 255)) << "the cursor";
+    EXPECT_EQ(pixel(shown, 20, 470), pixel(last_play, 20, 470));
+    destroy_bitmap(shown);
+}
+
+TEST_F(PauseMenuTest, ReturnToTitleEndsTheRoundWithoutTheTimeOut) {
+    time_left = 3;
+    press_key(KEY_ESC, true);
+    on_each_pass([](int pass) {
+        press_key(KEY_ESC, false);
+        if (pass == 2) set_mouse(320, 300, 1);
+    });
+    play_frame();
+    EXPECT_EQ(game_state, state_title);
+    EXPECT_EQ(mouse_b, 0);
+    EXPECT_EQ(count_of(world.waits, 2000), 0);
+    EXPECT_EQ(time_left, 3);
+}
+
+TEST_F(PauseMenuTest, EscStillHeldAfterContinueOpensTheMenuAgain) {
+    press_key(KEY_ESC, true);
+    on_each_pass([](int) { set_mouse(320, 250, 1); });
+    play_frame();
+    EXPECT_EQ(passes, 1);
+    play_frame();
+    EXPECT_EQ(passes, 2);
+    press_key(KEY_ESC, false);
+}
+
+TEST_F(PauseMenuTest, TabInTheMenuSavesTheLastPictureOfPlayAndNothingElse) {
+    ASSERT_EQ(chdir(testing_support::scratch_dir("screenshot").c_str()), 0);
+    unlink(screenshot_path);
+    press_key(KEY_TAB, true);
+    run_frames(3);
+    EXPECT_NE(access(screenshot_path, F_OK), 0) << "Tab outside the menu does nothing";
+    blit(frame, last_play, 0, 0, 0, 0, 640, 480);
+
+    press_key(KEY_ESC, true);
+    on_each_pass([](int pass) {
+        press_key(KEY_ESC, false);
+        if (pass == 3) set_mouse(320, 250, 1);
+    });
+    play_frame();
+    press_key(KEY_TAB, false);
+    BITMAP* saved = load_bitmap(screenshot_path, nullptr);
+    ASSERT_NE(saved, nullptr);
+    BITMAP* saved32 = create_bitmap(640, 480);
+    blit(saved, saved32, 0, 0, 0, 0, 640, 480);
+    EXPECT_TRUE(same_pixels(saved32, last_play));
+    destroy_bitmap(saved32);
+    destroy_bitmap(saved);
+}
+
+}  // namespace

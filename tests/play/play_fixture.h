@@ -1,0 +1,38 @@
+// Shared set-up of the round's tests: stand-in artwork with known colours, a round reset
+// to a known state with a fixed seed, and small ways to place the player and blocks.
+#pragma once
+
+#include <allegro.h>
+
+#include "play/round.h"
+
+namespace play_testing {
+
+// Colours of the stand-in artwork.
+int block_colour(int type);
+int pose_colour(int pose, bool right_half);  // each pose has two halves, to see mirroring
+int background_colour(int row);              // every row of `background` differs
+int pause_banner_colour();
+int time_out_banner_colour();
+int stage_word_colour();
+int stage_digit_colour(int stage);
+
+// Creates the surfaces and stand-in sprites once per process, and the cut pieces.
+void make_stand_in_art();
+
+// Fake host, stand-in art, no wipe pending, nothing carried over from an earlier round,
+// then the round's own start with `seed`.
+void fresh_round(unsigned seed = 1);
+
+// The player standing on the floor at x, ready to dash; stage 1 and no spawning, so a
+// test sees only the blocks it places.
+void stand_player_at(int x);
+
+block_record& place_block(int slot, int x, int y, int type = 0, int speed = 0);
+
+void run_frames(int n);
+
+// Presses the left button at (x, y) for one frame, then releases it.
+void click_at(int x, int y);
+
+}  // namespace play_testing

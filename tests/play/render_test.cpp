@@ -1,0 +1,223 @@
+// The picture of a round, checked by pixel: field, pieces, player, trail, heads-up
+// display, popups, the first frame's wipe and the cut-piece table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "play/cut_pieces.h"
+#include "play/dash.h"
+#include "play/render.h"
+#include "play_fixture.h"
+#include "shell/assets.h"
+#include "shell/surfaces.h"
+#include "support/headless.h"
+
+using namespace play_testing;
+using testing_support::pixel;
+using testing_support::rgb;
+using testing_support::set_mouse;
+using testing_support::world;
+
+namespace {
+
+// Colours exist only once Allegro has started.
+int grey() { return rgb(40, 40, 40); }
+int white() { return rgb(255, 255, 255); }
+int trail() { return rgb(64, 192, 255); }
+
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fresh_round();
+        stand_player_at(320);
+        set_mouse(320, 470, 0);  // keeps the cursor off the side panels
+    }
+};
+
+// The side panels hold nothing but the two labels and two figures.
+void expect_panels_show(const char* score, const char* time) {
+    BITMAP* expected = create_bitmap(640, 480);
+    clear_to_color(expected, 0);
+    textout_ex(expected, font, "Score", 20, 30, white(), -1);
+    textout_right_ex(expected, font, score, 60, 40, white(), -1);
+    textout_ex(expected, font, "Time", 580, 30, white(), -1);
+    textout_ex(expected, font, time, 570, 40, white(), -1);
+    int wrong = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x : {0, 544})
+            for (int i = 0; i < 96; ++i) wrong += pixel(frame, x + i, y) != pixel(expected, x + i, y);
+    destroy_bitmap(expected);
+    EXPECT_EQ(wrong, 0) << score << " / " << time;
+}
+
+// Every pixel of the text as drawn alone is white in the frame.
+void expect_text_at(const char* text, int centre_x, int y) {
+    BITMAP* alone = create_bitmap(640, 480);
+    clear_to_color(alone, 0);
+    textout_centre_ex(alone, font, text, centre_x, y, white(), -1);
+    int lit = 0, missing = 0;
+    for (int py = y; py < y + 8; ++py)
+        for (int px = 0; px < 640; ++px)
+            if (pixel(alone, px, py) == white()) {
+                ++lit;
+                missing += pixel(frame, px, py) != white();
+            }
+    destroy_bitmap(alone);
+    EXPECT_GT(lit, 0);
+    EXPECT_EQ(missing, 0) << text;
+}
+
+TEST_F(RenderTest, PanelsShowScoreTimesTenAndMinutesSecondsFramesLeft) {
+    draw_round();
+    expect_panels_show("0", "2'30.39");
+    player.score = 123;
+    time_left = 65;
+    play_time[0] = 12;
+    draw_round();
+    expect_panels_show("1230", "1'5.27");
+    time_left = -1;
+    play_time[0] = 0;
+    draw_round();
+    expect_panels_show("1230", "0'-1.39");
+}
+
+TEST_F(RenderTest, ActivePopupsShowTheirTextsAndEndedOnesNothing) {
+    got_combo[2] = {300, 100, 5};
+    got_combo[4] = {200, 140, 0};
+    lost_time = {200, 300, 1};
+    time_bonus = 9;
+    time_popup = {320, 60, 10};
+    power_factor = 3;
+    power_popup = {320, 60, 10};
+    draw_round();
+    expect_text_at("3 hit", 300, 100);
+    expect_text_at("-5 sec", 200, 300);
+    expect_text_at("+9 sec", 320, 60);
+    expect_text_at("score X 3", 320, 60);
+    for (int y = 140; y < 148; ++y)
+        for (int x = 170; x < 230; ++x) ASSERT_EQ(pixel(frame, x, y), grey()) << x << "," << y;
+}
+
+TEST_F(RenderTest, HorizontalCutLeavesRow31AsASeamAndSplitsSideways) {
+    block_record& b = place_block(5, 400, 100, 1);
+    b.active = false;
+    b.cut = true;
+    b.cut_dir = 0;
+    b.split_x = 1;
+    draw_round();
+    const int colour = block_colour(1);
+    EXPECT_EQ(pixel(frame, 400, 68 + 30), colour);
+    EXPECT_EQ(pixel(frame, 400, 68 + 31), grey());
+    EXPECT_EQ(pixel(frame, 400, 68 + 32), colour);
+    EXPECT_EQ(pixel(frame, 368, 80), grey()) << "top piece moved right";
+    EXPECT_EQ(pixel(frame, 369, 80), colour);
+    EXPECT_EQ(pixel(frame, 367, 120), colour) << "bottom piece moved left";
+    EXPECT_EQ(pixel(frame, 431, 120), grey());
+}
+
+TEST_F(RenderTest, VerticalCutLeavesColumn31AsASeamAndSplitsUpAndDown) {
+    block_record& b = place_block(5, 400, 100, 2);
+    b.active = false;
+    b.cut = true;
+    b.cut_dir = 1;
+    b.split_y = 1;
+    draw_round();
+    const int colour = block_colour(2);
+    EXPECT_EQ(pixel(frame, 368 + 30, 100), colour);
+    EXPECT_EQ(pixel(frame, 368 + 31, 100), grey());
+    EXPECT_EQ(pixel(frame, 368 + 32, 100), colour);
+    EXPECT_EQ(pixel(frame, 380, 68), grey()) << "left piece moved down";
+    EXPECT_EQ(pixel(frame, 380, 132), colour);
+    EXPECT_EQ(pixel(frame, 420, 67), colour) << "right piece moved up";
+    EXPECT_EQ(pixel(frame, 420, 131), grey());
+}
+
+TEST_F(RenderTest, ActiveBlockIsWholeAndBlocksAboveThePictureAreClipped) {
+    block_record& b = place_block(0, 224, 150, 0);
+    b.cut = true;  // never both between steps, but an active block is drawn whole
+    b.cut_dir = 0;
+    b.split_x = 10;
+    place_block(1, 480, -32, 2);
+    draw_round();
+    EXPECT_EQ(pixel(frame, 224, 150 - 32 + 31), block_colour(0));
+    EXPECT_EQ(pixel(frame, 260, 140), grey()) << "no pieces beside it";
+    EXPECT_EQ(pixel(frame, 480, 0), grey());
+}
+
+TEST_F(RenderTest, PlayerFacesItsWayAndItsOuterHalfHidesAtTheSides) {
+    show_pose(pose_standing);
+    draw_round();
+    EXPECT_EQ(pixel(frame, 320 - 20, 440), pose_colour(pose_standing, false));
+    player.facing = 1;
+    draw_round();
+    EXPECT_EQ(pixel(frame, 320 - 20, 440), pose_colour(pose_standing, true));
+    player.x = 96;
+    draw_round();
+    EXPECT_EQ(pixel(frame, 80, 440), 0);
+    EXPECT_NE(pixel(frame, 100, 440), grey());
+}
+
+TEST_F(RenderTest, TrailRunsFromTheDashStartWhileTheWalkIsUnderWay) {
+    click_at(500, 300);
+    run_frames(2);
+    ASSERT_FALSE(can_dash);
+    EXPECT_EQ(pixel(frame, 320, 450), trail());
+    run_frames(4);
+    ASSERT_TRUE(can_dash);
+    EXPECT_EQ(pixel(frame, 320, 450), grey());
+}
+
+TEST(FirstFrameTest, WipesInWithoutBandOrCursorThenShowsTheStageBanner) {
+    fresh_round();
+    screen_lock = true;
+    set_mouse(200, 100, 0);
+    int cursor_during_wipe = -1;
+    world.on_wait = [&](int) {
+        if (world.waits.size() == 214) cursor_during_wipe = pixel(fake_screen, 200, 90);
+    };
+    play_frame();
+    EXPECT_EQ(std::count(world.waits.begin(), world.waits.begin() + 214, 1), 214);
+    EXPECT_FALSE(screen_lock);
+    EXPECT_EQ(pixel(frame, 200, 230), grey()) << "no band at stage 0";
+    EXPECT_EQ(cursor_during_wipe, grey());
+    EXPECT_EQ(pixel(frame, 200, 90), white()) << "cursor after the wipe";
+    EXPECT_EQ(pixel(fake_screen, 390, 200), stage_digit_colour(1));
+    world.on_wait = nullptr;
+    play_frame();
+    EXPECT_EQ(pixel(frame, 200, 230), background_colour(184 + 46));
+    EXPECT_EQ(pixel(fake_screen, 390, 200), pixel(frame, 390, 200)) << "banner replaced";
+}
+
+TEST(CutPiecesTest, EachPairRebuildsTheBlockLessItsSeam) {
+    fresh_round();
+    BITMAP* canvas = create_bitmap(64, 64);
+    const int magenta = rgb(255, 0, 255);
+    for (int type = 0; type < 3; ++type) {
+        for (int d = 0; d < 4; ++d) {
+            clear_to_color(canvas, magenta);
+            draw_sprite(canvas, cut_block[2 * d][type], 0, 0);
+            draw_sprite(canvas, cut_block[2 * d + 1][type], 0, 0);
+            int holes = 0, wrong = 0;
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    const int p = pixel(canvas, x, y);
+                    holes += p == magenta;
+                    wrong += p != magenta && p != block_colour(type);
+                }
+            EXPECT_EQ(wrong, 0);
+            if (d < 2) EXPECT_EQ(holes, 64) << "one row or column, type " << type << " dir " << d;
+            else EXPECT_LE(holes, 64) << "at most the diagonal, type " << type << " dir " << d;
+        }
+        EXPECT_EQ(pixel(cut_block[0][type], 10, 30), block_colour(type));
+        EXPECT_EQ(pixel(cut_block[0][type], 10, 32), magenta);
+        EXPECT_EQ(pixel(cut_block[3][type], 31, 10), magenta);
+        EXPECT_EQ(pixel(cut_block[3][type], 32, 10), block_colour(type));
+        EXPECT_EQ(pixel(cut_block[4][type], 5, 60), block_colour(type)) << "lower-left kept";
+        EXPECT_EQ(pixel(cut_block[4][type], 60, 5), magenta);
+        EXPECT_EQ(pixel(cut_block[6][type], 5, 5), block_colour(type)) << "upper-left kept";
+        EXPECT_EQ(pixel(cut_block[6][type], 60, 60), magenta);
+    }
+    destroy_bitmap(canvas);
+}
+
+}  // namespace
