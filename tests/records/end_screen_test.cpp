@@ -62,6 +62,7 @@ protected:
         game_state = state_end_of_game;
         screen_lock = true;
         snapshot = create_bitmap(640, 480);
+        world.on_wait = key_script::watchdog;
     }
     void TearDown() override { destroy_bitmap(snapshot); }
 

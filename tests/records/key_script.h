@@ -3,6 +3,8 @@
 
 #include <allegro.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <vector>
 
@@ -24,6 +26,16 @@ inline std::vector<key_event> operator+(std::vector<key_event> a, const std::vec
     return a;
 }
 
+// A name entry still waiting after this much fake time is a fault; the watchdog types a
+// name and Enter so the test fails instead of hanging.
+constexpr int watchdog_ms = 60 * 1000;
+
+inline void watchdog(int now) {
+    if (now < watchdog_ms) return;
+    if (now < watchdog_ms + 100) ADD_FAILURE() << "the name entry did not end";
+    for (int k : {KEY_A, KEY_B, KEY_C, KEY_ENTER}) key[k] = 1;
+}
+
 // Applies the events due now, then on every wait those that have come due; `also` runs
 // after them with the new time, for checks in the middle of the entry.
 inline void play(std::vector<key_event> events, std::function<void(int)> also = nullptr) {
@@ -38,6 +50,7 @@ inline void play(std::vector<key_event> events, std::function<void(int)> also = 
     testing_support::world.on_wait = [apply, also](int now) mutable {
         apply(now);
         if (also) also(now);
+        watchdog(now);
     };
 }
 
