@@ -17,10 +17,10 @@ void tick_play_clock() {
     }
 }
 
-// Sleeps until a millisecond before the end, then checks after each further millisecond,
-// instead of spinning on the clock. Every wait moves a test's fake clock on, so the loop
-// ends there too.
+// Sleeps for what is left of the frame, then reads the clock again in case the sleep
+// ended early; it never spins. Every wait moves a test's fake clock on, so the loop ends
+// there too.
 void wait_for_frame_end() {
     const int end = loop_start + frame_ms;
-    for (int left = end - now_ms(); left > 0; left = end - now_ms()) wait_ms(left > 1 ? left - 1 : 1);
+    for (int left = end - now_ms(); left > 0; left = end - now_ms()) wait_ms(left);
 }
