@@ -55,12 +55,12 @@ void walk_dash() {
 }
 
 void dash(BITMAP*, int x, int y, int) {
-    if (dash_num > max_walk_points - 1) return;
+    if (dash_num >= max_walk_points) return;
     player.x = x;
     player.y = y;
     dash_num += 1;
     const int h = is_hit(hit_half_extent);
-    if (h > block_slots - 1) return;
+    if (h == block_slots) return;
     // Hits after the tenth of one dash count in full but show no popup.
     if (player.combo < hit_popups) got_combo[player.combo] = {block[h].x, block[h].y - 25, 30};
     cut_object(h);
@@ -101,6 +101,7 @@ void cut_object(int slot) {
     b.split_y = 0;
 }
 
+// Only once the hang time after a dash is over.
 void apply_gravity() {
     if (dash_delay <= 14) return;
     show_pose(pose_falling);

@@ -5,10 +5,6 @@
 #include "shell/assets.h"
 #include "shell/surfaces.h"
 
-namespace {
-const char* const hit_format = "%i hit";
-}
-
 void draw_hud(BITMAP* dest) {
     const int white = makecol(255, 255, 255);
     textprintf_ex(dest, font, 20, 30, white, -1, "Score");
@@ -19,7 +15,7 @@ void draw_hud(BITMAP* dest) {
                   39 - play_time[0]);
     for (int k = 0; k < hit_popups; ++k)
         if (got_combo[k].timer > 0)
-            textprintf_centre_ex(dest, font, got_combo[k].x, got_combo[k].y, white, -1, hit_format, k + 1);
+            textprintf_centre_ex(dest, font, got_combo[k].x, got_combo[k].y, white, -1, "%i hit", k + 1);
     if (lost_time.timer > 0) textprintf_centre_ex(dest, font, lost_time.x, lost_time.y, white, -1, "-5 sec");
     if (time_popup.timer > 0)
         textprintf_centre_ex(dest, font, time_popup.x, time_popup.y, white, -1, "+%i sec", time_bonus);

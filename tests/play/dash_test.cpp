@@ -125,6 +125,41 @@ TEST(RoundStartTest, ButtonHeldFromTheMenuStartsNoDashUntilReleased) {
     EXPECT_EQ(dash_sounds(), 1);
 }
 
+TEST(RoundStartTest, SecondRoundStartsCleanButKeepsPopupsAndSpawnCount) {
+    fresh_round();
+    EXPECT_EQ(world.music_starts, 1);
+    player.score = 77;
+    player.combo = 4;  // a dash the time-out cut short
+    got_time = got_power = true;
+    gravity = 12;
+    blocks_cut = 250;
+    cut_block_overflow = 3;
+    play_time[1] = 40;
+    stage = 3;
+    place_block(8, 300, 300).cut = true;
+    till_next = 17;
+    got_combo[0] = {10, 20, 5};
+    player.facing = 1;
+    start_round_seeded(2);
+    EXPECT_EQ(world.music_starts, 2);
+    EXPECT_EQ(player.score, 0);
+    EXPECT_EQ(player.x, 320);
+    EXPECT_EQ(player.y, 200);
+    EXPECT_EQ(player.combo, 0);
+    EXPECT_FALSE(got_time || got_power);
+    EXPECT_EQ(gravity, 0);
+    EXPECT_EQ(time_left, 150);
+    EXPECT_EQ(blocks_cut + cut_block_overflow + stage + play_time[1], 0);
+    EXPECT_FALSE(block[8].active || block[8].cut);
+    EXPECT_TRUE(mouseisdown);
+    EXPECT_EQ(till_next, 17);
+    EXPECT_EQ(got_combo[0].timer, 5);
+    EXPECT_EQ(player.facing, 1);
+    play_frame();
+    EXPECT_EQ(player.score, 0) << "nothing of the last round is resolved into this one";
+    EXPECT_EQ(stage, 1);
+}
+
 TEST(HitBoxTest, CentreMustBeStrictlyWithin40OnBothAxes) {
     fresh_round();
     player.x = 200;
