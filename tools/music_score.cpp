@@ -96,6 +96,15 @@ const Chord changes[bars] = {
 
 bool is_bridge(int b) { return b >= 24; }
 
+// The mix lives in the velocities, in percent of what the parts are written with, and
+// every channel stays at full volume: Allegro resets channel volumes to full whenever the
+// piece starts or loops and applies a volume change only after the notes of its tick, so
+// the opening beat ignored them. Its synthesiser sums the voices and clips; these levels
+// keep the busiest beats about 6 dB below full scale.
+enum Level { lead_level = 39, harmony_level = 28, piano_level = 33, bass_level = 39, drum_level = 39 };
+
+int at_level(int velocity, int level) { return velocity * level / 100; }
+
 // A diatonic third below, in A minor; the raised G# takes E, as the harmonic minor does.
 int third_below(int key) {
     static const int scale[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
@@ -110,7 +119,8 @@ int third_below(int key) {
     return key - 4;
 }
 
-void write_tune(MidiTrack& t, int channel, const char* text, int start_bar, int velocity, bool harmonise) {
+void write_tune(MidiTrack& t, int channel, const char* text, int start_bar, int velocity, int level,
+                bool harmonise) {
     std::uint32_t at = std::uint32_t(start_bar * bar);
     for (const Note& n : parse(text)) {
         std::uint32_t len = std::uint32_t(n.eighths * eighth);
@@ -118,7 +128,7 @@ void write_tune(MidiTrack& t, int channel, const char* text, int start_bar, int 
             int key = harmonise ? third_below(n.key) : n.key;
             // Slightly detached, and the first of each beat a little stronger.
             int accent = at % ppq == 0 ? 6 : 0;
-            t.note(at, len - len / 8, channel, key, velocity + accent);
+            t.note(at, len - len / 8, channel, key, at_level(velocity + accent, level));
         }
         at += len;
     }
@@ -129,12 +139,12 @@ MidiTrack tune_track() {
     MidiTrack t;
     t.name("Tune");
     t.program(0, lead, square_lead);
-    t.control(0, lead, 7, 100);
+    t.control(0, lead, 7, 127);
     t.control(0, lead, 10, 70);
-    write_tune(t, lead, tune_a, 0, 82, false);
-    write_tune(t, lead, tune_b, 8, 82, false);
-    write_tune(t, lead, tune_a, 16, 86, false);
-    write_tune(t, lead, tune_bridge, 24, 80, false);
+    write_tune(t, lead, tune_a, 0, 82, lead_level, false);
+    write_tune(t, lead, tune_b, 8, 82, lead_level, false);
+    write_tune(t, lead, tune_a, 16, 86, lead_level, false);
+    write_tune(t, lead, tune_bridge, 24, 80, lead_level, false);
     t.end_at(bars * bar);
     return t;
 }
@@ -143,9 +153,9 @@ MidiTrack harmony_track() {
     MidiTrack t;
     t.name("Harmony");
     t.program(0, harmony, square_lead);
-    t.control(0, harmony, 7, 70);
+    t.control(0, harmony, 7, 127);
     t.control(0, harmony, 10, 48);
-    write_tune(t, harmony, tune_a, 16, 64, true);
+    write_tune(t, harmony, tune_a, 16, 64, harmony_level, true);
     t.end_at(bars * bar);
     return t;
 }
@@ -154,14 +164,14 @@ MidiTrack piano_track() {
     MidiTrack t;
     t.name("Chords");
     t.program(0, piano, electric_piano);
-    t.control(0, piano, 7, 84);
+    t.control(0, piano, 7, 127);
     t.control(0, piano, 10, 40);
     for (int b = 0; b < bars; ++b) {
         std::uint32_t at = std::uint32_t(b * bar);
         const Chord& c = changes[b];
         if (is_bridge(b) && b < 28) {
             // The bridge opens with held chords.
-            for (int k : c.voicing) t.note(at, bar - eighth / 2, piano, k, 50);
+            for (int k : c.voicing) t.note(at, bar - eighth / 2, piano, k, at_level(50, piano_level));
             continue;
         }
         // Three-three-two pushes: on 1, on the and of 2, on 4.
@@ -169,7 +179,7 @@ MidiTrack piano_track() {
         for (int i = 0; i < 3; ++i)
             for (int k : c.voicing)
                 t.note(at + std::uint32_t(start[i] * eighth), std::uint32_t(len[i] * eighth - eighth / 3), piano, k,
-                       i == 0 ? 56 : 50);
+                       at_level(i == 0 ? 56 : 50, piano_level));
     }
     t.end_at(bars * bar);
     return t;
@@ -179,21 +189,22 @@ MidiTrack bass_track() {
     MidiTrack t;
     t.name("Bass");
     t.program(0, bass, synth_bass);
-    t.control(0, bass, 7, 100);
+    t.control(0, bass, 7, 127);
     t.control(0, bass, 10, 64);
     for (int b = 0; b < bars; ++b) {
         std::uint32_t at = std::uint32_t(b * bar);
         int r = changes[b].root;
         if (is_bridge(b) && b < 28) {
-            t.note(at, 4 * eighth - 8, bass, r, 80);
-            t.note(at + 4 * eighth, 2 * eighth - 8, bass, r + 7, 70);
-            t.note(at + 6 * eighth, 2 * eighth - 8, bass, r + 12, 70);
+            t.note(at, 4 * eighth - 8, bass, r, at_level(80, bass_level));
+            t.note(at + 4 * eighth, 2 * eighth - 8, bass, r + 7, at_level(70, bass_level));
+            t.note(at + 6 * eighth, 2 * eighth - 8, bass, r + 12, at_level(70, bass_level));
             continue;
         }
         // Driving eighths: root, root, octave, root, root, octave, root, fifth.
         const int step[8] = {0, 0, 12, 0, 0, 12, 0, 7};
         for (int i = 0; i < 8; ++i)
-            t.note(at + std::uint32_t(i * eighth), eighth - 8, bass, r + step[i], i % 2 == 0 ? 80 : 68);
+            t.note(at + std::uint32_t(i * eighth), eighth - 8, bass, r + step[i],
+                   at_level(i % 2 == 0 ? 80 : 68, bass_level));
     }
     t.end_at(bars * bar);
     return t;
@@ -202,9 +213,9 @@ MidiTrack bass_track() {
 MidiTrack drum_track() {
     MidiTrack t;
     t.name("Drums");
-    t.control(0, drums, 7, 100);
+    t.control(0, drums, 7, 127);
     auto hit = [&](int b, int e, int drum, int velocity) {
-        t.note(std::uint32_t(b * bar + e * eighth), eighth / 2, drums, drum, velocity);
+        t.note(std::uint32_t(b * bar + e * eighth), eighth / 2, drums, drum, at_level(velocity, drum_level));
     };
     for (int b = 0; b < bars; ++b) {
         bool fill = b % 8 == 7, half_time = is_bridge(b) && b < 28;
