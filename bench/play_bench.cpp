@@ -213,7 +213,9 @@ int real_round_on_display() {
     const std::vector<double> steady(length_ms.begin() + 1, length_ms.end());
     std::printf("display_frames: %zu frames\n", length_ms.size());
     std::printf("display_first_frame: %.1f ms\n", length_ms.front());
+    std::printf("display_frame_min: %.2f ms\n", percentile(steady, 0.0));
     std::printf("display_frame_median: %.2f ms\n", percentile(steady, 0.5));
+    std::printf("display_frame_mean: %.2f ms\n", 1000.0 * wall / static_cast<double>(steady.size()));
     std::printf("display_frame_p99: %.2f ms\n", percentile(steady, 0.99));
     std::printf("display_frame_max: %.2f ms\n", percentile(steady, 1.0));
     std::printf("display_cpu: %.1f percent\n", 100.0 * cpu / wall);
