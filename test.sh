@@ -17,10 +17,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBLOCKDASH_SANITIZE=ON -DBLOC
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-if [ -f fuzz/CMakeLists.txt ]; then
-    echo "== fuzz the data file readers"
-    cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DBLOCKDASH_FUZZ=ON -DBLOCKDASH_TESTS=OFF >/dev/null
-    cmake --build build-fuzz -j"$jobs" --target fuzz_targets
-    ctest --test-dir build-fuzz --output-on-failure -L fuzz
-fi
+echo "== fuzz the data file readers"
+fuzz/run_fuzzers.sh 20
 echo "== all tests passed"

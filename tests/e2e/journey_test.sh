@@ -49,7 +49,8 @@ keep_shot highscore_entered
 [ "$(count 250 130 273 137 "$yellow")" -gt 10 ] || fail "the new row is not yellow"
 [ "$(count 250 150 273 157 "$yellow")" -eq 0 ] || fail "more than one row is yellow"
 
-press_until 5 320 450 sh -c "! kill -0 $game_pid 2>/dev/null" || fail "Quit did not end the game"
+game_gone() { ! game_running; }
+press_until 5 320 450 game_gone || fail "Quit did not end the game"
 wait_game_exit 5
 [ "$exit_status" -eq 0 ] || fail "Quit ended with status $exit_status"
 
@@ -67,9 +68,10 @@ press_until 5 320 300 on_highscore_table || { keep_shot failed_highscores; fail 
 [ "$(count 250 130 273 137 "$white")" -gt 10 ] || fail "the saved row is missing"
 [ "$(count 250 130 273 137 "$yellow")" -eq 0 ] || fail "a row is highlighted on a visit from the title"
 keep_shot highscore_table_again
-press_until 5 320 400 on_title_menu || fail "Return to Title did not return"
-press_until 5 320 350 sh -c 'shot && [ "$(pixel 272 404)" = "'"$white"'" ] && [ "$(pixel 368 436)" = "'"$white"'" ]' ||
-    fail "Credits did not show the statistics screen"
+tap_at 320 400
+wait_for 5 on_title_menu || fail "Return to Title did not return"
+on_statistics() { shot && [ "$(pixel 272 404)" = "$white" ] && [ "$(pixel 368 436)" = "$white" ]; }
+press_until 5 320 350 on_statistics || { keep_shot failed_statistics; fail "Credits did not show the statistics screen"; }
 keep_shot statistics
 [ "$(count 200 270 400 277 "$white")" -gt 20 ] || fail "no total games line"
 kill -TERM "$game_pid"

@@ -91,15 +91,37 @@ on_highscore_table() {
         [ "$(pixel 272 434)" = "$white" ] && [ "$(pixel 368 466)" = "$white" ]
 }
 
+# The game's aim cursor is drawn at (x, y): both ends of its vertical arm show.
+cursor_at() {
+    shot && [ "$(pixel "$1" $(($2 - 14)))" = "$white" ] && [ "$(pixel "$1" $(($2 + 14)))" = "$white" ]
+}
+
+# move_to <x> <y>: moves the pointer and waits until the game has seen it there. A window
+# that has just opened may miss the first move, so the pointer nudges once more.
+move_to() {
+    xdotool mousemove "$1" "$2"
+    wait_for 2 cursor_at "$1" "$2" && return 0
+    xdotool mousemove $(($1 + 1)) "$2" mousemove "$1" "$2"
+    wait_for 3 cursor_at "$1" "$2" || fail "the game's cursor did not follow the pointer to $1,$2"
+}
+
 # press_until <seconds> <x> <y> <condition...>: holds the left button at (x, y) until the
 # condition holds, then lets go. The game reads the button as a held state.
 press_until() {
     local seconds=$1 x=$2 y=$3; shift 3
-    xdotool mousemove "$x" "$y" mousedown 1
+    move_to "$x" "$y"
+    xdotool mousedown 1
     wait_for "$seconds" "$@"
     local ok=$?
     xdotool mouseup 1
     return $ok
+}
+
+# tap_at <x> <y>: a short click, released before the next screen's first frame is tested
+# (a held button would act on whatever button that screen has under the pointer).
+tap_at() {
+    move_to "$1" "$2"
+    xdotool mousedown 1 sleep 0.1 mouseup 1
 }
 
 # key_until <seconds> <key> <condition...>: the same for a key.
