@@ -45,7 +45,7 @@ for k in b o b; do
     cell=$((cell + 1))
 done
 key_until 5 Return on_highscore_table || fail "Enter did not end the entry"
-keep_shot highscore_entered
+keep_shot_after_wipe highscore_entered
 [ "$(count 250 130 273 137 "$yellow")" -gt 10 ] || fail "the new row is not yellow"
 [ "$(count 250 150 273 157 "$yellow")" -eq 0 ] || fail "more than one row is yellow"
 
@@ -67,12 +67,12 @@ wait_for 10 on_title_menu || fail "no title menu on the second start"
 press_until 5 320 300 on_highscore_table || { keep_shot failed_highscores; fail "Highscores did not show the table"; }
 [ "$(count 250 130 273 137 "$white")" -gt 10 ] || fail "the saved row is missing"
 [ "$(count 250 130 273 137 "$yellow")" -eq 0 ] || fail "a row is highlighted on a visit from the title"
-keep_shot highscore_table_again
+keep_shot_after_wipe highscore_table_again
 tap_at 320 400
 wait_for 5 on_title_menu || fail "Return to Title did not return"
 on_statistics() { shot && [ "$(pixel 272 404)" = "$white" ] && [ "$(pixel 368 436)" = "$white" ]; }
 press_until 5 320 350 on_statistics || { keep_shot failed_statistics; fail "Credits did not show the statistics screen"; }
-keep_shot statistics
+keep_shot_after_wipe statistics
 [ "$(count 200 270 400 277 "$white")" -gt 20 ] || fail "no total games line"
 kill -TERM "$game_pid"
 wait_game_exit 5

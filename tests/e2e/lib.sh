@@ -64,8 +64,14 @@ pixel() { "$PROBE" "$work/shot.ppm" "$1" "$2"; }
 # screen_shows <x> <y> <"r g b">: takes a screenshot and compares one pixel.
 screen_shows() { shot && [ "$(pixel "$1" "$2")" = "$3" ]; }
 
-# Keep a screenshot as a PNG for people to look at.
+# Keep a screenshot as a PNG for people to look at, once the wipe has finished (its white
+# edge line crosses the top row of every screen).
+wipe_done() { shot && [ "$(count 0 1 639 1 "$white")" -eq 0 ]; }
 keep_shot() { convert "$work/shot.ppm" "${SHOTS:-$work}/$1.png"; }
+keep_shot_after_wipe() {
+    wait_for 3 wipe_done || fail "the wipe into $1 did not finish"
+    keep_shot "$1"
+}
 
 
 # count <x0> <y0> <x1> <y1> <"r g b">: pixels of that colour in the last screenshot.

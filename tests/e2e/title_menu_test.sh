@@ -14,7 +14,7 @@ title_is_shown() {
         [ "$(pixel 368 416)" = "$white" ] && [ "$(pixel 635 475)" = "$grey" ]
 }
 wait_for 10 title_is_shown || fail "the title menu did not appear"
-keep_shot title_menu
+keep_shot_after_wipe title_menu
 # Every button outline, and something of each label inside it.
 for y in 234 284 334 384; do
     [ "$(pixel 272 $y)" = "$white" ] || fail "outline missing at y $y"
