@@ -9,6 +9,9 @@ make_run_dir
 start_game
 wait_for 10 on_title_menu || fail "no title menu"
 press_until 5 320 250 in_round || fail "Start Game did not start a round"
+# The first frame has no band yet; the stage banner is held over it for 1.5 s.
+stage_banner_shown() { in_round && [ "$(count 150 160 408 230 "$grey")" -lt 14000 ]; }
+wait_for 3 stage_banner_shown || fail "no stage banner at the start of the round"
 keep_shot round_start
 
 # Blocks fall in the middle columns (centres 192 to 480); look above the stage banner.
