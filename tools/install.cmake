@@ -52,11 +52,12 @@ foreach(size ${icon_sizes})
   install(FILES ${CMAKE_BINARY_DIR}/to-install/icons/${size}/blockdash.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
-# The desktop entry names the launcher by its full path, known only once the prefix is.
+# The desktop entry names the launcher by its full path, known only once the prefix is;
+# one staging folder per prefix, so installs into two prefixes cannot mix them up.
 install(CODE "
   set(BLOCKDASH_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/blockdash\")
-  configure_file(\"${CMAKE_SOURCE_DIR}/tools/desktop/blockdash.desktop.in\"
-                 \"${CMAKE_BINARY_DIR}/to-install/blockdash.desktop\" @ONLY)
-  file(INSTALL \"${CMAKE_BINARY_DIR}/to-install/blockdash.desktop\"
-       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")
+  string(MD5 prefix_key \"\${CMAKE_INSTALL_PREFIX}\")
+  set(entry \"${CMAKE_BINARY_DIR}/to-install/desktop-\${prefix_key}/blockdash.desktop\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/tools/desktop/blockdash.desktop.in\" \"\${entry}\" @ONLY)
+  file(INSTALL \"\${entry}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")
 ")
