@@ -42,6 +42,7 @@ foreach(size ${icon_sizes})
 endforeach()
 add_custom_target(icons ALL DEPENDS ${icons})
 add_dependencies(icons assets)
+add_dependencies(blockdash icons)  # so a build of just the game can still be installed
 
 install(TARGETS blockdash RUNTIME DESTINATION ${BLOCKDASH_INSTALL_GAMEDIR})
 install(FILES ${CMAKE_BINARY_DIR}/patches.dat DESTINATION ${BLOCKDASH_INSTALL_GAMEDIR})
