@@ -74,6 +74,8 @@ on_statistics() { shot && [ "$(pixel 272 404)" = "$white" ] && [ "$(pixel 368 43
 press_until 5 320 350 on_statistics || { keep_shot failed_statistics; fail "Credits did not show the statistics screen"; }
 keep_shot_after_wipe statistics
 [ "$(count 200 270 400 277 "$white")" -gt 20 ] || fail "no total games line"
+# A polite kill ends like Quit: the statistics are saved again on the way out.
+rm "$run/KZ DATA/stats.dat"
 kill -TERM "$game_pid"
 wait_game_exit 5
 [ "$exit_status" -eq 0 ] || fail "a polite kill ended with status $exit_status"
