@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_run.h"
 #include "play/cut_pieces.h"
 #include "play/render.h"
 #include "play/round.h"
@@ -147,28 +148,6 @@ int headless_frame_work() {
     std::printf("frame_work_dashes: %d dashes\n", dashes_started);
     std::printf("frame_work_blocks_cut: %d blocks\n", blocks_hit);
     return 0;
-}
-
-// Runs in a scratch folder that links to the artwork, so the statistics that shut-down
-// saves never land beside the assets or in a player's folder.
-std::string enter_scratch_run_folder() {
-    char here[PATH_MAX];
-    if (!getcwd(here, sizeof here)) return "";
-    char tmpl[] = "/tmp/blockdash-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return "";
-    const std::string run = tmpl;
-    for (const char* folder : {"KZ IMAGE", "KZ SOUND"}) {
-        const std::string target = std::string(here) + "/" + folder;
-        if (symlink(target.c_str(), (run + "/" + folder).c_str()) != 0) return "";
-    }
-    if (chdir(run.c_str()) != 0) return "";
-    return run;
-}
-
-void leave_scratch_run_folder(const std::string& run) {
-    for (const char* name : {"KZ IMAGE", "KZ SOUND", "KZ DATA/stats.dat", "KZ DATA/highscore.dat", "KZ DATA"})
-        std::remove((run + "/" + name).c_str());
-    rmdir(run.c_str());
 }
 
 int real_round_on_display() {

@@ -2,13 +2,15 @@
 //   shell_bench startup <runs>           start-up time: process start to the first
 //                                        title frame composed (needs a display)
 //   shell_bench title-cpu <game> <secs>  CPU use of the real game on the title menu
-// Both run in a working directory that holds "KZ IMAGE" and "KZ SOUND".
+// Start them in a folder that holds "KZ IMAGE" and "KZ SOUND"; they run the game in a
+// scratch folder linked to those, so nothing is written beside the assets.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_run.h"
 #include "shell/lifecycle.h"
 #include "shell/surfaces.h"
 #include "shell/title_menu.h"
@@ -125,13 +128,29 @@ int title_cpu(const char* game, int seconds) {
     return 0;
 }
 
+std::string realpath_or_empty(const char* path) {
+    char resolved[PATH_MAX];
+    return realpath(path, resolved) ? resolved : "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "startup-child" && argc > 2) return startup_child(std::atoll(argv[2]));
-    if (mode == "startup") return startup(argc > 2 ? std::atoi(argv[2]) : 10);
-    if (mode == "title-cpu" && argc > 2) return title_cpu(argv[2], argc > 3 ? std::atoi(argv[3]) : 5);
-    std::fprintf(stderr, "usage: shell_bench startup [runs] | title-cpu <game> [seconds]\n");
-    return 2;
+    if ((mode != "startup" && mode != "title-cpu") || (mode == "title-cpu" && argc < 3)) {
+        std::fprintf(stderr, "usage: shell_bench startup [runs] | title-cpu <game> [seconds]\n");
+        return 2;
+    }
+    // The game path may be relative to where we were started.
+    const std::string game = mode == "title-cpu" ? realpath_or_empty(argv[2]) : "";
+    const std::string run = enter_scratch_run_folder();
+    if (run.empty()) {
+        std::fprintf(stderr, "shell_bench: cannot prepare a run folder\n");
+        return 1;
+    }
+    const int result = mode == "startup" ? startup(argc > 2 ? std::atoi(argv[2]) : 10)
+                                         : title_cpu(game.c_str(), argc > 3 ? std::atoi(argv[3]) : 5);
+    leave_scratch_run_folder(run);
+    return result;
 }
