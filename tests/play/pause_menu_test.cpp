@@ -23,9 +23,6 @@ namespace {
 
 void press_key(int k, bool down) { const_cast<char*>(key)[k] = down ? 1 : 0; }
 
-int count_of(const std::vector<int>& v, int value) {
-    return static_cast<int>(std::count(v.begin(), v.end(), value));
-}
 
 class PauseMenuTest : public ::testing::Test {
 protected:

@@ -2,6 +2,9 @@
 // to a known state with a fixed seed, and small ways to place the player and blocks.
 #pragma once
 
+#include <algorithm>
+#include <vector>
+
 #include <allegro.h>
 
 #include "play/round.h"
@@ -34,5 +37,10 @@ void run_frames(int n);
 
 // Presses the left button at (x, y) for one frame, then releases it.
 void click_at(int x, int y);
+
+// How often `value` occurs in a recorded list (sounds, waits).
+inline int count_of(const std::vector<int>& v, int value) {
+    return static_cast<int>(std::count(v.begin(), v.end(), value));
+}
 
 }  // namespace play_testing

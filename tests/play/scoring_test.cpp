@@ -17,10 +17,6 @@ using testing_support::world;
 
 namespace {
 
-int count_of(const std::vector<int>& v, int value) {
-    return static_cast<int>(std::count(v.begin(), v.end(), value));
-}
-
 struct combo_case {
     int n;
     bool power, time;

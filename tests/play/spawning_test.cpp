@@ -15,10 +15,6 @@ using testing_support::world;
 
 namespace {
 
-int count_of(const std::vector<int>& v, int value) {
-    return static_cast<int>(std::count(v.begin(), v.end(), value));
-}
-
 // Spawns one block into a field kept empty, so every call spawns into slot 0.
 const block_record& spawn_into_empty_field() {
     for (block_record& b : block) b.active = b.cut = false;
