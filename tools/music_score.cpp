@@ -135,12 +135,19 @@ void write_tune(MidiTrack& t, int channel, const char* text, int start_bar, int 
     if (at != std::uint32_t((start_bar + 8) * bar)) bad_score("a section is not eight bars long");
 }
 
-MidiTrack tune_track() {
+// A part's opening events: its name, its sound, full channel volume (the mix lives in the
+// velocities, since the synthesiser resets volume when the piece loops) and its pan.
+MidiTrack start_part(const char* name, int channel, int program, int pan) {
     MidiTrack t;
-    t.name("Tune");
-    t.program(0, lead, square_lead);
-    t.control(0, lead, 7, 127);
-    t.control(0, lead, 10, 70);
+    t.name(name);
+    t.program(0, channel, program);
+    t.control(0, channel, 7, 127);
+    t.control(0, channel, 10, pan);
+    return t;
+}
+
+MidiTrack tune_track() {
+    MidiTrack t = start_part("Tune", lead, square_lead, 70);
     write_tune(t, lead, tune_a, 0, 82, lead_level, false);
     write_tune(t, lead, tune_b, 8, 82, lead_level, false);
     write_tune(t, lead, tune_a, 16, 86, lead_level, false);
@@ -150,22 +157,14 @@ MidiTrack tune_track() {
 }
 
 MidiTrack harmony_track() {
-    MidiTrack t;
-    t.name("Harmony");
-    t.program(0, harmony, square_lead);
-    t.control(0, harmony, 7, 127);
-    t.control(0, harmony, 10, 48);
+    MidiTrack t = start_part("Harmony", harmony, square_lead, 48);
     write_tune(t, harmony, tune_a, 16, 64, harmony_level, true);
     t.end_at(bars * bar);
     return t;
 }
 
 MidiTrack piano_track() {
-    MidiTrack t;
-    t.name("Chords");
-    t.program(0, piano, electric_piano);
-    t.control(0, piano, 7, 127);
-    t.control(0, piano, 10, 40);
+    MidiTrack t = start_part("Chords", piano, electric_piano, 40);
     for (int b = 0; b < bars; ++b) {
         std::uint32_t at = std::uint32_t(b * bar);
         const Chord& c = changes[b];
@@ -186,11 +185,7 @@ MidiTrack piano_track() {
 }
 
 MidiTrack bass_track() {
-    MidiTrack t;
-    t.name("Bass");
-    t.program(0, bass, synth_bass);
-    t.control(0, bass, 7, 127);
-    t.control(0, bass, 10, 64);
+    MidiTrack t = start_part("Bass", bass, synth_bass, 64);
     for (int b = 0; b < bars; ++b) {
         std::uint32_t at = std::uint32_t(b * bar);
         int r = changes[b].root;
