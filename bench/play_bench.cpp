@@ -162,7 +162,7 @@ int real_round_on_display() {
     }
     use_real_host();
     host.sound_requested = count_effect;
-    if (!start_up()) {
+    if (!start_up(launch_options{})) {
         leave_scratch_run_folder(run);
         return 1;
     }

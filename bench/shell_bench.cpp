@@ -47,7 +47,7 @@ pid_t spawn(const std::vector<std::string>& args) {
 
 // The child: the game's own start-up, then one title frame composed.
 int startup_child(long long spawned_at_us) {
-    if (!start_up()) return 1;
+    if (!start_up(launch_options{})) return 1;
     enter_title_menu();
     draw_title_menu(buffer);
     const long long composed_at = monotonic_us();

@@ -40,7 +40,8 @@ bool open_display() {
 
 }  // namespace
 
-bool start_up() {
+bool start_up(const launch_options& options) {
+    (void)options;
     // Without a display the library cannot start, and going on would die in install_mouse.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?)\n");

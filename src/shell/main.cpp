@@ -1,13 +1,31 @@
-// The game: start-up, the screen-state loop, shut-down.
+// The game: the command line, start-up, the screen-state loop, shut-down.
 #include <allegro.h>
 
+#include <cstdio>
+#include <string>
+
+#include "shell/command_line.h"
 #include "shell/host.h"
 #include "shell/lifecycle.h"
 #include "shell/screen_loop.h"
 
-int main() {
+int main(int argc, char** argv) {
+    launch_options options;
+    std::string error;
+    if (!parse_command_line(argc, argv, options, error)) {
+        std::fprintf(stderr, "blockdash: %s\n\n%s", error.c_str(), usage_text());
+        return 2;
+    }
+    if (options.show_help) {
+        std::fputs(usage_text(), stdout);
+        return 0;
+    }
+    if (options.show_version) {
+        std::printf("%s\n", version_text());
+        return 0;
+    }
     use_real_host();
-    if (!start_up()) return 1;
+    if (!start_up(options)) return 1;
     run_screen_loop();
     shut_down();
     return 0;

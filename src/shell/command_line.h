@@ -1,0 +1,23 @@
+// What the player can ask for on the command line (the launcher passes its arguments on).
+#pragma once
+
+#include <string>
+
+enum class display_request { remembered, fullscreen, window };
+
+struct launch_options {
+    display_request display = display_request::remembered;
+    int scale = 0;  // the window's whole factor; 0 means the largest that fits
+    bool show_help = false;
+    bool show_version = false;
+};
+
+// Reads argv[1..]. On a bad option or value returns false and says why in `error`.
+bool parse_command_line(int argc, const char* const* argv, launch_options& options,
+                        std::string& error);
+
+// The usage text of --help, and of a bad command line (on stderr).
+const char* usage_text();
+
+// "blockdash 1.2.3"
+const char* version_text();
