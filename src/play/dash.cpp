@@ -19,12 +19,13 @@ void show_pose(int pose) { blit(player_panel, player.sprite, pose, 0, 0, 0, 64, 
 void start_dash() {
     if (!(mouse_b & 1) || mouseisdown || !can_dash) return;
     show_pose(pose_dash);
-    if (mouse_x > player.x) player.facing = 0;
-    if (mouse_x < player.x) player.facing = 1;
+    const int px = pointer_x(), py = pointer_y();
+    if (px > player.x) player.facing = 0;
+    if (px < player.x) player.facing = 1;
     player.start_x = player.x;
     player.start_y = player.y;
-    player.target_x = mouse_x;
-    player.target_y = mouse_y;
+    player.target_x = px;
+    player.target_y = py;
     playsound(0);
     dash_delay = 0;
     mouseisdown = true;

@@ -49,12 +49,14 @@ void pause_menu_pass() {
 void run_pause_menu() {
     if (mouse_b & 2) paused = true;
     if (key[KEY_ESC]) paused = true;
+    if (take_focus_loss()) paused = true;  // a player who looked away finds the round waiting
     if (!paused) return;
     quit.shown = true;
     progress.shown = true;
     mouse_b = 0;
     // Closing the window while paused leaves through the screen loop.
     while (paused && !leave_requested()) pause_menu_pass();
+    take_focus_loss();  // losing the focus while paused asks for nothing more
     quit.shown = false;
     progress.shown = false;
 }

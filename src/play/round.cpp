@@ -59,6 +59,7 @@ void start_round_seeded(unsigned seed) {
     power_factor = 0;
     can_dash = true;
     paused = false;
+    take_focus_loss();  // the focus lost on another screen is no reason to pause this round
     // The click that started the round may still be held; it must not dash.
     mouseisdown = true;
     blocks_cut = 0;

@@ -18,8 +18,8 @@ void clicky::edit_button(int x_, int y_, int w_, int h_, int target_) {
 
 // Each test reads the live mouse state, as the library updates it on its own.
 int clicky::is_clicked() {
-    if ((mouse_b & 1) && mouse_x < x + w / 2 && mouse_x > x - w / 2 && mouse_y < y + h / 2 &&
-        mouse_y > y - h / 2) {
+    const int px = pointer_x(), py = pointer_y();
+    if ((mouse_b & 1) && px < x + w / 2 && px > x - w / 2 && py < y + h / 2 && py > y - h / 2) {
         game_state = target;
         return 1;
     }

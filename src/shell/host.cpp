@@ -2,9 +2,11 @@
 #include "shell/host.h"
 
 #include <allegro.h>
+#include <atomic>
 #include <ctime>
 
 #include "shell/assets.h"
+#include "shell/desktop_display.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ void allegro_rest(int ms) { rest(static_cast<unsigned>(ms)); }
 // Effects are requested by the rules but deliberately play nothing.
 void silent_effect(int) {}
 
+std::atomic<bool> focus_lost{false};
+
 void play_music() {
     if (music) play_midi(music, 1);
 }
@@ -41,3 +45,9 @@ void use_real_host() { host = {monotonic_ms, allegro_rest, silent_effect, play_m
 void playsound(int slot) { host.sound_requested(slot); }
 void startmusic() { host.music_start(); }
 void stopmusic() { host.music_stop(); }
+
+int pointer_x() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).x; }
+int pointer_y() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).y; }
+
+void note_focus_loss() { focus_lost = true; }
+bool take_focus_loss() { return focus_lost.exchange(false); }

@@ -2,6 +2,8 @@
 // The game calls these and nothing else for time and audio, so tests can swap in a
 // fake clock (a 2000 ms banner hold costs no real time) and a recording sound hook.
 // Input stays Allegro's own mouse_x, mouse_y, mouse_b and key; tests write those directly.
+// The pointer is read through pointer_x() and pointer_y(), which map the window's pixels
+// onto the 640x480 picture however it is scaled (one to one in headless tests).
 #pragma once
 
 struct host_seam {
@@ -24,3 +26,12 @@ inline void wait_ms(int ms) { host.wait_ms(ms); }
 void playsound(int slot);
 void startmusic();
 void stopmusic();
+
+// The pointer on the 640x480 picture.
+int pointer_x();
+int pointer_y();
+
+// The game lost the keyboard focus (another window, a workspace switch, minimising).
+// Noted from Allegro's input thread; taken once by the round, which pauses for it.
+void note_focus_loss();
+bool take_focus_loss();

@@ -10,6 +10,8 @@
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
 #include "shell/assets.h"
+#include "shell/desktop_display.h"
+#include "shell/input_thread.h"
 #include "shell/screen_loop.h"
 #include "shell/surfaces.h"
 
@@ -32,17 +34,11 @@ void leave_politely_on_close() {
     std::signal(SIGTERM, on_signal);
 }
 
-// Modern desktops often refuse a mode switch, so a window is the second choice.
-bool open_display() {
-    if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, screen_w, screen_h, 0, 0) == 0) return true;
-    return set_gfx_mode(GFX_AUTODETECT_WINDOWED, screen_w, screen_h, 0, 0) == 0;
-}
-
 }  // namespace
 
 bool start_up(const launch_options& options) {
-    (void)options;
     // Without a display the library cannot start, and going on would die in install_mouse.
+    use_quiet_input_thread();
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?)\n");
         return false;
@@ -51,18 +47,17 @@ bool start_up(const launch_options& options) {
     install_timer();
     set_color_depth(32);
     install_keyboard();
-    if (!open_display()) {
-        char why[256];
-        std::snprintf(why, sizeof why, "Cannot open a 640x480 display: %s", allegro_error);
+    char why[256];
+    if (!open_display(options, why, sizeof why)) {
         report_failure(why);
         return false;
     }
     install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, "");
-    char why[256];
     if (!load_assets(why, sizeof why)) {
         report_failure(why);
         return false;
     }
+    set_window_icon(player_panel);
     load_highscore(highscore_path);
     load_stats(stats_path);
     game_state = state_title;
