@@ -8,6 +8,7 @@
 #include "play/pause_menu.h"
 #include "play_fixture.h"
 #include "shell/clicky.h"
+#include "shell/host.h"
 #include "shell/screen_loop.h"
 #include "shell/surfaces.h"
 #include "support/headless.h"
@@ -122,6 +123,24 @@ TEST_F(PauseMenuTest, EscStillHeldAfterContinueOpensTheMenuAgain) {
     play_frame();
     EXPECT_EQ(passes, 2);
     press_key(KEY_ESC, false);
+}
+
+TEST_F(PauseMenuTest, LosingTheFocusPausesOnceAndOnlyTheRoundInProgress) {
+    note_focus_loss();  // on the title menu, before this round began
+    start_round_seeded(1);
+    run_frames(2);
+    EXPECT_EQ(passes, 0);
+
+    note_focus_loss();
+    on_each_pass([](int pass) {
+        if (pass == 1) note_focus_loss();  // looking away again while paused
+        if (pass == 2) set_mouse(320, 250, 1);
+    });
+    play_frame();
+    EXPECT_EQ(passes, 2);
+    set_mouse(320, 250, 0);
+    play_frame();
+    EXPECT_EQ(passes, 2) << "the round goes on after Continue";
 }
 
 TEST_F(PauseMenuTest, TabInTheMenuSavesTheLastPictureOfPlayAndNothingElse) {
