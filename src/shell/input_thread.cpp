@@ -122,9 +122,12 @@ int unregister_callback(bg_func f) {
 }
 
 // Allegro's reader begins with a round trip to the X server every 10 ms; when no event
-// is waiting, a flush is all that is needed.
+// is waiting, a flush is all that is needed. The reader's "warped" mode, which follows the
+// pointer by relative motion and pulls the desktop's pointer back into the window, is for
+// games that read mickeys; this one reads positions, in a window that moves, so it stays off.
 void read_events_when_pending() {
     if (!_xwin.display) return;
+    _xwin.mouse_warped = 0;
     if (XPending(_xwin.display)) _xwin_private_handle_input();
 }
 

@@ -26,9 +26,10 @@ wait_for() {
     done
 }
 
+# start_display [WxH]: 640x480 unless asked for another size.
 start_display() {
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-640x480}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
     export DISPLAY=":$(cat "$work/display")"
@@ -43,8 +44,9 @@ make_run_dir() {
     ln -s "$ASSETS/KZ SOUND" "$run/KZ SOUND"
 }
 
+# start_game [options...]
 start_game() {
-    (cd "$run" && exec "$GAME") >"$work/game.out" 2>"$work/game.err" &
+    (cd "$run" && exec "$GAME" "$@") >"$work/game.out" 2>"$work/game.err" &
     game_pid=$!
 }
 

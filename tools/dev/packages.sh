@@ -1,6 +1,6 @@
 # Debian packages for playing and for testing, and a quiet installer for them.
 game_packages=(cmake g++ make pkg-config liballegro4-dev libxrandr-dev freepats)
-test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils sox clang libclang-rt-14-dev)
+test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox wmctrl sox clang libclang-rt-14-dev)
 
 install_packages() {
     local missing=()

@@ -1,0 +1,121 @@
+#!/bin/bash
+# The game on a 1920x1080 desktop, without a window manager and with openbox: full screen
+# scaled by 2 and centred on black, every picture pixel a 2x2 block; F11 gives a 1280x960
+# window; clicks land on the scaled buttons; a lost focus pauses the round; the manager's
+# close ends the game in order; --window --scale 1 shows the unscaled picture.
+. "$(dirname "$0")/lib.sh"
+
+start_display 1920x1080
+make_run_dir
+
+# Where the picture sits on the root window. The lib's recognisers work on 640x480
+# pictures, so every shot is cut out and brought back to 640x480, and every move scaled.
+k=1 ox=0 oy=0
+use_picture_at() { k=$1 ox=$2 oy=$3; }
+root_shot() { import -display "$DISPLAY" -window root -depth 8 "$work/root.ppm" 2>/dev/null; }
+shot() {
+    root_shot && convert "$work/root.ppm" -crop "$((640 * k))x$((480 * k))+$ox+$oy" +repage \
+        -sample 640x480! "$work/shot.ppm"
+}
+root_count() { "$PROBE" "$work/root.ppm" count "$1" "$2" "$3" "$4" $5; }
+move_to() {
+    local x=$((ox + $1 * k)) y=$((oy + $2 * k))
+    xdotool mousemove "$x" "$y"
+    wait_for 2 cursor_at "$1" "$2" && return 0
+    xdotool mousemove $((x + k)) "$y" mousemove "$x" "$y"
+    wait_for 3 cursor_at "$1" "$2" || { cp "$work/root.ppm" /tmp/fail_root.ppm; fail "the game's cursor did not follow the pointer to $1,$2"; }
+}
+# The client window of the game: "<w>x<h>+<x>+<y>" on the root.
+geometry() {
+    xwininfo -name Blockdash | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+        /^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print w "x" h "+" x "+" y}'
+}
+geometry_is() { [ "$(geometry)" = "$1" ]; }
+geometry_is_window() { case "$(geometry)" in 1280x960+*) return 0 ;; esac; return 1; }
+game_focused() { xprop -root _NET_ACTIVE_WINDOW | grep -q "$(printf '0x%x' "$(xdotool search --name '^Blockdash$' | head -1)")"; }
+quit_by_click() {
+    press_until 5 320 400 sh -c "! kill -0 $game_pid 2>/dev/null" || fail "the scaled Quit did not end the game"
+    wait_game_exit 5
+    [ "$exit_status" -eq 0 ] || fail "Quit ended with status $exit_status"
+}
+not_paused() { ! paused; }
+paused() { shot && [ "$(pixel 272 234)" = "$white" ] && [ "$(pixel 368 316)" = "$white" ] && [ "$(pixel 5 5)" = "$black" ]; }
+
+# --- No window manager: the game covers the screen itself.
+start_game
+use_picture_at 2 320 60
+wait_for 10 on_title_menu || fail "no title menu at twice the size in the middle of the screen"
+move_to 600 20
+wait_for 3 wipe_done || fail "the wipe did not finish"
+cp "$work/shot.ppm" "$work/title_k2.ppm"
+root_shot
+[ "$(root_count 0 0 319 1079 "$black")" -eq $((320 * 1080)) ] || fail "the left border is not black"
+[ "$(root_count 1600 0 1919 1079 "$black")" -eq $((320 * 1080)) ] || fail "the right border is not black"
+[ "$(root_count 320 0 1599 59 "$black")" -eq $((1280 * 60)) ] || fail "the top border is not black"
+[ "$(root_count 320 1020 1599 1079 "$black")" -eq $((1280 * 60)) ] || fail "the bottom border is not black"
+# Every picture pixel is a 2x2 block: the picture grown back by sampling is the screen.
+convert "$work/root.ppm" -crop 1280x960+320+60 +repage "$work/on_screen.ppm"
+convert "$work/title_k2.ppm" -sample 200% "$work/grown.ppm"
+[ "$(compare -metric AE "$work/on_screen.ppm" "$work/grown.ppm" null: 2>&1)" = "0" ] ||
+    fail "the scaled picture is not made of 2x2 blocks"
+
+xdotool key F11
+wait_for 5 geometry_is 1280x960+320+60 || fail "F11 gave $(geometry), not a 1280x960 window"
+[ "$(cat "$run/KZ DATA/display.dat")" = "window" ] || fail "the window was not remembered"
+press_until 5 320 300 on_highscore_table || fail "Highscores in the window did not open the table"
+tap_at 320 400
+wait_for 5 on_title_menu || fail "Return to Title in the window did not return"
+quit_by_click
+
+# --- The unscaled window: exactly the picture of the 640x480 screen, grown by nothing.
+start_game --window --scale 1
+use_picture_at 1 640 300
+wait_for 10 geometry_is 640x480+640+300 || fail "--window --scale 1 gave $(geometry)"
+wait_for 10 on_title_menu || fail "no title menu in the 640x480 window"
+move_to 600 20
+wait_for 3 wipe_done || fail "the wipe did not finish"
+[ "$(compare -metric AE "$work/shot.ppm" "$work/title_k2.ppm" null: 2>&1)" = "0" ] ||
+    fail "the picture at 1x differs from the picture at 2x"
+quit_by_click
+
+# --- Openbox: the desktop's full-screen state, and a managed window.
+openbox >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+xsetroot -solid "#2b4a66"
+rm -f "$run/KZ DATA/display.dat" "$run/KZ DATA/stats.dat"
+start_game
+use_picture_at 2 320 60
+wait_for 10 on_title_menu || fail "no full-screen title menu under openbox"
+xprop -name Blockdash _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN || fail "not in the desktop's full-screen state"
+xprop -name Blockdash WM_CLASS | grep -q '"blockdash", "blockdash"' || fail "the window class is not blockdash"
+wmctrl -l | grep -q Blockdash || fail "the manager does not list the game"
+
+press_until 5 320 250 in_round || fail "Start Game did not start a round"
+xmessage -geometry +20+20 "another window" &
+other_pid=$!
+wait_for 5 sh -c 'wmctrl -l | grep -q xmessage' || fail "the other window did not open"
+wmctrl -a xmessage
+wait_for 5 paused || fail "a lost focus did not pause the round"
+kill "$other_pid"
+
+wmctrl -a Blockdash
+wait_for 5 game_focused || fail "the game did not get the focus back"
+xdotool key F11
+wait_for 5 geometry_is_window || fail "F11 under openbox gave $(geometry)"
+xprop -name Blockdash _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN && fail "the window is still full screen"
+wmctrl -l | grep -q Blockdash || fail "the manager does not list the window"
+g=$(geometry); g=${g#1280x960+}
+use_picture_at 2 "${g%+*}" "${g#*+}"
+wait_for 5 paused || fail "the round is not paused in the window"
+press_until 5 320 250 not_paused || fail "Continue in the window did not resume"
+wait_for 5 in_round || fail "the round did not go on"
+move_to 400 300
+root_shot && convert "$work/root.ppm" -resize 50% "${SHOTS:-$work}/desktop_window.png"
+
+wmctrl -c Blockdash
+wait_game_exit 10
+[ "$exit_status" -eq 0 ] || fail "the manager's close ended with status $exit_status"
+[ -s "$run/KZ DATA/stats.dat" ] || fail "the manager's close did not save the statistics"
+kill "$wm_pid"
+echo "PASS"
