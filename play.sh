@@ -6,4 +6,4 @@ cd "$(dirname "$0")"
 install_packages "${game_packages[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKDASH_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target blockdash
-exec build/blockdash-play
+exec build/blockdash-play "$@"

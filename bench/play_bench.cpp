@@ -18,6 +18,7 @@
 
 #include "bench/scratch_run.h"
 #include "play/cut_pieces.h"
+#include "shell/desktop_display.h"
 #include "play/render.h"
 #include "play/round.h"
 #include "shell/assets.h"
@@ -111,8 +112,10 @@ void script_clicks(int frame_number, std::mt19937& rng) {
     for (int tries = 0; tries < 20; ++tries) {
         const block_record& b = block[std::uniform_int_distribution<int>(0, block_slots - 1)(rng)];
         if (!b.active) continue;
-        mouse_x = b.x;
-        mouse_y = std::min(b.y + 20, 470);
+        // Where the pointer must be on the window for the game to see this picture point.
+        const picture_layout at = current_picture_layout();
+        mouse_x = at.left + b.x * at.k;
+        mouse_y = at.top + std::min(b.y + 20, 470) * at.k;
         mouse_b = 1;
         return;
     }

@@ -8,8 +8,9 @@
 #include "shell/screen_loop.h"
 #include "shell/surfaces.h"
 
-// The display changes only every 17 ms, so composing faster would only burn the processor.
-constexpr int credits_frame_wait_ms = 10;
+// A still screen: composing at the pace of the title menu is fast enough for the cursor,
+// and anything faster would only burn the processor.
+constexpr int credits_frame_wait_ms = 20;
 
 void enter_credits_screen() { progress.edit_button(320, 420, 96, 32, state_title); }
 

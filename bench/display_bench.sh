@@ -1,0 +1,83 @@
+#!/bin/bash
+# Processor use of the game and of the X server, in percent of one core, on a private Xvfb:
+# every screen reachable by clicks at 640x480, and a scripted round (with its frame pacing)
+# at 640x480, 1920x1080 full screen (k = 2) and 3840x2160 full screen (k = 4).
+# Prints `name: value unit` lines.
+# Usage: bench/display_bench.sh [build folder, default build] [seconds per screen, default 10]
+set -u
+cd "$(dirname "$0")/.."
+build=$(cd "${1:-build}" && pwd)
+seconds=${2:-10}
+game=$build/blockdash
+assets=$build/assets
+work=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-bench-XXXXXX")
+xvfb_pid="" game_pid=""
+cleanup() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+percent() { echo "$1 $2" | awk -v hz="$(getconf CLK_TCK)" '{printf "%.1f", 100 * $1 / hz / $2}'; }
+now() { date +%s.%N; }
+
+start_display() {
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    export DISPLAY=":$(cat "$work/display")"
+}
+stop_display() { kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""; rm -f "$work/display"; }
+
+# measure <name>: the game's and the X server's use over the next $seconds.
+measure() {
+    local g0 x0 t0 g1 x1 t1
+    g0=$(ticks "$game_pid"); x0=$(ticks "$xvfb_pid"); t0=$(now)
+    sleep "$seconds"
+    g1=$(ticks "$game_pid"); x1=$(ticks "$xvfb_pid"); t1=$(now)
+    local wall; wall=$(echo "$t0 $t1" | awk '{print $2 - $1}')
+    echo "$1_game_cpu: $(percent $((g1 - g0)) "$wall") percent"
+    echo "$1_x_server_cpu: $(percent $((x1 - x0)) "$wall") percent"
+}
+
+# click <x> <y>: a press long enough for the screens that poll every 20 ms.
+click() { xdotool mousemove "$1" "$2" sleep 0.2 mousemove "$(($1 + 1))" "$2" mousedown 1 sleep 0.15 mouseup 1; sleep 1.5; }
+
+# Every screen at 640x480, driven like a player would.
+start_display 640x480
+mkdir -p "$work/run/KZ DATA"
+ln -s "$assets/KZ IMAGE" "$work/run/KZ IMAGE"
+ln -s "$assets/KZ SOUND" "$work/run/KZ SOUND"
+(cd "$work/run" && exec "$game") >/dev/null 2>&1 &
+game_pid=$!
+sleep 2.5
+xdotool mousemove 500 200
+measure title_menu_640x480
+click 320 350
+measure statistics_640x480
+click 320 420
+click 320 300
+measure highscore_table_640x480
+click 320 400
+click 320 250
+measure round_idle_640x480
+xdotool keydown Escape sleep 0.1 keyup Escape
+sleep 1
+measure pause_menu_640x480
+kill "$game_pid"; wait "$game_pid" 2>/dev/null; game_pid=""
+stop_display
+
+# A scripted round with dashes, full screen at three sizes.
+for size in 640x480 1920x1080 3840x2160; do
+    start_display "$size"
+    x0=$(ticks "$xvfb_pid"); t0=$(now)
+    (cd "$assets" && "$build/bench/blockdash_bench" --display) >"$work/round.txt" 2>/dev/null
+    x1=$(ticks "$xvfb_pid"); t1=$(now)
+    sed "s/^display_/round_${size}_/" "$work/round.txt"
+    echo "round_${size}_x_server_cpu: $(percent $((x1 - x0)) "$(echo "$t0 $t1" | awk '{print $2 - $1}')") percent"
+    stop_display
+done
