@@ -78,6 +78,14 @@ wait_for 3 wipe_done || fail "the wipe did not finish"
     fail "the picture at 1x differs from the picture at 2x"
 quit_by_click
 
+# A window bigger than the screen allows: the largest that fits, and a word on stderr.
+start_game --window --scale 9
+use_picture_at 2 320 60
+wait_for 10 geometry_is 1280x960+320+60 || fail "--scale 9 gave $(geometry)"
+grep -q "does not fit" "$work/game.err" || fail "no note that the factor does not fit"
+wait_for 10 on_title_menu || fail "no title menu in the reduced window"
+quit_by_click
+
 # --- Openbox: the desktop's full-screen state, and a managed window.
 openbox >"$work/openbox.log" 2>&1 &
 wm_pid=$!

@@ -13,6 +13,18 @@ wait_game_exit 5
     fail "without a display the status was $exit_status"
 grep -q "display" "$work/game.err" || fail "no message without a display: $(cat "$work/game.err")"
 
+# The command line is read before anything opens: help and version need no display, and
+# a bad option is refused with the usage and status 2.
+(cd "$run" && env -u DISPLAY "$GAME" --help) >"$work/help.out" 2>&1 || fail "--help failed"
+grep -q -- "--window" "$work/help.out" || fail "--help does not list the options"
+(cd "$run" && env -u DISPLAY "$GAME" --version) | grep -q "^blockdash [0-9]" || fail "--version"
+for bad in "--scale 0" "--scale" "--fulscreen"; do
+    (cd "$run" && exec env -u DISPLAY "$GAME" $bad) >"$work/bad.out" 2>"$work/bad.err"
+    status=$?
+    [ "$status" -eq 2 ] || fail "\"$bad\" ended with status $status, not 2"
+    grep -q "^Usage:" "$work/bad.err" && [ ! -s "$work/bad.out" ] || fail "\"$bad\" gave no usage on stderr"
+done
+
 # A display, but the picture folder is gone.
 start_display
 rm "$run/KZ IMAGE"
