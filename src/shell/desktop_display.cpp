@@ -265,7 +265,22 @@ int swallow_switch_keys(int k, int* scancode) {
 
 void on_focus_lost() { note_focus_loss(); }
 
-bool open_x11_window(const launch_options& options, char* why, int why_size) {
+// Allegro's own icon and class name would stand for the game on the desktop.
+void name_the_window() {
+    xwin_set_window_name("blockdash", "blockdash");
+    XLOCK();
+    XClassHint hint{const_cast<char*>("blockdash"), const_cast<char*>("blockdash")};
+    XSetClassHint(_xwin.display, _xwin.wm_window, &hint);
+    if (XWMHints* hints = XGetWMHints(_xwin.display, _xwin.wm_window)) {
+        hints->flags &= ~(IconPixmapHint | IconMaskHint);
+        XSetWMHints(_xwin.display, _xwin.wm_window, hints);
+        XFree(hints);
+    }
+    XUNLOCK();
+    set_window_title("Blockdash");
+}
+
+bool open_x11_window(const launch_options& options) {
     XLOCK();
     desktop_facts facts = read_desktop();
     window_scale = options.scale;
@@ -289,8 +304,11 @@ bool open_x11_window(const launch_options& options, char* why, int why_size) {
     XUNLOCK();
 
     if (set_gfx_mode(GFX_XWINDOWS, plan.window.w, plan.window.h, virtual_w, virtual_h) != 0) {
-        std::snprintf(why, why_size, "Cannot open a %dx%d window: %s", plan.window.w,
-                      plan.window.h, allegro_error);
+        std::fprintf(stderr, "blockdash: cannot open a %dx%d window (%s); trying 640x480\n",
+                     plan.window.w, plan.window.h, allegro_error);
+        XLOCK();
+        XDeleteProperty(_xwin.display, _xwin.wm_window, atom("_NET_WM_STATE"));
+        XUNLOCK();
         return false;
     }
     set_mouse_range(0, 0, virtual_w - 1, virtual_h - 1);
@@ -307,19 +325,8 @@ bool open_x11_window(const launch_options& options, char* why, int why_size) {
 bool open_display(const launch_options& options, char* why, int why_size) {
     on_x11 = system_driver && system_driver->id == SYSTEM_XWINDOWS && _xwin.display;
     if (on_x11) {
-        // Allegro's own icon and class name would stand for the game on the desktop.
-        xwin_set_window_name("blockdash", "blockdash");
-        XLOCK();
-        XClassHint hint{const_cast<char*>("blockdash"), const_cast<char*>("blockdash")};
-        XSetClassHint(_xwin.display, _xwin.wm_window, &hint);
-        if (XWMHints* hints = XGetWMHints(_xwin.display, _xwin.wm_window)) {
-            hints->flags &= ~(IconPixmapHint | IconMaskHint);
-            XSetWMHints(_xwin.display, _xwin.wm_window, hints);
-            XFree(hints);
-        }
-        XUNLOCK();
-        set_window_title("Blockdash");
-        if (open_x11_window(options, why, why_size)) {
+        name_the_window();
+        if (open_x11_window(options)) {
             read_x_events_only_when_pending();
             keyboard_lowlevel_callback = watch_switch_keys;
             keyboard_ucallback = swallow_switch_keys;
@@ -327,11 +334,15 @@ bool open_display(const launch_options& options, char* why, int why_size) {
             return true;
         }
         on_x11 = false;
+        publish_layout({});
+        // Never Allegro's own full screen on X: it switches the monitor's mode and grabs
+        // the keyboard. A plain window of the picture's size is the last resort.
+        if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, screen_w, screen_h, 0, 0) == 0) return true;
+    } else {
+        // Elsewhere (a console), the library's own full screen, else its window.
+        if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, screen_w, screen_h, 0, 0) == 0) return true;
+        if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, screen_w, screen_h, 0, 0) == 0) return true;
     }
-    // Elsewhere, or when the shaped window failed: the plain picture, unscaled.
-    publish_layout({});
-    if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, screen_w, screen_h, 0, 0) == 0) return true;
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, screen_w, screen_h, 0, 0) == 0) return true;
     std::snprintf(why, why_size, "Cannot open a 640x480 display: %s", allegro_error);
     return false;
 }
@@ -395,5 +406,3 @@ picture_layout current_picture_layout() {
     return {int(p >> 48), int(int16_t(p >> 16)), int(int16_t(p))};
 }
 
-void request_display_switch() { switch_requested = true; }
-bool display_is_fullscreen() { return fullscreen; }

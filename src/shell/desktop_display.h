@@ -26,7 +26,3 @@ void show_picture_rows(BITMAP* picture, int top, int bottom);
 
 // Where the picture sits in the window now; the pointer is mapped through it.
 picture_layout current_picture_layout();
-
-// Asks the presenter to switch between full screen and the window.
-void request_display_switch();
-bool display_is_fullscreen();
