@@ -4,6 +4,7 @@
 #include <allegro.h>
 
 #include "play/round.h"
+#include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "shell/assets.h"
 #include "shell/clicky.h"
@@ -80,8 +81,7 @@ bool run_name_entry() {
     hand_over(buffer);  // the backdrop at once, without a wipe
     if (!type_name()) return false;
     player.score = 0;
-    got_highscore = add_highscore(player_score);
-    save_highscore(highscore_path);
+    got_highscore = enter_highscore(highscore_path, player_score);
     return true;
 }
 
@@ -92,6 +92,8 @@ void draw_table(BITMAP* dest) {
         print_name(dest, 250, y, colour, highscore[i].name);
         textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", highscore[i].score);
     }
+    // Below the last row, above the buttons: only when a save went wrong.
+    if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
 }
 
 }  // namespace

@@ -7,8 +7,7 @@
 #include <cstdio>
 
 #include "play/round.h"
-#include "records/highscore_file.h"
-#include "records/lifetime_stats.h"
+#include "records/data_folder.h"
 #include "shell/assets.h"
 #include "shell/screen_loop.h"
 #include "shell/surfaces.h"
@@ -62,17 +61,17 @@ bool start_up() {
         report_failure(why);
         return false;
     }
-    load_highscore(highscore_path);
-    load_stats(stats_path);
+    load_records();
     game_state = state_title;
     leave_politely_on_close();
     install_int(draw_screen, 17);
     return true;
 }
 
-void shut_down() {
+bool shut_down() {
     remove_int(draw_screen);
-    save_stats(stats_path);
+    const bool saved = save_records();
     release_assets();
+    return saved;
 }
 
