@@ -3,12 +3,16 @@
 
 #include <allegro.h>
 
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 
 #include "play/round.h"
 #include "records/data_folder.h"
 #include "shell/assets.h"
+#include "shell/display_loss.h"
 #include "shell/screen_loop.h"
 #include "shell/surfaces.h"
 
@@ -24,11 +28,33 @@ void report_failure(const char* what) {
 void on_close_button() { request_leave(); }
 void on_signal(int) { request_leave(); }
 
-// Closing the window, Ctrl+C and a polite kill all end like Quit, so the totals are saved.
+// Ctrl+C, a polite kill and a closed terminal (or a logout).
+sigset_t leave_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+// Until the game can end in order, such signals wait: one landing while the library
+// starts its keyboard would abort the process. The library's threads inherit the mask.
+void hold_signals_during_start_up() {
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+// Closing the window and those signals all end like Quit, so the totals are saved.
 void leave_politely_on_close() {
     set_close_button_callback(on_close_button);
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
+    struct sigaction action = {};
+    action.sa_handler = on_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // one held since start-up arrives now
 }
 
 // Modern desktops often refuse a mode switch, so a window is the second choice.
@@ -40,6 +66,7 @@ bool open_display() {
 }  // namespace
 
 bool start_up() {
+    hold_signals_during_start_up();
     // Without a display the library cannot start, and going on would die in install_mouse.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?)\n");
@@ -55,6 +82,7 @@ bool start_up() {
         report_failure(why);
         return false;
     }
+    end_in_order_on_display_loss();
     install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, "");
     char why[256];
     if (!load_assets(why, sizeof why)) {
