@@ -11,6 +11,7 @@
 
 #include "play/round.h"
 #include "records/data_folder.h"
+#include "records/end_screen.h"
 #include "shell/assets.h"
 #include "shell/display_loss.h"
 #include "shell/screen_loop.h"
@@ -76,6 +77,7 @@ bool start_up() {
     install_timer();
     set_color_depth(32);
     install_keyboard();
+    keyboard_lowlevel_callback = note_key_press;
     if (!open_display()) {
         char why[256];
         std::snprintf(why, sizeof why, "Cannot open a 640x480 display: %s", allegro_error);
