@@ -85,8 +85,10 @@ bool start_up() {
         return false;
     }
     end_in_order_on_display_loss();
-    install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, "");
     char why[256];
+    const bool patches_plain = patch_set_is_plain(why, sizeof why);
+    if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
+    install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");
     if (!load_assets(why, sizeof why)) {
         report_failure(why);
         return false;
