@@ -19,16 +19,6 @@
 
 namespace {
 
-// A message box for a desktop user, and the same words on stderr for a terminal.
-void report_failure(const char* what) {
-    std::fprintf(stderr, "blockdash: %s\n", what);
-    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    allegro_message("%s\n", what);
-}
-
-void on_close_button() { request_leave(); }
-void on_signal(int) { request_leave(); }
-
 // Ctrl+C, a polite kill and a closed terminal (or a logout).
 sigset_t leave_signals() {
     sigset_t set;
@@ -38,6 +28,24 @@ sigset_t leave_signals() {
     sigaddset(&set, SIGHUP);
     return set;
 }
+
+// A start-up that failed has nothing to save: from here a signal just ends it.
+void stop_holding_signals() {
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// A message box for a desktop user, and the same words on stderr for a terminal.
+void report_failure(const char* what) {
+    stop_holding_signals();
+    std::fprintf(stderr, "blockdash: %s\n", what);
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    allegro_message("%s\n", what);
+}
+
+void on_close_button() { request_leave(); }
+void on_signal(int) { request_leave(); }
 
 // Until the game can end in order, such signals wait: one landing while the library
 // starts its keyboard would abort the process. The library's threads inherit the mask.
