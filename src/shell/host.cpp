@@ -26,11 +26,21 @@ void allegro_rest(int ms) { rest(static_cast<unsigned>(ms)); }
 // Effects are requested by the rules but deliberately play nothing.
 void silent_effect(int) {}
 
+// The patch set is read by play_midi only. Allegro leaks an open packfile on every such
+// read, so the piece is started once and later rounds rewind and resume it.
+bool music_started = false;
+
 void play_music() {
-    if (music) play_midi(music, 1);
+    if (!music) return;
+    if (!music_started) {
+        music_started = play_midi(music, 1) == 0;
+        return;
+    }
+    midi_seek(0);
+    midi_resume();
 }
 
-void stop_music() { stop_midi(); }
+void stop_music() { midi_pause(); }
 
 }  // namespace
 
