@@ -2,6 +2,7 @@
 #include "play/pause_menu.h"
 
 #include <allegro.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,6 +49,9 @@ void save_screenshot() {
     std::snprintf(temporary, sizeof temporary, "%s.XXXXXX", screenshot_path);
     const int fd = mkstemp(temporary);
     if (fd < 0) return;
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);  // as a plain save would make it, not mkstemp's 0600
     close(fd);
     if (save_bmp(temporary, frame, nullptr) != 0 || std::rename(temporary, screenshot_path) != 0)
         unlink(temporary);
