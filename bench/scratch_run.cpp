@@ -23,7 +23,7 @@ std::string enter_scratch_run_folder() {
 }
 
 void leave_scratch_run_folder(const std::string& run) {
-    for (const char* name : {"KZ IMAGE", "KZ SOUND", "KZ DATA/stats.dat", "KZ DATA/highscore.dat", "KZ DATA"})
+    for (const char* name : {"KZ IMAGE", "KZ SOUND", "KZ DATA/stats.dat", "KZ DATA/highscore.dat", "KZ DATA/save.lock", "KZ DATA"})
         std::remove((run + "/" + name).c_str());
     rmdir(run.c_str());
 }

@@ -2,6 +2,11 @@
 #include "play/pause_menu.h"
 
 #include <allegro.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "play/round.h"
 #include "shell/assets.h"
@@ -37,10 +42,25 @@ void test_buttons() {
     }
 }
 
+// Written beside the old one and renamed over it: a FIFO or a half-written file in its
+// place can neither hang the menu nor be left behind as the screenshot.
+void save_screenshot() {
+    char temporary[64];
+    std::snprintf(temporary, sizeof temporary, "%s.XXXXXX", screenshot_path);
+    const int fd = mkstemp(temporary);
+    if (fd < 0) return;
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);  // as a plain save would make it, not mkstemp's 0600
+    close(fd);
+    if (save_bmp(temporary, frame, nullptr) != 0 || std::rename(temporary, screenshot_path) != 0)
+        unlink(temporary);
+}
+
 void pause_menu_pass() {
     draw_pause_menu();
     test_buttons();
-    if (key[KEY_TAB]) save_bitmap(screenshot_path, frame, nullptr);
+    if (key[KEY_TAB]) save_screenshot();
     wait_ms(20);
 }
 

@@ -54,4 +54,5 @@ void check_time_out() {
     wait_ms(2000);
     game_state = state_end_of_game;
     add_finished_round();
+    save_stats(stats_path);  // a later crash or kill costs at most the round in progress
 }

@@ -6,24 +6,46 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
-bool read_data_file(const char* path, char* bytes, size_t* size) {
-    // Non-blocking and regular files only: a pipe or a device in its place must not hang
-    // start-up.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+namespace {
+
+data_read refused(int error) { return {file_found::refused, error}; }
+
+// Refused before it is opened: a FIFO would block the open, a device could do anything.
+bool names_something_else(const char* path, data_read* result) {
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return false;
+    if (stat(path, &info) != 0) {
+        *result = errno == ENOENT ? data_read{file_found::missing, 0} : refused(errno);
+        return true;
     }
+    if (!S_ISREG(info.st_mode)) {
+        *result = refused(0);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+data_read read_data_file(const char* path, char* bytes, size_t* size) {
     *size = 0;
-    while (*size < data_file_read_limit) {
+    data_read result = {file_found::read, 0};
+    if (names_something_else(path, &result)) return result;
+    // Non-blocking all the same, in case a FIFO took the file's place since the check.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? data_read{file_found::missing, 0} : refused(errno);
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) result = refused(0);
+    while (result.found == file_found::read && *size < data_file_read_limit) {
         const ssize_t got = read(fd, bytes + *size, data_file_read_limit - *size);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0) result = refused(errno);
         if (got <= 0) break;
         *size += static_cast<size_t>(got);
     }
     close(fd);
-    return true;
+    return result;
 }
+
+const char* refusal_reason(int error) { return error ? std::strerror(error) : "not a regular file"; }

@@ -7,6 +7,17 @@
 // this far and taken as ending there.
 constexpr size_t data_file_read_limit = 64 * 1024;
 
-// Reads up to data_file_read_limit bytes of `path` into `bytes`; false when it cannot be
-// opened.
-bool read_data_file(const char* path, char* bytes, size_t* size);
+// A file that is not there gets the defaults; one that is there but cannot be read (no
+// permission, an I/O error, not a regular file) must never be replaced by a save.
+enum class file_found { read, missing, refused };
+
+struct data_read {
+    file_found found;
+    int error;  // errno of a refusal; 0 for "not a regular file"
+};
+
+// Reads up to data_file_read_limit bytes of `path` into `bytes`.
+data_read read_data_file(const char* path, char* bytes, size_t* size);
+
+// "Permission denied", or "not a regular file" for an error of 0.
+const char* refusal_reason(int error);

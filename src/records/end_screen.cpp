@@ -3,7 +3,10 @@
 
 #include <allegro.h>
 
+#include <atomic>
+
 #include "play/round.h"
+#include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "shell/assets.h"
 #include "shell/clicky.h"
@@ -49,23 +52,68 @@ void draw_name_entry(int letter_pos) {
         blit(background, frame, 0, 0, 280, 152, 23, 9);  // the confirm mark
 }
 
-// Keys are held states, not presses: a key still down on the next pass acts again.
+// Presses from the keyboard callback (Allegro's input thread) to the name entry: one
+// writer, one reader. A tap that starts and ends between two passes is still seen here.
+constexpr int press_room = 64;
+int press_queue[press_room];
+std::atomic<int> presses_written{0};
+std::atomic<int> presses_read{0};
+bool down_now[KEY_MAX];  // the callback's own view, so a repeat is not a new press
+
+bool take_key_press(int* scancode) {
+    const int read = presses_read.load();
+    if (read == presses_written.load(std::memory_order_acquire)) return false;
+    *scancode = press_queue[read % press_room];
+    presses_read.store(read + 1, std::memory_order_release);
+    return true;
+}
+
+void forget_key_presses() {
+    int scancode;
+    while (take_key_press(&scancode)) {
+    }
+}
+
+void type_letter(int k, int* letter_pos) {
+    player_score.name[*letter_pos - 1] = static_cast<char>('A' + (k - KEY_A));
+    ++*letter_pos;
+}
+
+void erase_letter(int* letter_pos) {
+    --*letter_pos;
+    player_score.name[*letter_pos - 1] = ' ';
+}
+
+// The presses since the last pass, in order. True when one of them was an accepted Enter.
+bool take_presses(int* letter_pos, bool pressed[KEY_MAX]) {
+    int k;
+    while (take_key_press(&k)) {
+        pressed[k] = true;
+        if (k == KEY_ENTER && *letter_pos > 3) return true;
+        if (k >= KEY_A && k <= KEY_Z && *letter_pos <= 3) type_letter(k, letter_pos);
+        if (k == KEY_BACKSPACE && *letter_pos > 1) erase_letter(letter_pos);
+    }
+    return false;
+}
+
+// Keys still down act again on every pass; a key pressed during this pass already has.
 // Returns false when the program was asked to leave before Enter.
 bool type_name() {
     int letter_pos = 1;
+    forget_key_presses();
     for (;;) {
         if (leave_requested()) return false;
-        if (key[KEY_ENTER] && letter_pos > 3) return true;
+        bool pressed[KEY_MAX] = {};
+        if (take_presses(&letter_pos, pressed)) return true;
+        if (key[KEY_ENTER] && !pressed[KEY_ENTER] && letter_pos > 3) return true;
         for (int k = KEY_A; k <= KEY_Z; ++k) {
-            if (key[k] && letter_pos <= 3) {
-                player_score.name[letter_pos - 1] = static_cast<char>('A' + (k - KEY_A));
-                ++letter_pos;
+            if (key[k] && !pressed[k] && letter_pos <= 3) {
+                type_letter(k, &letter_pos);
                 wait_ms(100);
             }
         }
-        if (key[KEY_BACKSPACE] && letter_pos > 1) {
-            --letter_pos;
-            player_score.name[letter_pos - 1] = ' ';
+        if (key[KEY_BACKSPACE] && !pressed[KEY_BACKSPACE] && letter_pos > 1) {
+            erase_letter(&letter_pos);
             wait_ms(100);
         }
         draw_name_entry(letter_pos);
@@ -80,8 +128,7 @@ bool run_name_entry() {
     hand_over(buffer);  // the backdrop at once, without a wipe
     if (!type_name()) return false;
     player.score = 0;
-    got_highscore = add_highscore(player_score);
-    save_highscore(highscore_path);
+    got_highscore = enter_highscore(highscore_path, player_score);
     return true;
 }
 
@@ -92,9 +139,23 @@ void draw_table(BITMAP* dest) {
         print_name(dest, 250, y, colour, highscore[i].name);
         textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", highscore[i].score);
     }
+    // Below the last row, above the buttons: only when a save went wrong.
+    if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
 }
 
 }  // namespace
+
+void note_key_press(int scancode) {
+    const int k = scancode & 0x7f;
+    const bool released = scancode & 0x80;
+    const bool repeat = !released && down_now[k];
+    down_now[k] = !released;
+    if (released || repeat) return;
+    const int written = presses_written.load(std::memory_order_relaxed);
+    if (written - presses_read.load(std::memory_order_acquire) == press_room) return;  // full
+    press_queue[written % press_room] = k;
+    presses_written.store(written + 1, std::memory_order_release);
+}
 
 void enter_end_screen() {
     quit.edit_button(320, 450, 96, 32, state_leave);

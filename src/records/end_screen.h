@@ -10,6 +10,10 @@ extern int got_highscore;    // row entered during this visit, 10 for none
 // finished round may offer the name entry, so one from the title menu never does.
 extern bool finished_round_waiting;
 
+// The keyboard's low-level callback, installed at start-up: queues each press for the
+// name entry, so none made between two of its passes is lost. Repeats are not presses.
+void note_key_press(int scancode);
+
 // Entry set-up, once per visit.
 void enter_end_screen();
 

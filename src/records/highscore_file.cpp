@@ -1,10 +1,12 @@
 // Reading and writing the highscore file; the ranking lives in highscore_table.cpp.
 #include "records/highscore_file.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "records/atomic_save.h"
 #include "records/data_file.h"
+#include "records/data_folder.h"
 #include "records/highscore_table.h"
 #include "records/scan_text.h"
 
@@ -13,6 +15,48 @@ const char* const highscore_path = "KZ DATA//highscore.dat";
 namespace {
 // One line per row, for reading and writing alike; note the blank before the line feed.
 const char* const row_format = "%c %c %c %i %i \n";
+
+// Set when start-up found a file it could not read: it is never saved over.
+bool file_refused = false;
+
+// Entries made this session that are not on disk yet, oldest first.
+record held[highscore_rows];
+int held_count = 0;
+
+void hold(const record& entry) {
+    if (held_count == highscore_rows) {
+        for (int i = 1; i < highscore_rows; ++i) held[i - 1] = held[i];
+        --held_count;
+    }
+    held[held_count++] = entry;
+}
+
+void tell_unsaved(const char* path, const char* reason) {
+    tell_player("The highscores could not be saved.", "cannot save \"%s\": %s", path, reason);
+}
+
+// The entries go into the table as it stands on disk; with one copy of the game that is
+// the table in memory, so the bytes written are the same either way.
+int merge_held_into(const char* path, const record& newest, bool newest_in_memory) {
+    static char bytes[data_file_read_limit];
+    size_t size = 0;
+    const data_read on_disk = read_data_file(path, bytes, &size);
+    if (on_disk.found == file_found::refused) {
+        tell_unsaved(path, refusal_reason(on_disk.error));
+        return newest_in_memory ? highscore_rows : add_highscore(newest);
+    }
+    int row = highscore_rows;
+    if (on_disk.found == file_found::read) {
+        for (record& r : highscore) r = {};
+        read_highscore_text(bytes, size);
+        for (int i = 0; i < held_count; ++i) row = add_highscore(held[i]);
+    } else if (!newest_in_memory) {
+        row = add_highscore(newest);  // earlier entries are in memory already
+    }
+    if (save_highscore(path)) held_count = 0;
+    return row;
+}
+
 }  // namespace
 
 void read_highscore_text(const char* bytes, size_t size) {
@@ -40,10 +84,40 @@ size_t write_highscore_text(char* out) {
 void load_highscore(const char* path) {
     static char bytes[data_file_read_limit];
     size_t size = 0;
-    if (read_data_file(path, bytes, &size)) read_highscore_text(bytes, size);
+    const data_read result = read_data_file(path, bytes, &size);
+    file_refused = result.found == file_found::refused;
+    if (result.found == file_found::read) read_highscore_text(bytes, size);
+    if (result.found == file_found::missing)
+        for (int i = 0; i < highscore_rows; ++i) highscore[i] = default_highscore[i];
+    if (file_refused)
+        tell_player("The highscore file cannot be read; it will not be saved.",
+                    "cannot read \"%s\": %s; the highscores will not be saved this session", path,
+                    refusal_reason(result.error));
 }
 
-void save_highscore(const char* path) {
+bool save_highscore(const char* path) {
     char bytes[highscore_text_room];
-    save_atomically(path, bytes, write_highscore_text(bytes));
+    if (save_atomically(path, bytes, write_highscore_text(bytes))) return true;
+    tell_unsaved(path, refusal_reason(errno));
+    return false;
+}
+
+int enter_highscore(const char* path, record entry) {
+    hold(entry);
+    if (file_refused) return add_highscore(entry);
+    const data_folder_lock lock(path);
+    if (!lock.usable()) {
+        tell_unsaved(path, "another copy of the game keeps the data folder locked");
+        return add_highscore(entry);
+    }
+    return merge_held_into(path, entry, false);
+}
+
+bool save_held_highscores(const char* path) {
+    if (held_count == 0) return true;
+    if (file_refused) return false;
+    const data_folder_lock lock(path);
+    if (!lock.usable()) return false;
+    merge_held_into(path, held[held_count - 1], true);
+    return held_count == 0;
 }

@@ -3,15 +3,27 @@
 
 #include <cstddef>
 
+#include "records/highscore_table.h"
+
 extern const char* const highscore_path;
 
 // Start-up calls this once. Rows the file does not hold keep their values; a missing file
-// changes nothing.
+// gives the default table. A file that is there but cannot be read is told about and never
+// saved over this session.
 void load_highscore(const char* path);
 
-// The end screen calls this right after each new entry. Replaces the file atomically; a
-// failed save leaves the old file as it was.
-void save_highscore(const char* path);
+// Writes the table as it stands in memory, atomically; a failed save leaves the old file
+// as it was, tells the player and returns false.
+bool save_highscore(const char* path);
+
+// The end screen calls this with each new entry. Under the data folder's lock it reads
+// the table as it now stands on disk (another copy may have added to it), puts the entry
+// in, saves, and leaves that table in `highscore` for the screen. Returns the entry's row,
+// 10 when it did not enter. An entry that could not be saved is kept for the next save.
+int enter_highscore(const char* path, record entry);
+
+// Shut-down: saves entries an earlier save could not keep; true when none is left over.
+bool save_held_highscores(const char* path);
 
 // The reader behind load_highscore, on bytes already in memory. Each row is read with the
 // line's format as fscanf reads it; a row is replaced only when all five fields were read,

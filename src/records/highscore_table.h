@@ -12,7 +12,7 @@ struct record {
 constexpr int highscore_rows = 10;
 extern record highscore[highscore_rows];
 
-// What the table holds until a file replaces it: something to beat on the first run.
+// The table of a run that finds no file: something to beat on the first run.
 extern const record default_highscore[highscore_rows];
 
 // Inserts `entry` above every equal or lower score and returns its row, or 10 when it

@@ -31,6 +31,18 @@ void update_long_timer(int32_t* hours, int32_t* minutes, int32_t* seconds) {
     }
 }
 
+lifetime_figures current_figures() {
+    return {t_blocks_cut, t_games, m_combo, m_score, {t_play_time[0], t_play_time[1], t_play_time[2]}};
+}
+
+void use_figures(const lifetime_figures& f) {
+    t_blocks_cut = f.blocks_cut;
+    t_games = f.games;
+    m_combo = f.combo;
+    m_score = f.score;
+    for (int i = 0; i < 3; ++i) t_play_time[i] = f.play_time[i];
+}
+
 void add_finished_round() {
     t_blocks_cut = add_clamped(t_blocks_cut, int64_t{blocks_cut} + cut_block_overflow);
     // play_time holds frames, seconds, minutes; the frames of an unfinished second are dropped.

@@ -21,10 +21,30 @@ void update_long_timer(int32_t* hours, int32_t* minutes, int32_t* seconds);
 // Totals stop at the 32-bit limits instead of wrapping.
 void add_finished_round();
 
-// Start-up calls load_stats once, after the highscore file; shut-down calls save_stats.
-// Figures the file does not hold keep their values; saving is atomic.
+// Start-up calls load_stats once, after the highscore file. Figures the file does not hold
+// keep their values; a file that is there but cannot be read is told about and never
+// saved over this session.
 void load_stats(const char* path);
-void save_stats(const char* path);
+
+// Called at each round end and at shut-down. Under the data folder's lock it reads the
+// figures on disk (another copy may have saved since) and adds what this session added
+// since its last save: blocks, games and play time are summed, the maxima raised. With
+// one copy of the game the bytes are the figures in memory. False, after telling the
+// player, when nothing could be saved; the figures stay for the next try.
+bool save_stats(const char* path);
+
+// The five figures as one value, for the merge.
+struct lifetime_figures {
+    int32_t blocks_cut, games, combo, score;
+    int32_t play_time[3];  // seconds, minutes, hours
+};
+lifetime_figures current_figures();
+void use_figures(const lifetime_figures& figures);
+
+// What goes on disk: `disk` as read now, plus what `ours` added to `base`, the figures
+// this session last read or wrote.
+lifetime_figures merge_figures(const lifetime_figures& disk, const lifetime_figures& base,
+                               const lifetime_figures& ours);
 
 // The reader behind load_stats, on bytes already in memory: the two lines' formats applied
 // in turn as fscanf applies them, each figure stored as soon as it is read.

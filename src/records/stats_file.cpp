@@ -1,8 +1,10 @@
-// Reading and writing the statistics file.
+// Reading and writing the statistics file, and merging with what another copy saved.
+#include <cerrno>
 #include <cstdio>
 
 #include "records/atomic_save.h"
 #include "records/data_file.h"
+#include "records/data_folder.h"
 #include "records/lifetime_stats.h"
 #include "records/scan_text.h"
 
@@ -12,7 +14,63 @@ namespace {
 // The second line has no line end: the file ends right after its last digit.
 const char* const totals_format = "%i %i %i %i\n";
 const char* const play_time_format = "%i %i %i";
+
+// Set when start-up found a file it could not read: it is never saved over.
+bool file_refused = false;
+// The figures as this session last read or wrote them: what it has added since is the
+// difference to the figures in memory.
+lifetime_figures last_on_disk = {};
+
+int32_t add_clamped(int32_t total, int64_t amount) {
+    const int64_t sum = total + amount;
+    return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
+}
+
+int32_t add_ours(int32_t disk, int32_t base, int32_t ours) {
+    return add_clamped(disk, int64_t{ours} - base);
+}
+
+// A maximum nobody else changed is ours as it stands; otherwise the larger one wins.
+int32_t best_of(int32_t disk, int32_t base, int32_t ours) {
+    return disk == base ? ours : disk > ours ? disk : ours;
+}
+
+bool same_time(const lifetime_figures& a, const lifetime_figures& b) {
+    return a.play_time[0] == b.play_time[0] && a.play_time[1] == b.play_time[1] &&
+           a.play_time[2] == b.play_time[2];
+}
+
+lifetime_figures figures_in_text(const char* bytes, size_t size) {
+    const lifetime_figures held = current_figures();
+    use_figures({});
+    read_stats_text(bytes, size);
+    const lifetime_figures read = current_figures();
+    use_figures(held);
+    return read;
+}
+
+void tell_unsaved(const char* path, const char* reason) {
+    tell_player("The statistics could not be saved.", "cannot save \"%s\": %s", path, reason);
+}
+
 }  // namespace
+
+lifetime_figures merge_figures(const lifetime_figures& disk, const lifetime_figures& base,
+                               const lifetime_figures& ours) {
+    lifetime_figures merged = disk;
+    merged.blocks_cut = add_ours(disk.blocks_cut, base.blocks_cut, ours.blocks_cut);
+    merged.games = add_ours(disk.games, base.games, ours.games);
+    merged.combo = best_of(disk.combo, base.combo, ours.combo);
+    merged.score = best_of(disk.score, base.score, ours.score);
+    if (same_time(disk, base)) {
+        for (int i = 0; i < 3; ++i) merged.play_time[i] = ours.play_time[i];
+    } else if (!same_time(ours, base)) {
+        for (int i = 0; i < 3; ++i)
+            merged.play_time[i] = add_ours(disk.play_time[i], base.play_time[i], ours.play_time[i]);
+        update_long_timer(&merged.play_time[2], &merged.play_time[1], &merged.play_time[0]);
+    }
+    return merged;
+}
 
 void read_stats_text(const char* bytes, size_t size) {
     text_scanner in = scan_bytes(bytes, size);
@@ -31,10 +89,39 @@ size_t write_stats_text(char* out) {
 void load_stats(const char* path) {
     static char bytes[data_file_read_limit];
     size_t size = 0;
-    if (read_data_file(path, bytes, &size)) read_stats_text(bytes, size);
+    const data_read result = read_data_file(path, bytes, &size);
+    file_refused = result.found == file_found::refused;
+    if (result.found == file_found::read) read_stats_text(bytes, size);
+    last_on_disk = current_figures();
+    if (file_refused)
+        tell_player("The statistics file cannot be read; it will not be saved.",
+                    "cannot read \"%s\": %s; the statistics will not be saved this session", path,
+                    refusal_reason(result.error));
 }
 
-void save_stats(const char* path) {
-    char bytes[stats_text_room];
-    save_atomically(path, bytes, write_stats_text(bytes));
+bool save_stats(const char* path) {
+    if (file_refused) return false;
+    const data_folder_lock lock(path);
+    if (!lock.usable()) {
+        tell_unsaved(path, "another copy of the game keeps the data folder locked");
+        return false;
+    }
+    static char bytes[data_file_read_limit];
+    size_t size = 0;
+    const data_read on_disk = read_data_file(path, bytes, &size);
+    if (on_disk.found == file_found::refused) {
+        tell_unsaved(path, refusal_reason(on_disk.error));
+        return false;
+    }
+    const lifetime_figures ours = current_figures();
+    if (on_disk.found == file_found::read)
+        use_figures(merge_figures(figures_in_text(bytes, size), last_on_disk, ours));
+    char text[stats_text_room];
+    if (!save_atomically(path, text, write_stats_text(text))) {
+        tell_unsaved(path, refusal_reason(errno));
+        use_figures(ours);  // the next save merges again from what is on disk then
+        return false;
+    }
+    last_on_disk = current_figures();
+    return true;
 }

@@ -1,6 +1,8 @@
 // Asset loading and the sprites derived from the sprite sheet.
 #include "shell/assets.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "play/cut_pieces.h"
@@ -23,7 +25,31 @@ const char* const sound_files[sound_slots] = {
     "KZ SOUND//stage.wav", "KZ SOUND//break.wav",
 };
 
+// Refused before the library opens it: a FIFO would hang start-up for good.
+bool is_plain_file(const char* path, char* why, int why_size) {
+    struct stat info;
+    if (stat(path, &info) != 0 || S_ISREG(info.st_mode)) return true;  // missing: the loader says so
+    std::snprintf(why, why_size, "Cannot read \"%s\": not a regular file.", path);
+    return false;
+}
+
+// The library draws a BMP cut short with holes; its header says how long it must be.
+bool is_whole_bmp(const char* path, char* why, int why_size) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return true;
+    unsigned char header[6] = {};
+    const bool read = std::fread(header, 1, sizeof header, file) == sizeof header;
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    const long said = header[2] | header[3] << 8 | header[4] << 16 | static_cast<long>(header[5]) << 24;
+    if (!read || header[0] != 'B' || header[1] != 'M' || size >= said) return true;
+    std::snprintf(why, why_size, "\"%s\" is cut short: %ld of its %ld bytes.", path, size, said);
+    return false;
+}
+
 BITMAP* load_picture(const char* path, int min_w, int min_h, char* why, int why_size) {
+    if (!is_plain_file(path, why, why_size) || !is_whole_bmp(path, why, why_size)) return nullptr;
     BITMAP* b = load_bitmap(path, nullptr);
     if (!b) {
         std::snprintf(why, why_size, "Cannot read \"%s\": missing or not a BMP picture.", path);
@@ -51,6 +77,14 @@ void destroy(BITMAP*& b) {
 
 }  // namespace
 
+bool patch_set_is_plain(char* why, int why_size) {
+    char exe[1024];
+    get_executable_name(exe, sizeof exe);
+    char path[1024];
+    replace_filename(path, exe, "patches.dat", sizeof path);
+    return is_plain_file(path, why, why_size);
+}
+
 void draw_aim_cursor(BITMAP* dest) {
     const int magenta = makecol(255, 0, 255);
     const int white = makecol(255, 255, 255);
@@ -66,6 +100,10 @@ bool load_assets(char* why, int why_size) {
     if (title) background = load_picture("KZ IMAGE//background.bmp", 640, 615, why, why_size);
     bool ok = background != nullptr;
     for (int slot = 0; ok && slot < sound_slots; ++slot) {
+        if (!is_plain_file(sound_files[slot], why, why_size)) {
+            ok = false;
+            break;
+        }
         sound[slot] = load_sample(sound_files[slot]);
         if (!sound[slot]) {
             std::snprintf(why, why_size, "Cannot read \"%s\": missing or not a WAV sound.",
@@ -73,6 +111,7 @@ bool load_assets(char* why, int why_size) {
             ok = false;
         }
     }
+    if (ok) ok = is_plain_file("KZ SOUND//music.mid", why, why_size);
     if (ok) {
         music = load_midi("KZ SOUND//music.mid");
         if (!music) {

@@ -19,5 +19,9 @@ constexpr int sound_slots = 5;
 bool load_assets(char* why, int why_size);
 void release_assets();
 
+// The synthesiser's patch set beside the game; false, with a message naming it, when
+// something other than a regular file is there (the music then stays silent).
+bool patch_set_is_plain(char* why, int why_size);
+
 // The aim cursor: a white cross with a transparent centre, on magenta.
 void draw_aim_cursor(BITMAP* dest);

@@ -16,8 +16,17 @@ void clicky::edit_button(int x_, int y_, int w_, int h_, int target_) {
     target = target_;
 }
 
+namespace {
+// The screen on which the left button was last seen up. A press that began on the
+// previous screen must not act on this one (the highscore table's Return to Title sits
+// where the title menu's Quit is).
+int seen_up_on = -1;
+}  // namespace
+
 // Each test reads the live mouse state, as the library updates it on its own.
 int clicky::is_clicked() {
+    if (!(mouse_b & 1)) seen_up_on = game_state;
+    if (seen_up_on != game_state) return 0;
     const int px = pointer_x(), py = pointer_y();
     if ((mouse_b & 1) && px < x + w / 2 && px > x - w / 2 && py < y + h / 2 && py > y - h / 2) {
         game_state = target;

@@ -60,14 +60,20 @@ bool pointer_hidden = true;  // Allegro starts with its invisible cursor on the 
 
 // ---- the remembered choice ----
 
+// A choice file that is there but cannot be read is the player's: never saved over.
+bool choice_file_refused = false;
+
 bool remembered_fullscreen() {
     std::vector<char> bytes(data_file_read_limit + 1, '\0');
     size_t size = 0;
-    if (!read_data_file(display_choice_path, bytes.data(), &size)) return true;
+    const data_read result = read_data_file(display_choice_path, bytes.data(), &size);
+    choice_file_refused = result.found == file_found::refused;
+    if (result.found != file_found::read) return true;
     return std::strncmp(bytes.data(), "window", 6) != 0;
 }
 
 void remember_choice() {
+    if (choice_file_refused) return;
     const char* text = fullscreen ? "fullscreen\n" : "window\n";
     if (!save_atomically(display_choice_path, text, std::strlen(text)))
         std::fprintf(stderr, "blockdash: could not save \"%s\"\n", display_choice_path);
@@ -244,6 +250,9 @@ void apply(const display_plan& plan) {
 
 // ---- keys and focus ----
 
+// The game's own key watcher (the name entry's), which sees every key but these.
+void (*next_key_watcher)(int scancode) = nullptr;
+
 // F11 and Alt+Enter belong to the display: they must not also type or confirm a name.
 void watch_switch_keys(int scancode) {
     if (scancode == KEY_F11) {
@@ -252,6 +261,8 @@ void watch_switch_keys(int scancode) {
     } else if (scancode == KEY_ENTER && (key[KEY_ALT] || key[KEY_ALTGR])) {
         key[KEY_ENTER] = 0;
         switch_requested = true;
+    } else if (next_key_watcher) {
+        next_key_watcher(scancode);
     }
 }
 
@@ -284,8 +295,9 @@ bool open_x11_window(const launch_options& options) {
     XLOCK();
     desktop_facts facts = read_desktop();
     window_scale = options.scale;
+    const bool remembered = remembered_fullscreen();
     fullscreen = options.display == display_request::remembered
-                     ? remembered_fullscreen()
+                     ? remembered
                      : options.display == display_request::fullscreen;
     if (fullscreen && facts.has_manager && !facts.manager_does_fullscreen) fullscreen = false;
 
@@ -328,6 +340,7 @@ bool open_display(const launch_options& options, char* why, int why_size) {
         name_the_window();
         if (open_x11_window(options)) {
             read_x_events_only_when_pending();
+            next_key_watcher = keyboard_lowlevel_callback;
             keyboard_lowlevel_callback = watch_switch_keys;
             keyboard_ucallback = swallow_switch_keys;
             set_display_switch_callback(SWITCH_OUT, on_focus_lost);

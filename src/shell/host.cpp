@@ -30,11 +30,21 @@ void silent_effect(int) {}
 
 std::atomic<bool> focus_lost{false};
 
+// The patch set is read by play_midi only. Allegro leaks an open packfile on every such
+// read, so the piece is started once and later rounds rewind and resume it.
+bool music_started = false;
+
 void play_music() {
-    if (music) play_midi(music, 1);
+    if (!music) return;
+    if (!music_started) {
+        music_started = play_midi(music, 1) == 0;
+        return;
+    }
+    midi_seek(0);
+    midi_resume();
 }
 
-void stop_music() { stop_midi(); }
+void stop_music() { midi_pause(); }
 
 }  // namespace
 

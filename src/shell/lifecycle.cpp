@@ -3,22 +3,44 @@
 
 #include <allegro.h>
 
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 
 #include "play/round.h"
-#include "records/highscore_file.h"
-#include "records/lifetime_stats.h"
+#include "records/data_folder.h"
+#include "records/end_screen.h"
 #include "shell/assets.h"
 #include "shell/desktop_display.h"
 #include "shell/input_thread.h"
+#include "shell/display_loss.h"
 #include "shell/screen_loop.h"
 #include "shell/surfaces.h"
 
 namespace {
 
+// Ctrl+C, a polite kill and a closed terminal (or a logout).
+sigset_t leave_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+// A start-up that failed has nothing to save: from here a signal just ends it.
+void stop_holding_signals() {
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 // A message box for a desktop user, and the same words on stderr for a terminal.
 void report_failure(const char* what) {
+    stop_holding_signals();
     std::fprintf(stderr, "blockdash: %s\n", what);
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
     allegro_message("%s\n", what);
@@ -27,16 +49,29 @@ void report_failure(const char* what) {
 void on_close_button() { request_leave(); }
 void on_signal(int) { request_leave(); }
 
-// Closing the window, Ctrl+C and a polite kill all end like Quit, so the totals are saved.
+// Until the game can end in order, such signals wait: one landing while the library
+// starts its keyboard would abort the process. The library's threads inherit the mask.
+void hold_signals_during_start_up() {
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+// Closing the window and those signals all end like Quit, so the totals are saved.
 void leave_politely_on_close() {
     set_close_button_callback(on_close_button);
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
+    struct sigaction action = {};
+    action.sa_handler = on_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // one held since start-up arrives now
 }
 
 }  // namespace
 
 bool start_up(const launch_options& options) {
+    hold_signals_during_start_up();
     // Without a display the library cannot start, and going on would die in install_mouse.
     use_quiet_input_thread();
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
@@ -47,28 +82,32 @@ bool start_up(const launch_options& options) {
     install_timer();
     set_color_depth(32);
     install_keyboard();
+    keyboard_lowlevel_callback = note_key_press;
     char why[256];
     if (!open_display(options, why, sizeof why)) {
         report_failure(why);
         return false;
     }
-    install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, "");
+    end_in_order_on_display_loss();
+    const bool patches_plain = patch_set_is_plain(why, sizeof why);
+    if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
+    install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");
     if (!load_assets(why, sizeof why)) {
         report_failure(why);
         return false;
     }
     set_window_icon(player_panel);
-    load_highscore(highscore_path);
-    load_stats(stats_path);
+    load_records();
     game_state = state_title;
     leave_politely_on_close();
     install_int(draw_screen, 17);
     return true;
 }
 
-void shut_down() {
+bool shut_down() {
     remove_int(draw_screen);
-    save_stats(stats_path);
+    const bool saved = save_records();
     release_assets();
+    return saved;
 }
 

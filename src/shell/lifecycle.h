@@ -8,5 +8,6 @@
 // nothing that stays and written nothing; the caller just ends.
 bool start_up(const launch_options& options);
 
-// Stops the presenter, saves the statistics and releases what start-up made.
-void shut_down();
+// Stops the presenter, saves the statistics and releases what start-up made. False when
+// something the player made could not be saved (the player has been told).
+bool shut_down();

@@ -27,7 +27,6 @@ int main(int argc, char** argv) {
     use_real_host();
     if (!start_up(options)) return 1;
     run_screen_loop();
-    shut_down();
-    return 0;
+    return shut_down() ? 0 : 1;
 }
 END_OF_MAIN()

@@ -2,6 +2,7 @@
 #include "shell/title_menu.h"
 
 #include "play/round.h"
+#include "records/data_folder.h"
 #include "shell/assets.h"
 #include "shell/host.h"
 #include "shell/screen_loop.h"
@@ -29,6 +30,7 @@ void draw_title_menu(BITMAP* dest) {
     draw_button(dest, scores_button, "Highscores");
     draw_button(dest, credits_button, "Credits");
     textout_centre_ex(dest, font, title_notice, 320, 465, makecol(255, 255, 255), -1);
+    if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 440, makecol(255, 96, 96), -1);
 }
 
 void title_menu_frame() {

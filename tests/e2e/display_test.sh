@@ -68,7 +68,7 @@ wait_for 5 on_title_menu || fail "Return to Title in the window did not return"
 quit_by_click
 
 # --- The unscaled window: exactly the picture of the 640x480 screen, grown by nothing.
-start_game --window --scale 1
+start_game -- --window --scale 1
 use_picture_at 1 640 300
 wait_for 10 geometry_is 640x480+640+300 || fail "--window --scale 1 gave $(geometry)"
 wait_for 10 on_title_menu || fail "no title menu in the 640x480 window"
@@ -79,7 +79,7 @@ wait_for 3 wipe_done || fail "the wipe did not finish"
 quit_by_click
 
 # A window bigger than the screen allows: the largest that fits, and a word on stderr.
-start_game --window --scale 9
+start_game -- --window --scale 9
 use_picture_at 2 320 60
 wait_for 10 geometry_is 1280x960+320+60 || fail "--scale 9 gave $(geometry)"
 grep -q "does not fit" "$work/game.err" || fail "no note that the factor does not fit"

@@ -37,4 +37,21 @@ wait_game_exit 5
 [ "$exit_status" -ge 1 ] && [ "$exit_status" -lt 128 ] ||
     fail "with a missing picture the status was $exit_status"
 [ -z "$(ls -A "$run/KZ DATA")" ] || fail "a failed start wrote $(ls "$run/KZ DATA")"
+
+# A FIFO in place of a picture, then a picture cut short: refused by name, never a hang.
+mkdir "$run/KZ IMAGE"
+for f in "$ASSETS/KZ IMAGE"/*; do ln -s "$f" "$run/KZ IMAGE/"; done
+rm "$run/KZ IMAGE/text.bmp"
+mkfifo "$run/KZ IMAGE/text.bmp"
+head -c 100000 "$ASSETS/KZ IMAGE/background.bmp" >"$work/short.bmp"
+for case in 'KZ IMAGE//text.bmp": not a regular file' 'KZ IMAGE//background.bmp" is cut short'; do
+    start_game
+    wait_for 10 grep -q "$case" "$work/game.err" || fail "no message \"$case\": $(cat "$work/game.err")"
+    # The message box may open a moment after the words reach stderr.
+    wait_for 5 sh -c "pkill -P $game_pid; ! kill -0 $game_pid 2>/dev/null"
+    wait_game_exit 1
+    [ "$exit_status" -eq 1 ] || fail "\"$case\" ended with status $exit_status"
+    rm "$run/KZ IMAGE/text.bmp" && ln -s "$ASSETS/KZ IMAGE/text.bmp" "$run/KZ IMAGE/text.bmp"
+    rm "$run/KZ IMAGE/background.bmp" && ln -s "$work/short.bmp" "$run/KZ IMAGE/background.bmp"
+done
 echo "PASS"

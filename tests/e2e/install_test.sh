@@ -74,4 +74,13 @@ for folder in "KZ IMAGE" "KZ SOUND"; do
 done
 cmp -s "$alice/highscore.dat" "$work/alice-highscore" || fail "the upgrade lost Alice's highscores"
 cmp -s "$alice/stats.dat" "$work/alice-stats" || fail "the upgrade lost Alice's statistics"
+
+# No HOME and an account with no home in the password database: a clear message, not
+# highscores in "/.local/share".
+chmod 755 "$work"
+setpriv --reuid=4242 --regid=4242 --clear-groups env -u HOME XDG_DATA_HOME= "$new/bin/blockdash" \
+    >"$work/game.out" 2>"$work/game.err"
+status=$?
+[ "$status" -eq 1 ] && grep -q "no home folder" "$work/game.err" ||
+    fail "without a home the launcher gave status $status: $(cat "$work/game.err")"
 echo "PASS"

@@ -8,10 +8,12 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d /tmp/blockdash-e2e-XXXXXX)
 xvfb_pid=""
 game_pid=""
+other_pids=""  # a second game or display, for tests that run two
 
 cleanup() {
     [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    for pid in $other_pids; do kill -KILL "$pid" 2>/dev/null; done
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -44,15 +46,20 @@ make_run_dir() {
     ln -s "$ASSETS/KZ SOUND" "$run/KZ SOUND"
 }
 
-# start_game [options...]
+# start_game [command prefix...] [-- game options...]: a prefix such as setpriv options
+# runs it as another user.
 start_game() {
-    (cd "$run" && exec "$GAME" "$@") >"$work/game.out" 2>"$work/game.err" &
+    local prefix=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do prefix+=("$1"); shift; done
+    [ $# -gt 0 ] && shift
+    (cd "$run" && exec "${prefix[@]}" "$GAME" "$@") >"$work/game.out" 2>"$work/game.err" &
     game_pid=$!
 }
 
 game_running() { kill -0 "$game_pid" 2>/dev/null; }
 
 # wait_game_exit <seconds>: sets exit_status, fails if the game is still running.
+# The status of a game ended by a signal is 128 plus the signal.
 wait_game_exit() {
     wait_for "$1" sh -c "! kill -0 $game_pid 2>/dev/null" || fail "game still running after $1 s"
     wait "$game_pid"

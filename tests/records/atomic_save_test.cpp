@@ -2,7 +2,9 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "file_bytes.h"
 #include "records/atomic_save.h"
+#include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"
 #include "records/lifetime_stats.h"
@@ -25,6 +28,7 @@ std::vector<std::string> folder_entries(const std::string& folder) {
     while (dirent* e = readdir(dir))
         if (e->d_name[0] != '.') names.push_back(e->d_name);
     closedir(dir);
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -119,9 +123,11 @@ TEST_F(AtomicSave, TheStatisticsFileIsSavedTheSameWay) {
     file_bytes::write(path, "1 2 3 4\n5 6 7");
     t_blocks_cut = 999;
     save_io.sync = sync_fails;
-    save_stats(path.c_str());
+    data_notice[0] = '\0';
+    EXPECT_FALSE(save_stats(path.c_str()));
+    EXPECT_STRNE(data_notice, "") << "a failed save is told";
     EXPECT_EQ(file_bytes::read(path), "1 2 3 4\n5 6 7");
-    EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"stats.dat"});
+    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"save.lock", "stats.dat"}));
 }
 
 TEST_F(AtomicSave, ANewFileGetsTheUsualModeAndAReplacedOneKeepsItsOwn) {
@@ -136,7 +142,52 @@ TEST_F(AtomicSave, ANewFileGetsTheUsualModeAndAReplacedOneKeepsItsOwn) {
     ASSERT_TRUE(save_atomically(path.c_str(), "y", 1));
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // Never world-writable, even under an open umask.
+    umask(0);
+    const std::string fresh = folder + "/highscore.dat";
+    ASSERT_TRUE(save_atomically(fresh.c_str(), "x", 1));
+    ASSERT_EQ(stat(fresh.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
     umask(mask);
+}
+
+TEST_F(AtomicSave, ALinkIsSavedThroughAndALinkToADeviceIsNeverReplaced) {
+    const std::string folder = scratch_dir("atomic_links");
+    const std::string target = folder + "/kept.dat";
+    const std::string link = folder + "/stats.dat";
+    file_bytes::write(target, "old");
+    chmod(target.c_str(), 0640);
+    ASSERT_EQ(symlink("kept.dat", link.c_str()), 0);
+    ASSERT_TRUE(save_atomically(link.c_str(), "new", 3));
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(file_bytes::read(target), "new");
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    const std::string device = folder + "/highscore.dat";
+    ASSERT_EQ(symlink("/dev/null", device.c_str()), 0);
+    errno = EIO;
+    EXPECT_FALSE(save_atomically(device.c_str(), "new", 3));
+    EXPECT_EQ(errno, 0);  // "not a regular file"
+    ASSERT_EQ(lstat(device.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// What a kill part way through a save leaves is taken away by the next start.
+TEST_F(AtomicSave, TemporariesOfEarlierRunsGoAtStartUp) {
+    const std::string run = scratch_dir("atomic_leftovers");
+    ASSERT_EQ(chdir(run.c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    for (const char* name : {"highscore.dat.Ab12Cd", "stats.dat.x1Y2z3", "stats.dat.toolong7", "notes.txt"})
+        file_bytes::write(std::string("KZ DATA/") + name, "x");
+    load_records();
+    EXPECT_EQ(folder_entries("KZ DATA"),
+              (std::vector<std::string>{"notes.txt", "save.lock", "stats.dat.toolong7"}));
 }
 
 }  // namespace

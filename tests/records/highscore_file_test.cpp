@@ -1,6 +1,7 @@
 // The highscore file: its exact bytes, and how damaged or hand-edited files read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "file_bytes.h"
 #include "records/data_file.h"
+#include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"
 #include "support/headless.h"
@@ -113,10 +115,60 @@ TEST(HighscoreFile, RowsTheFileDoesNotHoldKeepTheirContents) {
     EXPECT_EQ(highscore[3].score, 700);
     for (int i = 4; i < 10; ++i) EXPECT_EQ(highscore[i].score, 7) << i;
 
-    // A missing file changes nothing.
+    // Only a missing file gets the default table.
     fill_marker_table();
     load_highscore((scratch_dir("hs_missing") + "/nothing.dat").c_str());
-    EXPECT_EQ(highscore[0].score, 7);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(highscore[i].score, default_highscore[i].score) << i;
+}
+
+TEST(HighscoreFile, RowsAShortFileDoesNotSupplyStayZeroAtStartUp) {
+    const std::string path = scratch_dir("hs_short") + "/highscore.dat";
+    file_bytes::write(path, "K L M 90 1 \nN O P 80 1 \nQ R S 70 1 \nT U V 60 1 \n");
+    for (auto& row : highscore) row = {};
+    load_highscore(path.c_str());
+    EXPECT_EQ(highscore[3].score, 60);
+    for (int i = 4; i < 10; ++i) {
+        EXPECT_EQ(highscore[i].score, 0) << i;
+        EXPECT_EQ(highscore[i].name[0], '\0') << i;
+    }
+}
+
+// Another copy of the game saved a new row since this one read the file: the entry goes
+// into the table as it stands on disk, and both rows are kept.
+TEST(HighscoreFile, AnEntryGoesIntoTheTableAsItStandsOnDisk) {
+    const std::string path = scratch_dir("hs_merge") + "/highscore.dat";
+    file_bytes::write(path, game_file_text());
+    load_highscore(path.c_str());
+    std::string theirs = game_file_text();
+    theirs.replace(theirs.find("J J J 100 1 \n"), 13, "");
+    theirs.insert(0, "Z Z Z 2000 1 \n");
+    file_bytes::write(path, theirs);
+
+    EXPECT_EQ(enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}), 3);
+    EXPECT_EQ(std::string(highscore[0].name, 3), "ZZZ");
+    EXPECT_EQ(std::string(highscore[3].name, 3), "NEW");
+    char expected[highscore_text_room];
+    EXPECT_EQ(file_bytes::read(path), std::string(expected, write_highscore_text(expected)));
+    EXPECT_EQ(file_bytes::read(path).find("I I I"), std::string::npos);  // pushed out by both
+    EXPECT_TRUE(save_held_highscores(path.c_str()));
+}
+
+// A file that is there but cannot be read is never saved over; the player is told.
+TEST(HighscoreFile, AFileThatCannotBeReadIsNeverReplaced) {
+    const std::string folder = scratch_dir("hs_refused");
+    const std::string path = folder + "/highscore.dat";
+    ASSERT_EQ(symlink("/dev/null", path.c_str()), 0);
+    data_notice[0] = '\0';
+    fill_marker_table();
+    load_highscore(path.c_str());
+    EXPECT_EQ(highscore[0].score, 7);  // neither read nor the defaults
+    EXPECT_STRNE(data_notice, "");
+    EXPECT_EQ(enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}), 0);
+    EXPECT_FALSE(save_held_highscores(path.c_str())) << "the entry is not on disk";
+    struct stat info;
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    load_highscore((folder + "/other.dat").c_str());  // a later start with a missing file
 }
 
 TEST(HighscoreFile, AHalfReadRowIsNotStoredAndEndsTheReading) {

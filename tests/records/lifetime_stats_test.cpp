@@ -104,6 +104,31 @@ TEST(StatsFile, SavedBytesAreTwoLinesWithNothingAfterTheLastDigit) {
     expect_figures(-1, INT_MIN, INT_MAX, -260, 0, -2, 0);
 }
 
+// Two copies of the game on one data folder: each save adds its own rounds to what is on
+// disk, so neither copy's rounds are lost and none is counted twice.
+TEST(StatsFile, ASaveAddsThisSessionsRoundsToWhatAnotherCopySaved) {
+    const std::string path = scratch_dir("stats_merge") + "/stats.dat";
+    file_bytes::write(path, "100 4 6 50\n0 58 5");
+    load_stats(path.c_str());
+    finish_round(400, 37, 1, 57, 38, 60);
+    // With nobody else saving, the bytes are the figures in memory.
+    char alone[stats_text_room];
+    const std::string expected(alone, write_stats_text(alone));
+    ASSERT_TRUE(save_stats(path.c_str()));
+    EXPECT_EQ(file_bytes::read(path), expected);
+
+    // Another copy finishes a round of 10 blocks, 55 seconds, a combo of 9 and 40 points.
+    file_bytes::write(path, "547 6 9 60\n1 1 57");
+    finish_round(3, 0, 0, 4, 0, 70);  // ours: 1h 1m 6s in memory
+    ASSERT_TRUE(save_stats(path.c_str()));
+    EXPECT_EQ(file_bytes::read(path), "550 7 9 70\n1 2 1");
+    expect_figures(550, 7, 9, 70, 1, 2, 1);  // what the statistics screen shows now
+
+    // Saving again adds nothing twice.
+    ASSERT_TRUE(save_stats(path.c_str()));
+    EXPECT_EQ(file_bytes::read(path), "550 7 9 70\n1 2 1");
+}
+
 TEST(StatsFile, HandEditedLayoutsReadAsTheGamesOwnFile) {
     for (const char* text : {"120 3 7 260\r\n1 2 3\r\n", "120\t3  7 260\n\n1 2 3\n", "0x78 03 +7 0x104\n1 0x2 003"}) {
         set_figures(9, 9, 9, 9, 9, 9, 9);

@@ -14,10 +14,12 @@ protected:
         reset_headless();
         game_state = state_title;
     }
-    // Left button down at (x, y); true when `b` took the click.
+    // Left button up, then down at (x, y) on one screen; true when `b` took the click.
     bool click(clicky& b, int x, int y) {
-        set_mouse(x, y, 1);
         game_state = 99;
+        set_mouse(x, y, 0);
+        b.is_clicked();
+        set_mouse(x, y, 1);
         const int hit = b.is_clicked();
         EXPECT_EQ(hit == 1, game_state == b.target) << "result and state disagree at " << x << "," << y;
         return hit == 1;
@@ -52,6 +54,7 @@ TEST_F(buttons, only_the_left_button_hits_and_a_miss_changes_nothing) {
     game_state = state_title;
     EXPECT_EQ(b.is_clicked(), 0);
     EXPECT_EQ(game_state, state_title);
+    EXPECT_EQ(game_state, state_title);
     set_mouse(320, 250, 3);
     EXPECT_EQ(b.is_clicked(), 1);
     EXPECT_EQ(game_state, state_play);
@@ -65,7 +68,7 @@ TEST_F(buttons, edit_button_keeps_shown) {
     EXPECT_EQ(b.target, 5);
 }
 
-// A button held while one screen changes to the next acts on the new screen's button.
+// Where the buttons of different screens overlap, a press must end before the next acts.
 TEST_F(buttons, shared_centres_of_different_screens_overlap) {
     clicky title_quit, table_return, credits_return;
     title_quit.edit_button(320, 400, 96, 32, state_leave);
@@ -77,6 +80,23 @@ TEST_F(buttons, shared_centres_of_different_screens_overlap) {
     }
     EXPECT_TRUE(click(table_return, 273, 385));
     EXPECT_FALSE(click(credits_return, 320, 404));
+
+    // A long click on the table's Return to Title lands on the title menu and stays there.
+    game_state = state_end_of_game;
+    set_mouse(320, 400, 0);
+    table_return.is_clicked();
+    set_mouse(320, 400, 1);
+    EXPECT_EQ(table_return.is_clicked(), 1);
+    for (int frame = 0; frame < 30; ++frame) EXPECT_EQ(title_quit.is_clicked(), 0);
+    EXPECT_EQ(game_state, state_title);
+    set_mouse(320, 400, 0);
+    EXPECT_EQ(title_quit.is_clicked(), 0);
+    // Sliding onto a button with the button down, once it was seen up here, still presses.
+    set_mouse(100, 100, 1);
+    EXPECT_EQ(title_quit.is_clicked(), 0);
+    set_mouse(320, 400, 1);
+    EXPECT_EQ(title_quit.is_clicked(), 1);
+    EXPECT_EQ(game_state, state_leave);
 }
 
 TEST(button_drawing, outline_is_white_and_one_pixel) {

@@ -125,6 +125,8 @@ TEST_F(screens_headless, title_menu_clicks_lead_where_their_labels_say) {
                                            {275, state_title}, {330, state_title}};
     for (auto [y, expected] : presses) {
         game_state = state_title;
+        set_mouse(320, y, 0);
+        title_menu_frame();
         set_mouse(320, y, 1);
         title_menu_frame();
         EXPECT_EQ(game_state, expected) << "press at y " << y;
@@ -157,6 +159,8 @@ TEST_F(screens_headless, statistics_screen_prints_the_totals_and_credits) {
 
     // Its button: outline row 404 does nothing, row 405 returns to the title.
     game_state = state_credits;
+    set_mouse(320, 404, 0);
+    credits_screen_frame();
     set_mouse(320, 404, 1);
     credits_screen_frame();
     EXPECT_EQ(game_state, state_credits);

@@ -1,0 +1,82 @@
+#!/bin/bash
+# Ordinary mishaps do not cost a player's data: a display that goes away, a closed
+# terminal, a file the player cannot read, a folder they cannot write, and two copies of
+# the game on one data folder.
+. "$(dirname "$0")/lib.sh"
+
+game_gone() { ! game_running; }
+stats_file="KZ DATA/stats.dat"
+
+# The X server dies under the game: saved, a message, status 3, no signal.
+start_display
+make_run_dir
+start_game
+wait_for 10 on_title_menu || fail "no title menu"
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null
+xvfb_pid=""
+wait_game_exit 10
+[ "$exit_status" -eq 3 ] || fail "a lost display ended with status $exit_status: $(cat "$work/game.err")"
+grep -q "connection to the display was lost" "$work/game.err" || fail "no word about the lost display"
+[ -f "$run/$stats_file" ] || fail "the statistics were not saved when the display went away"
+
+# A closed terminal ends the game like Quit.
+start_display
+rm "$run/$stats_file"
+start_game
+wait_for 10 on_title_menu || fail "no title menu after the display came back"
+kill -HUP "$game_pid"
+wait_game_exit 5
+[ "$exit_status" -eq 0 ] || fail "SIGHUP ended with status $exit_status"
+[ -f "$run/$stats_file" ] || fail "SIGHUP saved no statistics"
+
+# A player who cannot read the highscore file and cannot write the data folder, though
+# they can write the statistics file: the table is left alone, the statistics are
+# rewritten in place, and the title menu says what is wrong.
+chmod 755 "$work" "$run"
+printf 'R O O 900 1 \n' >"$run/KZ DATA/highscore.dat"
+chmod 000 "$run/KZ DATA/highscore.dat"
+cp "$run/KZ DATA/highscore.dat" "$work/highscore.before"
+printf '7  8 9 10\n0 1 2\n' >"$run/$stats_file"
+chown nobody "$run/$stats_file"
+chmod 755 "$run/KZ DATA"
+rm -f "$run/KZ DATA/save.lock"
+start_game setpriv --reuid=nobody --regid=nogroup --clear-groups
+wait_for 10 on_title_menu || fail "no title menu for a player who cannot read the table: $(cat "$work/game.err")"
+notice_shown() { shot && [ "$(count 0 440 639 447 "255 96 96")" -gt 20 ]; }
+wait_for 3 notice_shown || fail "the title menu does not say the table cannot be read"
+press_until 5 320 400 game_gone || fail "Quit did not end the game"
+wait_game_exit 5
+[ "$exit_status" -eq 0 ] || fail "the session ended with status $exit_status"
+grep -q 'cannot read "KZ DATA//highscore.dat"' "$work/game.err" || fail "stderr does not name the table: $(cat "$work/game.err")"
+cmp "$run/KZ DATA/highscore.dat" "$work/highscore.before" || fail "the unreadable table was replaced"
+[ "$(stat -c %a "$run/KZ DATA/highscore.dat")" = 0 ] || fail "the unreadable table changed its mode"
+[ "$(cat "$run/$stats_file")" = "$(printf '7 8 9 10\n0 1 2')" ] || fail "the statistics were not rewritten in place: $(cat "$run/$stats_file")"
+chmod 644 "$run/KZ DATA/highscore.dat"
+chown root "$run/$stats_file"
+
+# Two copies on two displays share the data folder: both rounds count.
+printf 'A A A 5 1 \n' >"$run/KZ DATA/highscore.dat"  # nine zero rows: no name entry
+printf '0 0 0 0\n0 0 0' >"$run/$stats_file"
+first_display=$DISPLAY
+start_game
+first_pid=$game_pid
+other_pids="$first_pid $xvfb_pid"  # the first display stays up beside the second
+wait_for 10 on_title_menu || fail "no title menu for the first copy"
+press_until 5 320 250 in_round || fail "the first copy did not start a round"
+start_display
+start_game
+wait_for 10 on_title_menu || fail "no title menu for the second copy"
+press_until 5 320 250 in_round || fail "the second copy did not start a round"
+# No input: both clocks run out and both copies save at the round's end.
+DISPLAY=$first_display
+wait_for 150 grep -q '^0 2 ' "$run/$stats_file" || fail "two rounds are not both counted: $(cat "$run/$stats_file")"
+kill -HUP "$game_pid" "$first_pid"
+wait_game_exit 5
+second_status=$exit_status
+game_pid=$first_pid
+wait_game_exit 5
+[ "$exit_status" -eq 0 ] && [ "$second_status" -eq 0 ] || fail "the copies ended with $exit_status and $second_status"
+grep -q '^0 2 0 0$' "$run/$stats_file" || fail "shut-down counted a round twice: $(cat "$run/$stats_file")"
+ls "$run/KZ DATA" | grep -q '\.dat\.' && fail "a temporary was left: $(ls "$run/KZ DATA")"
+echo "PASS"
