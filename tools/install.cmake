@@ -27,7 +27,7 @@ blockdash_launcher(${CMAKE_BINARY_DIR}/to-install/${CMAKE_INSTALL_BINDIR}/blockd
 # The icon: the standing player from the game's own sprite sheet.
 add_executable(make_icon tools/desktop/make_icon.cpp)
 target_link_libraries(make_icon PRIVATE PkgConfig::ALLEGRO)
-set(icon_sizes 64 128)
+set(icon_sizes 16 32 48 64 128 256)
 set(icons)
 foreach(size ${icon_sizes})
   set(icon ${CMAKE_BINARY_DIR}/to-install/icons/${size}/blockdash.png)
