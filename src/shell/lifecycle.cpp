@@ -3,8 +3,12 @@
 
 #include <allegro.h>
 
+#include <unistd.h>
+
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "play/round.h"
 #include "records/highscore_file.h"
@@ -20,6 +24,17 @@ void report_failure(const char* what) {
     std::fprintf(stderr, "blockdash: %s\n", what);
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
     allegro_message("%s\n", what);
+}
+
+// Started straight from a build or install folder, the game finds no assets there: say
+// where it looked and how it is meant to be started.
+std::string missing_assets_advice(const char* why) {
+    char here[PATH_MAX] = "";
+    if (!getcwd(here, sizeof here)) std::snprintf(here, sizeof here, "the current directory");
+    return std::string(why) + "\nThe game looks for its \"KZ IMAGE\" and \"KZ SOUND\" folders in " + here +
+           ".\nStart it with its launcher: blockdash-play in the build folder, or the blockdash "
+           "command once installed; or run it from a folder that holds \"KZ IMAGE\" and "
+           "\"KZ SOUND\".";
 }
 
 void on_close_button() { request_leave(); }
@@ -60,7 +75,7 @@ bool start_up(const launch_options& options) {
     install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, "");
     char why[256];
     if (!load_assets(why, sizeof why)) {
-        report_failure(why);
+        report_failure(missing_assets_advice(why).c_str());
         return false;
     }
     load_highscore(highscore_path);
