@@ -10,19 +10,24 @@ cd "$(dirname "$0")"
 install_packages build/logs/packages.log "${game_packages[@]}" "${test_packages[@]}"
 jobs=$(nproc)
 started=$(date +%s)
+# The tests write only under TMPDIR and clean up when they pass, so a private one must
+# end empty.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-suite-XXXXXX")
 
 build_phase "Building (Release, warnings as errors)" build all \
     -DCMAKE_BUILD_TYPE=Release -DBLOCKDASH_WERROR=ON -DBLOCKDASH_TESTS=ON
-test_phase "Headless tests" build/logs/headless.log --test-dir build -LE e2e -j"$jobs"
-test_phase "End-to-end tests (the game under Xvfb, install and package)" build/logs/e2e.log \
+TMPDIR=$scratch test_phase "Headless tests" build/logs/headless.log --test-dir build -LE e2e -j"$jobs"
+TMPDIR=$scratch test_phase "End-to-end tests (the game under Xvfb, install and package)" build/logs/e2e.log \
     --test-dir build -L e2e -j"$jobs"
 
 build_phase "Building under AddressSanitizer and UndefinedBehaviorSanitizer" build-asan all \
     -DCMAKE_BUILD_TYPE=Debug -DBLOCKDASH_SANITIZE=ON -DBLOCKDASH_WERROR=ON -DBLOCKDASH_TESTS=ON
-test_phase "Headless tests under the sanitizers" build-asan/logs/headless.log \
+TMPDIR=$scratch test_phase "Headless tests under the sanitizers" build-asan/logs/headless.log \
     --test-dir build-asan -LE e2e -j"$jobs"
-test_phase "End-to-end tests under the sanitizers" build-asan/logs/e2e.log \
+TMPDIR=$scratch test_phase "End-to-end tests under the sanitizers" build-asan/logs/e2e.log \
     --test-dir build-asan -L e2e -j"$jobs"
+[ -z "$(ls -A "$scratch")" ] || { echo "The tests left files behind in $scratch:"; ls -A "$scratch"; exit 1; }
+rmdir "$scratch"
 
 fuzz/run_fuzzers.sh 20
 echo "All tests passed in $(( ($(date +%s) - started) / 60 )) min"

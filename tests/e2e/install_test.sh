@@ -105,7 +105,8 @@ fi
 deb=$(echo "$work"/package/blockdash_"$version"_*.deb)
 [ -f "$deb" ] || fail "no blockdash_${version} package: $(ls "$work/package")"
 dpkg-deb -f "$deb" Depends | grep -q "liballegro4" || fail "the package does not depend on Allegro"
-lintian "$deb" >"$work/lintian.log" 2>&1
+# lintian leaves a cache file in its TMPDIR.
+TMPDIR="$work" lintian "$deb" >"$work/lintian.log" 2>&1
 ! grep "^E:" "$work/lintian.log" || fail "lintian reports errors"
 
 # The package holds what `cmake --install --prefix /usr` puts in place, file for file.
