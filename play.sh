@@ -1,6 +1,6 @@
 #!/bin/bash
 # Installs what the game needs, builds it and starts it. One line per step; the logs stay
-# in build/logs. VERBOSE=1 shows everything.
+# in build/logs. VERBOSE=1 shows everything; options go to the game (see blockdash --help).
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/dev/phases.sh
@@ -12,4 +12,4 @@ settings=(-DCMAKE_BUILD_TYPE=Release)
 [ -f build/CMakeCache.txt ] || settings+=(-DBLOCKDASH_TESTS=OFF)
 build_phase "Building the game" build blockdash "${settings[@]}"
 echo "Starting Blockdash (F11 switches between full screen and a window)"
-exec build/blockdash-play
+exec build/blockdash-play "$@"
