@@ -59,10 +59,13 @@ build_steps() {
     cmake -S . -B "$build" "$@" && cmake --build "$build" -j"$(nproc)" --target $target
 }
 
-# test_phase <title> <log> <ctest arguments...>: says how many tests passed.
+# test_phase <title> <log> <ctest arguments...>: says how many tests passed. Finding no
+# tests at all is a failure too, so a broken filter cannot pass for a green run.
 test_phase() {
-    local title=$1 log=$2; shift 2
+    local title=$1 log=$2 count; shift 2
     phase_start "$title"
     run_to_log "$log" ctest --output-on-failure "$@" || phase_failed "$title" "$log"
-    echo "$(grep -o 'failed out of [0-9]*' "$log" | grep -o '[0-9]*$') passed"
+    count=$(grep -o 'failed out of [0-9]*' "$log" | grep -o '[0-9]*$' || true)
+    [ "${count:-0}" -gt 0 ] || phase_failed "$title (no tests found)" "$log"
+    echo "$count passed"
 }
