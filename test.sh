@@ -1,22 +1,33 @@
 #!/bin/bash
 # Installs what the tests need, builds the game and runs every test: headless and end to
-# end, then again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers.
+# end in a Release build with warnings as errors, then again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzzers. One line per step; the logs stay in
+# build/logs, build-asan/logs and build-fuzz/logs. VERBOSE=1 shows everything.
 set -euo pipefail
 cd "$(dirname "$0")"
+. tools/dev/phases.sh
 . tools/dev/packages.sh
-install_packages "${game_packages[@]}" "${test_packages[@]}"
+install_packages build/logs/packages.log "${game_packages[@]}" "${test_packages[@]}"
 jobs=$(nproc)
+started=$(date +%s)
+# The tests write only under TMPDIR and clean up when they pass, so a private one must
+# end empty.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-suite-XXXXXX")
 
-echo "== build and test"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKDASH_TESTS=ON >/dev/null
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+build_phase "Building (Release, warnings as errors)" build all \
+    -DCMAKE_BUILD_TYPE=Release -DBLOCKDASH_WERROR=ON -DBLOCKDASH_TESTS=ON
+TMPDIR=$scratch test_phase "Headless tests" build/logs/headless.log --test-dir build -LE e2e -j"$jobs"
+TMPDIR=$scratch test_phase "End-to-end tests (the game under Xvfb, install and package)" build/logs/e2e.log \
+    --test-dir build -L e2e -j"$jobs"
 
-echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBLOCKDASH_SANITIZE=ON -DBLOCKDASH_TESTS=ON >/dev/null
-cmake --build build-asan -j"$jobs"
-ctest --test-dir build-asan --output-on-failure -j"$jobs"
+build_phase "Building under AddressSanitizer and UndefinedBehaviorSanitizer" build-asan all \
+    -DCMAKE_BUILD_TYPE=Debug -DBLOCKDASH_SANITIZE=ON -DBLOCKDASH_WERROR=ON -DBLOCKDASH_TESTS=ON
+TMPDIR=$scratch test_phase "Headless tests under the sanitizers" build-asan/logs/headless.log \
+    --test-dir build-asan -LE e2e -j"$jobs"
+TMPDIR=$scratch test_phase "End-to-end tests under the sanitizers" build-asan/logs/e2e.log \
+    --test-dir build-asan -L e2e -j"$jobs"
+[ -z "$(ls -A "$scratch")" ] || { echo "The tests left files behind in $scratch:"; ls -A "$scratch"; exit 1; }
+rmdir "$scratch"
 
-echo "== fuzz the data file readers"
 fuzz/run_fuzzers.sh 20
-echo "== all tests passed"
+echo "All tests passed in $(( ($(date +%s) - started) / 60 )) min"

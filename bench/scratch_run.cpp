@@ -5,14 +5,16 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 // Runs in a scratch folder that links to the artwork, so the statistics that shut-down
 // saves never land beside the assets or in a player's folder.
 std::string enter_scratch_run_folder() {
     char here[PATH_MAX];
     if (!getcwd(here, sizeof here)) return "";
-    char tmpl[] = "/tmp/blockdash-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return "";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/blockdash-bench-XXXXXX";
+    if (!mkdtemp(tmpl.data())) return "";
     const std::string run = tmpl;
     for (const char* folder : {"KZ IMAGE", "KZ SOUND"}) {
         const std::string target = std::string(here) + "/" + folder;

@@ -1,19 +1,26 @@
-#!/bin/sh
-# Builds the reader fuzzers with clang and runs each for a bounded time.
+#!/bin/bash
+# Builds the reader fuzzers with clang and runs each for a bounded time, one line each;
+# their output goes to <build folder>/logs and is shown in full only on a failure
+# (or always with VERBOSE=1).
 # Usage: fuzz/run_fuzzers.sh [seconds per reader, default 20] [build folder, default build-fuzz]
-set -eu
+set -euo pipefail
 seconds=${1:-20}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build=${2:-$source_dir/build-fuzz}
+build=$(mkdir -p "${2:-$source_dir/build-fuzz}" && cd "${2:-$source_dir/build-fuzz}" && pwd)
+cd "$source_dir"
+. tools/dev/phases.sh
 
-cmake -S "$source_dir" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DBLOCKDASH_FUZZ=ON \
-      -DBLOCKDASH_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target highscore_reader_fuzz stats_reader_fuzz
+phase "Building the fuzzers (clang)" "$build/logs/build.log" build_steps "$build" \
+    "highscore_reader_fuzz stats_reader_fuzz" \
+    -DCMAKE_CXX_COMPILER=clang++ -DBLOCKDASH_FUZZ=ON -DBLOCKDASH_TESTS=OFF -DBLOCKDASH_WERROR=ON
 
 for reader in highscore stats; do
     corpus="$build/fuzz/corpus/$reader"
+    log="$build/logs/${reader}_fuzz.log"
     mkdir -p "$corpus"
-    echo "== $reader reader, $seconds s"
-    (cd "$build/fuzz" && "./${reader}_reader_fuzz" -max_total_time="$seconds" -timeout=5 \
-        -rss_limit_mb=2048 -print_final_stats=1 "$corpus" "$source_dir/fuzz/seeds/$reader")
+    phase_start "Fuzzing the $reader reader for $seconds s"
+    (cd "$build/fuzz" && run_to_log "$log" "./${reader}_reader_fuzz" -max_total_time="$seconds" \
+        -timeout=5 -rss_limit_mb=2048 -print_final_stats=1 "$corpus" "$source_dir/fuzz/seeds/$reader") ||
+        phase_failed "Fuzzing the $reader reader" "$log"
+    echo "$(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') inputs, no failure"
 done

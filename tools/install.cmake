@@ -1,10 +1,12 @@
 # Where the game runs from: the launcher of the build tree, and what `cmake --install`
 # puts in place (the game with its patch set in lib/blockdash, its assets in
-# share/blockdash, the launcher in bin, a desktop entry and icons).
+# share/blockdash, the launcher in games, a desktop entry and icons).
 # One launcher template serves both; it finds the game and the assets relative to itself.
 include(GNUInstallDirs)
 set(BLOCKDASH_INSTALL_GAMEDIR lib/blockdash CACHE STRING "Where the game and its patch set are installed")
 set(BLOCKDASH_INSTALL_ASSETDIR ${CMAKE_INSTALL_DATADIR}/blockdash CACHE STRING "Where the assets are installed")
+# Debian keeps the commands of games apart, in games/ (on every user's PATH).
+set(BLOCKDASH_INSTALL_BINDIR games CACHE STRING "Where the blockdash command is installed")
 
 function(blockdash_launcher output game_dir asset_dir)
   get_filename_component(from ${output} DIRECTORY)
@@ -20,14 +22,14 @@ endfunction()
 
 blockdash_launcher(${CMAKE_BINARY_DIR}/blockdash-play ${CMAKE_BINARY_DIR} ${BLOCKDASH_ASSET_DIR})
 # The installed one, worked out as if the prefix were the root; only relative paths go in.
-blockdash_launcher(${CMAKE_BINARY_DIR}/to-install/${CMAKE_INSTALL_BINDIR}/blockdash
+blockdash_launcher(${CMAKE_BINARY_DIR}/to-install/${BLOCKDASH_INSTALL_BINDIR}/blockdash
                    ${CMAKE_BINARY_DIR}/to-install/${BLOCKDASH_INSTALL_GAMEDIR}
                    ${CMAKE_BINARY_DIR}/to-install/${BLOCKDASH_INSTALL_ASSETDIR})
 
 # The icon: the standing player from the game's own sprite sheet.
 add_executable(make_icon tools/desktop/make_icon.cpp)
 target_link_libraries(make_icon PRIVATE PkgConfig::ALLEGRO)
-set(icon_sizes 64 128)
+set(icon_sizes 16 32 48 64 128 256)
 set(icons)
 foreach(size ${icon_sizes})
   set(icon ${CMAKE_BINARY_DIR}/to-install/icons/${size}/blockdash.png)
@@ -48,7 +50,7 @@ install(TARGETS blockdash RUNTIME DESTINATION ${BLOCKDASH_INSTALL_GAMEDIR})
 install(FILES ${CMAKE_BINARY_DIR}/patches.dat DESTINATION ${BLOCKDASH_INSTALL_GAMEDIR})
 install(DIRECTORY "${BLOCKDASH_ASSET_DIR}/KZ IMAGE" "${BLOCKDASH_ASSET_DIR}/KZ SOUND"
         DESTINATION ${BLOCKDASH_INSTALL_ASSETDIR})
-install(PROGRAMS ${CMAKE_BINARY_DIR}/to-install/${CMAKE_INSTALL_BINDIR}/blockdash DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${CMAKE_BINARY_DIR}/to-install/${BLOCKDASH_INSTALL_BINDIR}/blockdash DESTINATION ${BLOCKDASH_INSTALL_BINDIR})
 foreach(size ${icon_sizes})
   install(FILES ${CMAKE_BINARY_DIR}/to-install/icons/${size}/blockdash.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
@@ -56,7 +58,7 @@ endforeach()
 # The desktop entry names the launcher by its full path, known only once the prefix is;
 # one staging folder per prefix, so installs into two prefixes cannot mix them up.
 install(CODE "
-  set(BLOCKDASH_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/blockdash\")
+  set(BLOCKDASH_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${BLOCKDASH_INSTALL_BINDIR}/blockdash\")
   string(MD5 prefix_key \"\${CMAKE_INSTALL_PREFIX}\")
   set(entry \"${CMAKE_BINARY_DIR}/to-install/desktop-\${prefix_key}/blockdash.desktop\")
   configure_file(\"${CMAKE_SOURCE_DIR}/tools/desktop/blockdash.desktop.in\" \"\${entry}\" @ONLY)

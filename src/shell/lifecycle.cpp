@@ -4,10 +4,13 @@
 #include <allegro.h>
 
 #include <pthread.h>
+#include <unistd.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 
 #include "play/round.h"
 #include "records/data_folder.h"
@@ -44,6 +47,17 @@ void report_failure(const char* what) {
     std::fprintf(stderr, "blockdash: %s\n", what);
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
     allegro_message("%s\n", what);
+}
+
+// Started straight from a build or install folder, the game finds no assets there: say
+// where it looked and how it is meant to be started.
+std::string missing_assets_advice(const char* why) {
+    char here[PATH_MAX] = "";
+    if (!getcwd(here, sizeof here)) std::snprintf(here, sizeof here, "the current directory");
+    return std::string(why) + "\nThe game looks for its \"KZ IMAGE\" and \"KZ SOUND\" folders in " + here +
+           ".\nStart it with its launcher: blockdash-play in the build folder, or the blockdash "
+           "command once installed; or run it from a folder that holds \"KZ IMAGE\" and "
+           "\"KZ SOUND\".";
 }
 
 void on_close_button() { request_leave(); }
@@ -93,7 +107,7 @@ bool start_up(const launch_options& options) {
     if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
     install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");
     if (!load_assets(why, sizeof why)) {
-        report_failure(why);
+        report_failure(missing_assets_advice(why).c_str());
         return false;
     }
     set_window_icon(player_panel);

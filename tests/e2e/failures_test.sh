@@ -31,6 +31,8 @@ rm "$run/KZ IMAGE"
 start_game
 wait_for 10 grep -q 'KZ IMAGE//player.bmp' "$work/game.err" ||
     fail "the message does not name the missing file: $(cat "$work/game.err")"
+grep -qF "in $(cd "$run" && pwd -P)." "$work/game.err" && grep -q "blockdash-play" "$work/game.err" ||
+    fail "the message does not say where the game looked and how to start it: $(cat "$work/game.err")"
 # The library may also show a message box; dismiss it as a player would.
 pkill -P "$game_pid" 2>/dev/null
 wait_game_exit 5

@@ -2,7 +2,8 @@
 # `cmake --install` of this build into a scratch prefix: the files land where a desktop
 # looks for them, and the launcher runs the game in each player's own data folder. Two
 # players keep their own highscores and statistics, and an upgrade that moves the game
-# keeps them and brings its own assets.
+# keeps them and brings its own assets. Then the Debian package of a plain build: the same
+# tree, lintian finds no errors, and the game starts from it.
 . "$(dirname "$0")/lib.sh"
 
 build=$(dirname "$GAME")
@@ -16,9 +17,9 @@ play() {
     local prefix=$1; shift
     # The game learns where the pointer is only when it moves, so it must move to Quit.
     xdotool mousemove 0 0
-    env "$@" "$prefix/bin/blockdash" >"$work/game.out" 2>"$work/game.err" &
+    env "$@" "$prefix/games/blockdash" >"$work/game.out" 2>"$work/game.err" &
     game_pid=$!   # the launcher execs the game in its place
-    wait_for 10 on_title_menu || fail "no title menu through $prefix/bin/blockdash ($*)"
+    wait_for 10 on_title_menu || fail "no title menu through $prefix/games/blockdash ($*)"
     game_gone() { ! game_running; }
     press_until 5 320 400 game_gone || { shot; keep_shot install_fail; fail "Quit did not end the game ($*)"; }
     wait_game_exit 5
@@ -29,19 +30,38 @@ links_to() { [ "$(readlink -f "$1")" = "$(readlink -f "$2")" ]; }
 
 old="$work/old"
 install_to "$old"
-for f in bin/blockdash lib/blockdash/blockdash; do
+for f in games/blockdash lib/blockdash/blockdash; do
     [ -x "$old/$f" ] || fail "$f is not installed as a program"
 done
-for f in lib/blockdash/patches.dat "share/blockdash/KZ IMAGE/player.bmp" "share/blockdash/KZ SOUND/music.mid"; do
+for f in lib/blockdash/patches.dat "share/blockdash/KZ IMAGE/player.bmp" "share/blockdash/KZ SOUND/music.mid" \
+         share/doc/blockdash/LICENSE share/doc/blockdash/copyright share/doc/blockdash/changelog.gz; do
     [ -s "$old/$f" ] || fail "$f is not installed"
 done
+grep -q "GPL-2+ with composition exception" "$old/share/doc/blockdash/copyright" ||
+    fail "the copyright file does not give the patch set's licence"
 desktop="$old/share/applications/blockdash.desktop"
-grep -qx "Exec=\"$old/bin/blockdash\"" "$desktop" || fail "the desktop entry does not run the launcher"
+grep -qx "Exec=\"$old/games/blockdash\"" "$desktop" || fail "the desktop entry does not run the launcher"
 grep -qx "Icon=blockdash" "$desktop" || fail "the desktop entry names no icon"
-for size in 64 128; do
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
+for size in 16 32 48 64 128 256; do
     icon="$old/share/icons/hicolor/${size}x$size/apps/blockdash.png"
     [ "$(identify -format '%m %w %h' "$icon" 2>/dev/null)" = "PNG $size $size" ] || fail "no $size pixel icon"
 done
+metainfo=$(echo "$old"/share/metainfo/*.metainfo.xml)
+appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
+    fail "appstreamcli rejects the metainfo: $(cat "$work/appstream.log")"
+grep -q "<launchable type=\"desktop-id\">blockdash.desktop</launchable>" "$metainfo" ||
+    fail "the metainfo does not launch the desktop entry"
+
+# One version everywhere: the program, its manual page and the metainfo's newest release.
+version=$("$old/lib/blockdash/blockdash" --version) || fail "--version failed"
+version=${version#blockdash }
+man="$old/share/man/man6/blockdash.6.gz"
+zcat "$man" | grep -q "^\.TH BLOCKDASH 6 .* \"blockdash $version\"" || fail "the manual page is not of $version"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo's release is not $version"
+zcat "$man" | grep -q "$old/share/blockdash" || fail "the manual page does not name the installed assets"
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "the manual page has mistakes: $warnings"
 
 start_display
 
@@ -78,9 +98,36 @@ cmp -s "$alice/stats.dat" "$work/alice-stats" || fail "the upgrade lost Alice's 
 # No HOME and an account with no home in the password database: a clear message, not
 # highscores in "/.local/share".
 chmod 755 "$work"
-setpriv --reuid=4242 --regid=4242 --clear-groups env -u HOME XDG_DATA_HOME= "$new/bin/blockdash" \
+setpriv --reuid=4242 --regid=4242 --clear-groups env -u HOME XDG_DATA_HOME= "$new/games/blockdash" \
     >"$work/game.out" 2>"$work/game.err"
 status=$?
 [ "$status" -eq 1 ] && grep -q "no home folder" "$work/game.err" ||
     fail "without a home the launcher gave status $status: $(cat "$work/game.err")"
+
+# The package is made from plain builds only: a sanitizer build would depend on its runtime.
+if grep -q "^BLOCKDASH_SANITIZE:BOOL=ON" "$build/CMakeCache.txt"; then
+    echo "PASS (no package from a sanitizer build)"
+    exit 0
+fi
+(cd "$build" && cpack -G DEB -B "$work/package") >"$work/cpack.log" 2>&1 ||
+    fail "cpack failed: $(cat "$work/cpack.log")"
+deb=$(echo "$work"/package/blockdash_"$version"_*.deb)
+[ -f "$deb" ] || fail "no blockdash_${version} package: $(ls "$work/package")"
+dpkg-deb -f "$deb" Depends | grep -q "liballegro4" || fail "the package does not depend on Allegro"
+# lintian leaves a cache file in its TMPDIR.
+TMPDIR="$work" lintian "$deb" >"$work/lintian.log" 2>&1
+! grep "^E:" "$work/lintian.log" || fail "lintian reports errors"
+
+# The package holds what `cmake --install --prefix /usr` puts in place, file for file.
+DESTDIR="$work/reference" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
+    fail "install into a staging folder failed"
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+diff <(cd "$work/reference" && find . | sort) <(cd "$root" && find . | sort) >"$work/tree.diff" ||
+    fail "the package and cmake --install differ: $(cat "$work/tree.diff")"
+
+# Unpacked into a scratch root, it runs: the launcher finds the game and assets beside it.
+play "$root/usr" XDG_DATA_HOME="$work/carol"
+links_to "$work/carol/blockdash/KZ IMAGE" "$root/usr/share/blockdash/KZ IMAGE" ||
+    fail "the packaged game does not use its own pictures"
 echo "PASS"

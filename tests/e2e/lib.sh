@@ -5,17 +5,19 @@ set -u
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/blockdash-e2e-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-e2e-XXXXXX")
 xvfb_pid=""
 game_pid=""
 other_pids=""  # a second game or display, for tests that run two
 
+# A failed test keeps its scratch folder (logs, screenshots) and says where it is.
 cleanup() {
+    local status=$?
     [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     for pid in $other_pids; do kill -KILL "$pid" 2>/dev/null; done
     wait 2>/dev/null
-    rm -rf "$work"
+    if [ "$status" -eq 0 ]; then rm -rf "$work"; else echo "kept $work" >&2; fi
 }
 trap cleanup EXIT
 

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "shell/assets.h"
 #include "shell/host.h"
@@ -33,6 +35,16 @@ std::string make_dir(const std::string& path) {
     return path;
 }
 
+std::string scratch_root;
+
+// A run that failed keeps its files for a look; one that passed leaves nothing behind.
+void remove_scratch_if_passed() {
+    if (::testing::UnitTest::GetInstance()->Passed()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratch_root, ignored);
+    }
+}
+
 }  // namespace
 
 void reset_headless() {
@@ -49,12 +61,18 @@ void reset_headless() {
 }
 
 std::string scratch_dir(const std::string& name) {
-    static std::string root;
-    if (root.empty()) {
-        char tmpl[] = "/tmp/blockdash-test-XXXXXX";
-        root = mkdtemp(tmpl);
+    if (scratch_root.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/blockdash-test-XXXXXX";
+        if (!mkdtemp(tmpl.data())) {
+            ADD_FAILURE() << "cannot make a scratch folder " << tmpl;
+            return "";
+        }
+        scratch_root = tmpl;
+        ::testing::UnitTest::GetInstance();  // made before the handler, so still there when it runs
+        std::atexit(remove_scratch_if_passed);
     }
-    return make_dir(root + "/" + name);
+    return make_dir(scratch_root + "/" + name);
 }
 
 void load_game_assets() {
@@ -64,7 +82,7 @@ void load_game_assets() {
     if (loaded) return;
     for (const char* folder : {"KZ IMAGE", "KZ SOUND"}) {
         const std::string target = std::string(BLOCKDASH_ASSET_DIR) + "/" + folder;
-        symlink(target.c_str(), folder);
+        ASSERT_TRUE(symlink(target.c_str(), folder) == 0 || errno == EEXIST) << folder;
     }
     char why[256] = "";
     ASSERT_TRUE(load_assets(why, sizeof why)) << why;

@@ -1,5 +1,6 @@
 // The desktop icon, cut from the game's own sprite sheet: the standing player, magenta
-// made transparent, scaled up by whole pixels so the pixel art stays sharp.
+// made transparent, scaled up by whole pixels so the pixel art stays sharp, or down by
+// averaging the pixels that fall into each icon pixel.
 //   make_icon <player.bmp> <icon.png> <size>
 // The PNG is written uncompressed (stored deflate blocks), which needs no zlib.
 #include <allegro.h>
@@ -80,8 +81,8 @@ std::vector<std::uint8_t> encode_png(int size, const std::vector<std::uint8_t>& 
 
 int main(int argc, char** argv) {
     int size = argc == 4 ? std::atoi(argv[3]) : 0;
-    if (size < pose_size || size % pose_size != 0) {
-        std::fprintf(stderr, "usage: make_icon <player.bmp> <icon.png> <size, a multiple of 64>\n");
+    if (size < 1 || (size > pose_size && size % pose_size != 0)) {
+        std::fprintf(stderr, "usage: make_icon <player.bmp> <icon.png> <size: up to 64, or a multiple of 64>\n");
         return 2;
     }
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
@@ -91,14 +92,38 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_icon: cannot use %s\n", argv[1]);
         return 1;
     }
-    const int scale = size / pose_size, magenta = makecol(255, 0, 255);
+    const int magenta = makecol(255, 0, 255);
     std::vector<std::uint8_t> rgba;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            int c = getpixel(sheet, pose_x + x / scale, pose_y + y / scale);
-            bool clear = c == magenta;
-            rgba.insert(rgba.end(), {std::uint8_t(clear ? 0 : getr(c)), std::uint8_t(clear ? 0 : getg(c)),
-                                     std::uint8_t(clear ? 0 : getb(c)), std::uint8_t(clear ? 0 : 255)});
+    if (size >= pose_size) {
+        const int scale = size / pose_size;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                int c = getpixel(sheet, pose_x + x / scale, pose_y + y / scale);
+                bool clear = c == magenta;
+                rgba.insert(rgba.end(), {std::uint8_t(clear ? 0 : getr(c)), std::uint8_t(clear ? 0 : getg(c)),
+                                         std::uint8_t(clear ? 0 : getb(c)), std::uint8_t(clear ? 0 : 255)});
+            }
+        }
+    } else {
+        // Colour is weighted by coverage, so transparent pixels do not darken the edges.
+        struct sum { long r = 0, g = 0, b = 0, opaque = 0, all = 0; };
+        std::vector<sum> sums(std::size_t(size) * size);
+        for (int y = 0; y < pose_size; ++y) {
+            for (int x = 0; x < pose_size; ++x) {
+                sum& s = sums[std::size_t(y * size / pose_size) * size + x * size / pose_size];
+                int c = getpixel(sheet, pose_x + x, pose_y + y);
+                ++s.all;
+                if (c == magenta) continue;
+                s.r += getr(c);
+                s.g += getg(c);
+                s.b += getb(c);
+                ++s.opaque;
+            }
+        }
+        for (const sum& s : sums) {
+            long n = s.opaque ? s.opaque : 1;
+            rgba.insert(rgba.end(), {std::uint8_t(s.r / n), std::uint8_t(s.g / n), std::uint8_t(s.b / n),
+                                     std::uint8_t(255 * s.opaque / s.all)});
         }
     }
     destroy_bitmap(sheet);

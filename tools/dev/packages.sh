@@ -1,8 +1,11 @@
 # Debian packages for playing and for testing, and a quiet installer for them.
 game_packages=(cmake g++ make pkg-config liballegro4-dev libxrandr-dev freepats)
-test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox wmctrl sox clang libclang-rt-14-dev)
+test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox wmctrl sox
+               clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db)
 
+# install_packages <log> <package...>: installs the missing ones, in one line of output.
 install_packages() {
+    local log=$1; shift
     local missing=()
     for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -10,7 +13,16 @@ install_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # sudo may ask for a password, so it asks before the phase line starts.
+    [ -z "$sudo" ] || sudo -v
+    phase "Installing ${#missing[@]} Debian packages (a few minutes on a fresh machine)" "$log" \
+        apt_install $sudo "${missing[@]}"
+}
+
+apt_install() {
+    local sudo=()
+    [ "$1" != sudo ] || { sudo=(sudo); shift; }
+    echo "Installing: $*"
+    "${sudo[@]}" apt-get update -q &&
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"
 }

@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+bool verbose = false;  // -v lists the patch chosen for each instrument
+
 [[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "make_patch_set: %s\n", what.c_str());
     std::exit(1);
@@ -57,7 +59,7 @@ std::map<int, std::string> link_patches(const std::set<int>& wanted, const std::
         char name[32];
         std::snprintf(name, sizeof name, "%s_%03d.pat", kind, n);
         fs::create_symlink(file, work / name);
-        std::printf("%s %d: %s\n", kind, n, file.c_str());
+        if (verbose) std::printf("%s %d: %s\n", kind, n, file.c_str());
         entries[n] = name;
     }
     return entries;
@@ -84,8 +86,13 @@ void run_pat2dat(const std::string& pat2dat, const fs::path& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "-v") {
+        verbose = true;
+        --argc;
+        ++argv;
+    }
     if (argc != 6) {
-        std::fprintf(stderr, "usage: make_patch_set <music.mid> <timidity index> <pat2dat> <patches.dat> <work folder>\n");
+        std::fprintf(stderr, "usage: make_patch_set [-v] <music.mid> <timidity index> <pat2dat> <patches.dat> <work folder>\n");
         return 2;
     }
     const fs::path music = argv[1], index = fs::absolute(argv[2]), output = argv[4], work = argv[5];
