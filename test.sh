@@ -13,6 +13,8 @@ started=$(date +%s)
 # The tests write only under TMPDIR and clean up when they pass, so a private one must
 # end empty.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-suite-XXXXXX")
+# Some tests run the game as another user, who must be able to reach their folders.
+chmod 755 "$scratch"
 
 build_phase "Building (Release, warnings as errors)" build all \
     -DCMAKE_BUILD_TYPE=Release -DBLOCKDASH_WERROR=ON -DBLOCKDASH_TESTS=ON
