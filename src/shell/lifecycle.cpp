@@ -86,8 +86,8 @@ void leave_politely_on_close() {
 
 bool start_up(const launch_options& options) {
     hold_signals_during_start_up();
-    // Without a display the library cannot start, and going on would die in install_mouse.
     use_quiet_input_thread();
+    // Without a display the library cannot start, and going on would die in install_mouse.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?)\n");
         return false;
