@@ -87,9 +87,14 @@ wait_for 10 on_title_menu || fail "no title menu in the reduced window"
 quit_by_click
 
 # --- Openbox: the desktop's full-screen state, and a managed window.
-openbox >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+xdpyinfo >/dev/null 2>&1 || fail "the X server went away before openbox"
+manager_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+for attempt in 1 2 3; do
+    openbox >>"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    wait_for 5 manager_running && break
+done
+manager_running || fail "openbox did not start: $(cat "$work/openbox.log")"
 xsetroot -solid "#2b4a66"
 rm -f "$run/KZ DATA/display.dat" "$run/KZ DATA/stats.dat"
 start_game
