@@ -396,6 +396,7 @@ bool follow_display_changes() {
     const bool over_picture = on_picture(current_picture_layout(), mouse_x, mouse_y);
     if (over_picture != pointer_hidden) {
         XDefineCursor(_xwin.display, _xwin.window, over_picture ? _xwin.cursor : arrow);
+        XFlush(_xwin.display);
         pointer_hidden = over_picture;
     }
     XUNLOCK();
@@ -411,6 +412,7 @@ void show_picture_rows(BITMAP* picture, int top, int bottom) {
     XLOCK();
     scale_picture_rows(picture, screen, at, top, bottom);
     _xwin_update_screen(at.left, at.top + top * at.k, screen_w * at.k, (bottom - top) * at.k);
+    XFlush(_xwin.display);  // the input thread no longer flushes on a timer
     XUNLOCK();
 }
 

@@ -1,12 +1,14 @@
 // Allegro's background thread on X11 reads the window's events every 10 ms, but it wakes
 // every millisecond to look at the clock: a thousand wake-ups a second, most of an idle
-// game's CPU time. This one keeps the library's contract (callbacks every 10 ms, the same
-// interrupt lock) and sleeps until each 10 ms is due.
+// game's CPU time. This one keeps the library's contract (the callbacks and the interrupt
+// lock) and sleeps instead: on the X connection, so events are read the moment they
+// arrive, and until the next 10 ms while a sound driver has its own callback to run.
 #include "shell/input_thread.h"
 
 #include <allegro.h>
 #include <xalleg.h>
 
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -18,7 +20,11 @@ extern "C" void _xwin_private_handle_input(void);
 namespace {
 
 constexpr int max_callbacks = 16;
-constexpr long period_ns = 10 * 1000 * 1000;
+constexpr long sound_period_ns = 10 * 1000 * 1000;
+// With the X reader alone nothing is due between events; a slow tick still flushes.
+constexpr long idle_period_ns = 100 * 1000 * 1000;
+// A connection that stays readable must not make the thread spin.
+constexpr long shortest_gap_ns = 2 * 1000 * 1000;
 
 bg_func callbacks[max_callbacks];
 int callback_count = 0;  // highest used slot + 1
@@ -29,33 +35,57 @@ pthread_mutex_t cli_mutex = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t cli_cond = PTHREAD_COND_INITIALIZER;
 int cli_count = 0;
 
-void next_tick(timespec& t) {
-    t.tv_nsec += period_ns;
-    if (t.tv_nsec >= 1000000000L) {
-        t.tv_nsec -= 1000000000L;
-        ++t.tv_sec;
-    }
+long long ns(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
+
+long long now_ns() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return ns(t);
+}
+
+void sleep_until(long long when) {
+    const timespec t{static_cast<time_t>(when / 1000000000LL), static_cast<long>(when % 1000000000LL)};
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr);
+}
+
+// The X system's reader is registered first; anything after it (a sound driver) wants
+// the library's regular 10 ms.
+long period() { return callback_count > 1 ? sound_period_ns : idle_period_ns; }
+
+// Sleeps until `due` or until the X server sends something.
+void wait_for_events_until(long long due) {
+    Display* d = _xwin.display;
+    const long long left = due - now_ns();
+    if (left <= 0) return;
+    if (!d) return sleep_until(due);
+    pollfd connection{ConnectionNumber(d), POLLIN, 0};
+    if (poll(&connection, 1, static_cast<int>((left + 999999) / 1000000)) > 0 &&
+        (connection.revents & (POLLERR | POLLNVAL)))
+        sleep_until(due);  // a closing connection: the reader will say so, or it is gone
+}
+
+void run_callbacks() {
+    pthread_mutex_lock(&cli_mutex);
+    while (cli_count > 0) pthread_cond_wait(&cli_cond, &cli_mutex);
+    for (int i = 0; i < callback_count; ++i)
+        if (callbacks[i]) callbacks[i](1);
+    pthread_mutex_unlock(&cli_mutex);
 }
 
 void* run(void*) {
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
-    timespec due;
-    clock_gettime(CLOCK_MONOTONIC, &due);
+    long long due = now_ns() + period();
+    long long last_run = 0;
     while (keep_running) {
-        next_tick(due);
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+        wait_for_events_until(due);
+        const long long now = now_ns();
+        if (now - last_run < shortest_gap_ns) sleep_until(last_run + shortest_gap_ns);
         // After a long stall (a suspended process), carry on from now rather than catch up.
-        timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        if (now.tv_sec > due.tv_sec + 1) due = now;
-
-        pthread_mutex_lock(&cli_mutex);
-        while (cli_count > 0) pthread_cond_wait(&cli_cond, &cli_mutex);
-        for (int i = 0; i < callback_count; ++i)
-            if (callbacks[i]) callbacks[i](1);
-        pthread_mutex_unlock(&cli_mutex);
+        if (now >= due) due = now - due > 1000000000LL ? now + period() : due + period();
+        last_run = now_ns();
+        run_callbacks();
     }
     return nullptr;
 }
