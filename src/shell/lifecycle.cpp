@@ -89,7 +89,8 @@ bool start_up(const launch_options& options) {
     use_quiet_input_thread();
     // Without a display the library cannot start, and going on would die in install_mouse.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?)\n");
+        std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?): %s\n",
+                     allegro_error);
         return false;
     }
     install_mouse();
