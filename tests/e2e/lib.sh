@@ -30,14 +30,23 @@ wait_for() {
     done
 }
 
-# start_display [WxH]: 640x480 unless asked for another size.
+# start_display [WxH]: a private Xvfb, 640x480 unless asked for another size. Each test
+# takes a random display number of its own: a server that probes for the lowest free one
+# (-displayfd) while other tests' servers run has been seen to leave them unreachable.
 start_display() {
-    exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 "${1:-640x480}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-    export DISPLAY=":$(cat "$work/display")"
-    wait_for 10 xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer"
+    local n
+    for _ in $(seq 20); do
+        n=$((100 + RANDOM % 800))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 "${1:-640x480}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$n"
+        wait_for 10 sh -c "xdpyinfo >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" &&
+            xdpyinfo >/dev/null 2>&1 && return 0
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    done
+    fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 }
 
 # A working directory like the launcher's: asset links and a data folder.
