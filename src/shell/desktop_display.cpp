@@ -167,6 +167,11 @@ screen_rect within_screen(screen_rect monitor) {
     return monitor;
 }
 
+// Full screen, unless a window manager runs that does not offer it.
+bool offers_fullscreen(const desktop_facts& facts) {
+    return !facts.has_manager || facts.manager_does_fullscreen;
+}
+
 display_plan plan_for(const desktop_facts& facts, int monitor, bool* reduced) {
     const screen_rect m = within_screen(facts.monitors[monitor]);
     return fullscreen ? plan_fullscreen(m) : plan_window(m, facts.work_area, window_scale, reduced);
@@ -299,7 +304,7 @@ bool open_x11_window(const launch_options& options) {
     fullscreen = options.display == display_request::remembered
                      ? remembered
                      : options.display == display_request::fullscreen;
-    if (fullscreen && facts.has_manager && !facts.manager_does_fullscreen) fullscreen = false;
+    fullscreen = fullscreen && offers_fullscreen(facts);
 
     for (const screen_rect& m : facts.monitors) {
         virtual_w = std::max(virtual_w, m.w);
@@ -330,6 +335,17 @@ bool open_x11_window(const launch_options& options) {
     XUNLOCK();
     apply(plan);
     return true;
+}
+
+// Called with the X lock held.
+void carry_out_switch() {
+    fullscreen = !fullscreen;
+    const desktop_facts facts = read_desktop();
+    fullscreen = fullscreen && offers_fullscreen(facts);
+    const display_plan plan = plan_for(facts, current_monitor(facts, true), nullptr);
+    shape_window(facts, plan);
+    apply(plan);
+    remember_choice();
 }
 
 }  // namespace
@@ -380,27 +396,19 @@ void set_window_icon(BITMAP* panel) {
 
 bool follow_display_changes() {
     if (!on_x11) return false;
-    bool whole_picture = false;
-    XLOCK();
-    if (switch_requested.exchange(false)) {
-        fullscreen = !fullscreen;
-        const desktop_facts facts = read_desktop();
-        if (fullscreen && facts.has_manager && !facts.manager_does_fullscreen) fullscreen = false;
-        const display_plan plan = plan_for(facts, current_monitor(facts, true), nullptr);
-        shape_window(facts, plan);
-        apply(plan);
-        remember_choice();
-        whole_picture = true;
-    }
+    const bool switching = switch_requested.exchange(false);
     // The game draws its own aim cursor over the picture; the desktop's arrow elsewhere.
     const bool over_picture = on_picture(current_picture_layout(), mouse_x, mouse_y);
+    if (!switching && over_picture == pointer_hidden) return false;  // most ticks: nothing
+    XLOCK();
+    if (switching) carry_out_switch();
     if (over_picture != pointer_hidden) {
         XDefineCursor(_xwin.display, _xwin.window, over_picture ? _xwin.cursor : arrow);
         XFlush(_xwin.display);
         pointer_hidden = over_picture;
     }
     XUNLOCK();
-    return whole_picture;
+    return switching;
 }
 
 void show_picture_rows(BITMAP* picture, int top, int bottom) {
