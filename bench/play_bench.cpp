@@ -17,18 +17,23 @@
 #include <vector>
 
 #include "bench/scratch_run.h"
+#include "fixture/fake_host.h"
+#include "fixture/stand_in_art.h"
+#include "play/sprites.h"
 #include "play/cut_pieces.h"
-#include "shell/desktop_display.h"
+#include "platform/desktop_display.h"
 #include "play/render.h"
 #include "play/round.h"
-#include "shell/assets.h"
-#include "shell/host.h"
-#include "shell/lifecycle.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
+#include "platform/assets.h"
+#include "platform/host.h"
+#include "app/lifecycle.h"
+#include "app/screen_loop.h"
+#include "ui/wipe.h"
+#include "platform/surfaces.h"
 
 namespace {
 
+using testing_support::world;
 using bench_clock = std::chrono::steady_clock;
 
 double micros_between(bench_clock::time_point a, bench_clock::time_point b) {
@@ -39,6 +44,10 @@ double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())));
     return v[i];
+}
+
+int count_of(const std::vector<int>& v, int value) {
+    return static_cast<int>(std::count(v.begin(), v.end(), value));
 }
 
 double cpu_seconds() {
@@ -54,35 +63,6 @@ int blocks_hit = 0;
 void count_effect(int slot) {
     dashes_started += slot == 0;
     blocks_hit += slot == 4;
-}
-
-// A clock that moves only when the round waits, so no frame waits in real time.
-int fake_now = 0;
-int fake_clock() { return fake_now; }
-void fake_wait(int ms) { fake_now += ms; }
-void no_music() {}
-
-BITMAP* filled(int w, int h, int colour) {
-    BITMAP* b = create_bitmap(w, h);
-    clear_to_color(b, colour);
-    return b;
-}
-
-// Plain artwork for when the generated files are not in the working directory.
-void make_plain_art() {
-    buffer = filled(screen_w, screen_h, 0);
-    frame = filled(screen_w, screen_h, 0);
-    fake_screen = filled(screen_w, screen_h, 0);
-    title = filled(480, 576, makecol(200, 200, 0));
-    background = filled(640, 615, makecol(30, 60, 90));
-    player_panel = filled(192, 64, makecol(0, 200, 0));
-    player.sprite = filled(64, 64, makecol(0, 200, 0));
-    for (int type = 0; type < 3; ++type) {
-        block_pic[type] = filled(64, 64, makecol(200, 40 + 80 * type, 40));
-        cut_the_blocks(type);
-    }
-    aimer = create_bitmap(32, 32);
-    draw_aim_cursor(aimer);
 }
 
 // Keeps the field full: fourteen falling blocks, the rest of the slots left for pieces.
@@ -125,13 +105,9 @@ int headless_frame_work() {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
     set_color_depth(32);
     char why[256];
-    const bool generated = load_assets(why, sizeof why);
-    if (!generated) make_plain_art();
-    host = {fake_clock, fake_wait, count_effect, no_music, no_music};
+    const bool generated = load_assets(why, sizeof why) && prepare_round_sprites(why, sizeof why);
+    stand_ins::reset_to_round(1);  // the stand-in art only where nothing was loaded
     std::mt19937 rng(1);
-    screen_lock = false;
-    game_state = state_play;
-    start_round_seeded(1);
     std::vector<double> work;
     const int frames = 10000;
     for (int i = 0; i < 200 + frames; ++i) {
@@ -143,13 +119,13 @@ int headless_frame_work() {
         const auto end = bench_clock::now();
         if (i >= 200) work.push_back(micros_between(start, end));
     }
-    std::printf("frame_work_artwork: %s\n", generated ? "generated" : "plain");
+    std::printf("frame_work_artwork: %s\n", generated ? "generated" : "stand-in");
     std::printf("frame_work_frames: %d frames\n", frames);
     std::printf("frame_work_median: %.1f us\n", percentile(work, 0.5));
     std::printf("frame_work_p99: %.1f us\n", percentile(work, 0.99));
     std::printf("frame_work_max: %.1f us\n", percentile(work, 1.0));
-    std::printf("frame_work_dashes: %d dashes\n", dashes_started);
-    std::printf("frame_work_blocks_cut: %d blocks\n", blocks_hit);
+    std::printf("frame_work_dashes: %d dashes\n", count_of(world.sounds, 0));
+    std::printf("frame_work_blocks_cut: %d blocks\n", count_of(world.sounds, 4));
     return 0;
 }
 

@@ -18,7 +18,7 @@
 #include <iterator>
 #include <string>
 
-#include "records/atomic_save.h"
+#include "platform/atomic_save.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "bench/scratch_run.h"
-#include "shell/lifecycle.h"
-#include "shell/surfaces.h"
-#include "shell/title_menu.h"
+#include "app/lifecycle.h"
+#include "platform/surfaces.h"
+#include "screens/title_menu.h"
 
 extern char** environ;
 

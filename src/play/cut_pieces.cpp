@@ -2,7 +2,7 @@
 // so that cutting a block at run time costs nothing but choosing the pair.
 #include "play/cut_pieces.h"
 
-#include "shell/assets.h"
+#include "platform/assets.h"
 
 BITMAP* cut_block[8][3] = {};
 

@@ -1,10 +1,10 @@
 // The dash: click, wind-up, walk with the hit test, cut direction, gravity and bounds.
 #include "play/dash.h"
 
+#include "platform/assets.h"
+#include "platform/host.h"
+#include "platform/surfaces.h"
 #include "play/round.h"
-#include "shell/assets.h"
-#include "shell/host.h"
-#include "shell/surfaces.h"
 
 namespace {
 constexpr int max_walk_points = 72;

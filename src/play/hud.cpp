@@ -1,9 +1,9 @@
 // The heads-up display, the popups and the two banners of a round.
 #include "play/hud.h"
 
+#include "platform/assets.h"
+#include "platform/surfaces.h"
 #include "play/round.h"
-#include "shell/assets.h"
-#include "shell/surfaces.h"
 
 void draw_hud(BITMAP* dest) {
     const int white = makecol(255, 255, 255);

@@ -1,8 +1,8 @@
 // The play clock and the wait that ends each frame.
 #include "play/pacing.h"
 
+#include "platform/host.h"
 #include "play/round.h"
-#include "shell/host.h"
 
 void tick_play_clock() {
     play_time[0] += 1;

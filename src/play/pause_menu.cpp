@@ -8,12 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/assets.h"
+#include "platform/host.h"
+#include "platform/surfaces.h"
 #include "play/round.h"
-#include "shell/assets.h"
-#include "shell/clicky.h"
-#include "shell/host.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
+#include "ui/aimer.h"
+#include "ui/buttons.h"
+#include "ui/screen_state.h"
 
 const char* const screenshot_path = "trevik_screenshot.bmp";
 

@@ -1,11 +1,13 @@
 // Drawing of the play field and composition of the visible picture.
 #include "play/render.h"
 
+#include "platform/assets.h"
+#include "platform/surfaces.h"
 #include "play/cut_pieces.h"
 #include "play/hud.h"
 #include "play/round.h"
-#include "shell/assets.h"
-#include "shell/surfaces.h"
+#include "ui/aimer.h"
+#include "ui/wipe.h"
 
 bool skip_drawing = false;
 

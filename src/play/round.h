@@ -5,6 +5,8 @@
 
 #include <allegro.h>
 
+#include "records/lifetime_stats.h"
+
 struct player_record {
     int x;
     int y;          // floor at 450
@@ -68,6 +70,13 @@ extern popup time_popup;
 extern int time_bonus;
 extern popup power_popup;
 extern int power_factor;
+
+// Every record and global of the round back to the state the program starts with (the
+// player's sprite is kept). Tests and benchmarks call it before their own round start.
+void reset_round_state();
+
+// What the finished round adds to the lifetime statistics.
+round_figures finished_round_figures();
 
 // Entry set-up of the play screen: pause-menu buttons, the round's reset, the music.
 // The generator is seeded from the calendar time plus the millisecond clock.

@@ -1,11 +1,11 @@
 // Combo resolution, popup ageing and the time-out.
 #include "play/scoring.h"
 
+#include "platform/host.h"
 #include "play/hud.h"
 #include "play/round.h"
 #include "records/lifetime_stats.h"
-#include "shell/host.h"
-#include "shell/screen_loop.h"
+#include "ui/screen_state.h"
 
 // Runs in every frame with no walk under way; with no hits it changes nothing.
 void resolve_combo() {
@@ -53,6 +53,6 @@ void check_time_out() {
     playsound(3);
     wait_ms(2000);
     game_state = state_end_of_game;
-    add_finished_round();
+    add_finished_round(finished_round_figures());
     save_stats(stats_path);  // a later crash or kill costs at most the round in progress
 }

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
+#include "platform/host.h"
 #include "play/hud.h"
 #include "play/round.h"
-#include "shell/host.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <ctime>
 #include <string>
 
-#include "records/atomic_save.h"
+#include "platform/atomic_save.h"
+#include "records/display_choice.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
-#include "shell/desktop_display.h"
 
 char data_notice[81] = "";
 

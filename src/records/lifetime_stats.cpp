@@ -1,14 +1,13 @@
 // The lifetime figures and how a finished round adds to them.
 #include "records/lifetime_stats.h"
 
-#include "play/round.h"
-#include "records/end_screen.h"
 
 int32_t t_blocks_cut = 0;
 int32_t t_games = 0;
 int32_t m_combo = 0;
 int32_t m_score = 0;
 int32_t t_play_time[3] = {};
+bool finished_round_waiting = false;
 
 namespace {
 
@@ -43,13 +42,12 @@ void use_figures(const lifetime_figures& f) {
     for (int i = 0; i < 3; ++i) t_play_time[i] = f.play_time[i];
 }
 
-void add_finished_round() {
-    t_blocks_cut = add_clamped(t_blocks_cut, int64_t{blocks_cut} + cut_block_overflow);
-    // play_time holds frames, seconds, minutes; the frames of an unfinished second are dropped.
-    t_play_time[0] = add_clamped(t_play_time[0], play_time[1]);
-    t_play_time[1] = add_clamped(t_play_time[1], play_time[2]);
+void add_finished_round(const round_figures& round) {
+    t_blocks_cut = add_clamped(t_blocks_cut, round.blocks_cut);
+    t_play_time[0] = add_clamped(t_play_time[0], round.seconds);
+    t_play_time[1] = add_clamped(t_play_time[1], round.minutes);
     update_long_timer(&t_play_time[2], &t_play_time[1], &t_play_time[0]);
     t_games = add_clamped(t_games, 1);
-    if (player.score > m_score) m_score = player.score;
+    if (round.score > m_score) m_score = round.score;
     finished_round_waiting = true;
 }

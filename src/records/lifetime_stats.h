@@ -16,10 +16,22 @@ extern const char* const stats_path;
 // 59 or less, negative ones included, are left alone.
 void update_long_timer(int32_t* hours, int32_t* minutes, int32_t* seconds);
 
+// What a finished round adds to the totals.
+struct round_figures {
+    int64_t blocks_cut;  // every block cut, those past the counter's cap included
+    int32_t seconds;     // whole seconds and minutes played; a started second is dropped
+    int32_t minutes;
+    int32_t score;       // internal units
+};
+
 // The round's time-out calls this once, after setting game_state to 3: adds the round's
 // blocks, play time, one game and its score, and lets the end screen offer the name entry.
 // Totals stop at the 32-bit limits instead of wrapping.
-void add_finished_round();
+void add_finished_round(const round_figures& round);
+
+// Set by add_finished_round, taken by the end screen's next set-up: only a visit that
+// follows a finished round may offer the name entry, so one from the title menu never does.
+extern bool finished_round_waiting;
 
 // Start-up calls load_stats once, after the highscore file. Figures the file does not hold
 // keep their values; a file that is there but cannot be read is told about and never

@@ -2,8 +2,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "records/atomic_save.h"
-#include "records/data_file.h"
+#include "platform/atomic_save.h"
+#include "platform/data_file.h"
 #include "records/data_folder.h"
 #include "records/lifetime_stats.h"
 #include "records/scan_text.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "play_fixture.h"
-#include "shell/screen_loop.h"
+#include "app/screen_loop.h"
 #include "support/headless.h"
 
 using namespace play_testing;

@@ -7,10 +7,10 @@
 
 #include "play/pause_menu.h"
 #include "play_fixture.h"
-#include "shell/clicky.h"
-#include "shell/host.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
+#include "ui/buttons.h"
+#include "platform/host.h"
+#include "app/screen_loop.h"
+#include "platform/surfaces.h"
 #include "support/headless.h"
 
 using namespace play_testing;

@@ -7,21 +7,20 @@
 
 #include <allegro.h>
 
+#include "fixture/stand_in_art.h"
 #include "play/round.h"
 
 namespace play_testing {
 
 // Colours of the stand-in artwork.
-int block_colour(int type);
-int pose_colour(int pose, bool right_half);  // each pose has two halves, to see mirroring
-int background_colour(int row);              // every row of `background` differs
-int pause_banner_colour();
-int time_out_banner_colour();
-int stage_word_colour();
-int stage_digit_colour(int stage);
-
-// Creates the surfaces and stand-in sprites once per process, and the cut pieces.
-void make_stand_in_art();
+using stand_ins::background_colour;
+using stand_ins::block_colour;
+using stand_ins::pause_banner_colour;
+using stand_ins::pose_colour;
+using stand_ins::stage_digit_colour;
+using stand_ins::stage_word_colour;
+using stand_ins::time_out_banner_colour;
+using stand_ins::make_stand_in_art;
 
 // Fake host, stand-in art, no wipe pending, nothing carried over from an earlier round,
 // then the round's own start with `seed`.

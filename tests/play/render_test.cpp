@@ -8,8 +8,9 @@
 #include "play/dash.h"
 #include "play/render.h"
 #include "play_fixture.h"
-#include "shell/assets.h"
-#include "shell/surfaces.h"
+#include "platform/assets.h"
+#include "platform/surfaces.h"
+#include "ui/wipe.h"
 #include "support/headless.h"
 
 using namespace play_testing;

@@ -7,8 +7,8 @@
 #include "play/scoring.h"
 #include "play_fixture.h"
 #include "records/lifetime_stats.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
+#include "app/screen_loop.h"
+#include "platform/surfaces.h"
 #include "support/headless.h"
 
 using namespace play_testing;

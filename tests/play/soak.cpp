@@ -8,8 +8,9 @@
 
 #include "play/render.h"
 #include "play_fixture.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
+#include "app/screen_loop.h"
+#include "platform/surfaces.h"
+#include "ui/wipe.h"
 #include "support/headless.h"
 
 namespace play_testing {

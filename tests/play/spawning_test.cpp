@@ -6,7 +6,7 @@
 
 #include "play/spawning.h"
 #include "play_fixture.h"
-#include "shell/surfaces.h"
+#include "platform/surfaces.h"
 #include "support/headless.h"
 
 using namespace play_testing;

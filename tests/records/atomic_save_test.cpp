@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "file_bytes.h"
-#include "records/atomic_save.h"
+#include "platform/atomic_save.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"

@@ -7,24 +7,24 @@
 
 #include "key_script.h"
 #include "play/round.h"
-#include "records/end_screen.h"
+#include "screens/end_screen.h"
 #include "records/highscore_table.h"
 #include "records/lifetime_stats.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
-#include "stand_ins.h"
+#include "app/screen_loop.h"
+#include "platform/surfaces.h"
+#include "fixture/stand_in_art.h"
 #include "support/headless.h"
 
 namespace {
 
 TEST(EndScreenLeave, ALeaveRequestEndsTheNameEntryWithoutAnEntry) {
     testing_support::reset_headless();
-    stand_ins::use_stand_in_art();
+    stand_ins::make_stand_in_art();
     ASSERT_EQ(chdir(testing_support::scratch_dir("end_leave").c_str()), 0);
     for (auto& row : highscore) row = {};
     const record before[highscore_rows] = {};
     player.score = 70;
-    add_finished_round();
+    add_finished_round(finished_round_figures());
     game_state = state_end_of_game;
     key_script::play(key_script::tap(KEY_A, 0), [](int now) {
         if (now == 300) request_leave();

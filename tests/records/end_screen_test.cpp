@@ -10,13 +10,15 @@
 #include "file_bytes.h"
 #include "key_script.h"
 #include "play/round.h"
-#include "records/end_screen.h"
+#include "screens/end_screen.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"
 #include "records/lifetime_stats.h"
-#include "shell/screen_loop.h"
-#include "shell/surfaces.h"
-#include "stand_ins.h"
+#include "app/screen_loop.h"
+#include "platform/surfaces.h"
+#include "ui/wipe.h"
+#include "platform/key_presses.h"
+#include "fixture/stand_in_art.h"
 #include "support/headless.h"
 
 namespace {
@@ -49,7 +51,7 @@ protected:
         testing_support::reset_headless();
         white = rgb(255, 255, 255) & 0xffffff;
         yellow = rgb(255, 255, 0) & 0xffffff;
-        stand_ins::use_stand_in_art();
+        stand_ins::make_stand_in_art();
         const auto* test = testing::UnitTest::GetInstance()->current_test_info();
         ASSERT_EQ(chdir(testing_support::scratch_dir(std::string("end_") + test->name()).c_str()), 0);
         for (int i = 0; i < 10; ++i) {
@@ -69,7 +71,7 @@ protected:
     // The round's time-out, then the screen's set-up and first pass.
     void finish_round_and_visit(int internal_score) {
         player.score = internal_score;
-        add_finished_round();
+        add_finished_round(finished_round_figures());
         visit();
     }
     void visit() {
@@ -222,7 +224,7 @@ TEST_F(EndScreen, DuringTheEntryOnlyTheBackdropTheTwoLinesAndTheCursorShow) {
     // First pass: backdrop, heading, band, the heading line and the cursor at the first cell.
     EXPECT_EQ(colour_at(snapshot, 76, 25) , stand_ins::heading_colour() & 0xffffff);
     EXPECT_EQ(colour_at(snapshot, 75, 25), rgb(40, 40, 40) & 0xffffff);  // masked corner
-    EXPECT_EQ(colour_at(snapshot, 5, 200), stand_ins::band_colour(3) & 0xffffff);
+    EXPECT_EQ(colour_at(snapshot, 5, 200), stand_ins::band_colour(3, 16) & 0xffffff);
     EXPECT_TRUE(has_colour(snapshot, 264, 130, 376, 138, white));
     EXPECT_FALSE(has_colour(snapshot, 0, 130, 264, 138, white));
     EXPECT_TRUE(has_colour(snapshot, 249, 153, 257, 161, yellow));
@@ -324,8 +326,8 @@ TEST_F(EndScreen, SetUpShowsStageOneBeforeAnyRoundAndTheButtonsLeave) {
     stage = 0;
     visit();
     EXPECT_EQ(stage, 1);
-    EXPECT_EQ(colour_at(buffer, 5, 184), stand_ins::band_colour(1) & 0xffffff);
-    EXPECT_EQ(colour_at(buffer, 5, 283), stand_ins::band_colour(1) & 0xffffff);
+    EXPECT_EQ(colour_at(buffer, 5, 184), stand_ins::band_colour(1, 0) & 0xffffff);
+    EXPECT_EQ(colour_at(buffer, 5, 283), stand_ins::band_colour(1, 99) & 0xffffff);
     EXPECT_EQ(colour_at(buffer, 5, 284), rgb(40, 40, 40) & 0xffffff);
 
     testing_support::set_mouse(320, 400, 1);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "file_bytes.h"
-#include "records/data_file.h"
+#include "platform/data_file.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"

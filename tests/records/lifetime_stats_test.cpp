@@ -6,7 +6,7 @@
 
 #include "file_bytes.h"
 #include "play/round.h"
-#include "records/end_screen.h"
+#include "screens/end_screen.h"
 #include "records/lifetime_stats.h"
 #include "support/headless.h"
 
@@ -41,7 +41,7 @@ void finish_round(int cut, int overflow, int minutes, int seconds, int frames, i
     play_time[1] = seconds;
     play_time[2] = minutes;
     player.score = score;
-    add_finished_round();
+    add_finished_round(finished_round_figures());
 }
 
 void read_text(const std::string& text) { read_stats_text(text.data(), text.size()); }

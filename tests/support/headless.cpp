@@ -9,26 +9,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "shell/assets.h"
-#include "shell/host.h"
+#include "platform/assets.h"
+#include "play/sprites.h"
 
 namespace testing_support {
 
-fake_world world;
-
 namespace {
-
-int fake_now() { return world.now; }
-
-void fake_wait(int ms) {
-    world.waits.push_back(ms);
-    world.now += ms;
-    if (world.on_wait) world.on_wait(world.now);
-}
-
-void record_sound(int slot) { world.sounds.push_back(slot); }
-void record_music_start() { ++world.music_starts; }
-void record_music_stop() { ++world.music_stops; }
 
 std::string make_dir(const std::string& path) {
     mkdir(path.c_str(), 0755);
@@ -54,8 +40,7 @@ void reset_headless() {
         set_color_depth(32);
         started = true;
     }
-    world = fake_world{};
-    host = {fake_now, fake_wait, record_sound, record_music_start, record_music_stop};
+    use_fake_host();
     set_mouse(0, 0, 0);
     release_all_keys();
 }
@@ -86,6 +71,7 @@ void load_game_assets() {
     }
     char why[256] = "";
     ASSERT_TRUE(load_assets(why, sizeof why)) << why;
+    ASSERT_TRUE(prepare_round_sprites(why, sizeof why)) << why;
     loaded = true;
 }
 

@@ -4,24 +4,11 @@
 
 #include <allegro.h>
 
-#include <functional>
 #include <string>
-#include <vector>
+
+#include "fixture/fake_host.h"
 
 namespace testing_support {
-
-// What the game asked of the outside world since the last reset.
-struct fake_world {
-    int now = 0;                    // the fake millisecond clock
-    std::vector<int> waits;         // every wait, in order
-    std::vector<int> sounds;        // every requested effect slot, in order
-    int music_starts = 0;
-    int music_stops = 0;
-    // Called after each wait with the new time: a place to script mouse and keys.
-    std::function<void(int now)> on_wait;
-};
-
-extern fake_world world;
 
 // Starts Allegro with SYSTEM_NONE once, installs the fake host, clears input and the
 // record of the fake world. Safe to call from every test's set-up.

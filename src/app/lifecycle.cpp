@@ -1,0 +1,146 @@
+// Start-up and shut-down in their fixed orders.
+#include "app/lifecycle.h"
+
+#include <allegro.h>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+#include "app/screen_loop.h"
+#include "platform/assets.h"
+#include "platform/desktop_display.h"
+#include "platform/display_loss.h"
+#include "platform/input_thread.h"
+#include "platform/key_presses.h"
+#include "platform/surfaces.h"
+#include "play/sprites.h"
+#include "records/display_choice.h"
+#include "records/data_folder.h"
+
+namespace {
+
+// Ctrl+C, a polite kill and a closed terminal (or a logout).
+sigset_t leave_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+// A start-up that failed has nothing to save: from here a signal just ends it.
+void stop_holding_signals() {
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// A message box for a desktop user, and the same words on stderr for a terminal.
+void report_failure(const char* what) {
+    stop_holding_signals();
+    std::fprintf(stderr, "blockdash: %s\n", what);
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    allegro_message("%s\n", what);
+}
+
+// Started straight from a build or install folder, the game finds no assets there: say
+// where it looked and how it is meant to be started.
+std::string missing_assets_advice(const char* why) {
+    char here[PATH_MAX] = "";
+    if (!getcwd(here, sizeof here)) std::snprintf(here, sizeof here, "the current directory");
+    return std::string(why) + "\nThe game looks for its \"KZ IMAGE\" and \"KZ SOUND\" folders in " + here +
+           ".\nStart it with its launcher: blockdash-play in the build folder, or the blockdash "
+           "command once installed; or run it from a folder that holds \"KZ IMAGE\" and "
+           "\"KZ SOUND\".";
+}
+
+void on_close_button() { request_leave(); }
+void on_signal(int) { request_leave(); }
+
+// Until the game can end in order, such signals wait: one landing while the library
+// starts its keyboard would abort the process. The library's threads inherit the mask.
+void hold_signals_during_start_up() {
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+// Closing the window and those signals all end like Quit, so the totals are saved.
+void leave_politely_on_close() {
+    set_close_button_callback(on_close_button);
+    struct sigaction action = {};
+    action.sa_handler = on_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+    const sigset_t set = leave_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // one held since start-up arrives now
+}
+
+// The command line wins; without a word there, the choice the player last made.
+display_wish display_wish_of(const launch_options& options) {
+    display_wish wish;
+    wish.scale = options.scale;
+    wish.fullscreen = options.display == display_request::remembered
+                          ? remembered_fullscreen()
+                          : options.display == display_request::fullscreen;
+    return wish;
+}
+
+}  // namespace
+
+bool start_up(const launch_options& options) {
+    hold_signals_during_start_up();
+    use_quiet_input_thread();
+    // Without a display the library cannot start, and going on would die in install_mouse.
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+        std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?): %s\n",
+                     allegro_error);
+        return false;
+    }
+    install_mouse();
+    install_timer();
+    set_color_depth(32);
+    install_keyboard();
+    keyboard_lowlevel_callback = note_key_press;
+    char why[256];
+    if (!open_display(display_wish_of(options), why, sizeof why)) {
+        report_failure(why);
+        return false;
+    }
+    on_display_choice_change(remember_display_choice);
+    end_in_order_on_display_loss(save_records);
+    const bool patches_plain = patch_set_is_plain(why, sizeof why);
+    if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
+    install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");
+    if (!load_assets(why, sizeof why)) {
+        report_failure(missing_assets_advice(why).c_str());
+        return false;
+    }
+    if (!prepare_round_sprites(why, sizeof why)) {
+        release_assets();
+        report_failure(why);
+        return false;
+    }
+    set_window_icon(player_panel);
+    load_records();
+    game_state = state_title;
+    leave_politely_on_close();
+    install_int(draw_screen, 17);
+    return true;
+}
+
+bool shut_down() {
+    remove_int(draw_screen);
+    const bool saved = save_records();
+    release_round_sprites();
+    release_assets();
+    return saved;
+}
+

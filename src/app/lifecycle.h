@@ -1,0 +1,13 @@
+// Start-up and shut-down of the whole program.
+#pragma once
+
+#include "app/command_line.h"
+
+// Starts the library, opens the display (full screen, else a window), loads every asset,
+// reads the data files and installs the presenter. On failure it has said why, loaded
+// nothing that stays and written nothing; the caller just ends.
+bool start_up(const launch_options& options);
+
+// Stops the presenter, saves the statistics and releases what start-up made. False when
+// something the player made could not be saved (the player has been told).
+bool shut_down();

@@ -1,0 +1,35 @@
+// The display on a desktop: full screen without a mode switch, or a window, with the
+// picture scaled by a whole factor; F11 and Alt+Enter switch between them at any time.
+// Start-up opens it; the presenter (Allegro's timer thread) shows the picture through it.
+#pragma once
+
+#include <allegro.h>
+
+#include "platform/display_layout.h"
+
+// What the player asked for: full screen or a window, and the window's whole factor
+// (0 for the largest that fits).
+struct display_wish {
+    bool fullscreen = true;
+    int scale = 0;
+};
+
+// Opens the display as wished, where the desktop allows it. On failure returns false with
+// the reason in `why`.
+bool open_display(const display_wish& wish, char* why, int why_size);
+
+// Called with the new choice each time the player switches between full screen and a
+// window, so the caller can remember it.
+void on_display_choice_change(void (*listener)(bool fullscreen));
+
+// Puts the game's icon on its window (the standing pose of `player_panel`).
+void set_window_icon(BITMAP* panel);
+
+// Presenter side, called under the presenter's lock. Carries out a requested switch and
+// shows or hides the desktop's pointer; true when the whole picture must be shown again.
+bool follow_display_changes();
+// Shows rows [top, bottom) of the 640x480 picture, scaled.
+void show_picture_rows(BITMAP* picture, int top, int bottom);
+
+// Where the picture sits in the window now; the pointer is mapped through it.
+picture_layout current_picture_layout();

@@ -1,0 +1,63 @@
+// The real outside world. Only this file knows which clock and which audio calls we use.
+#include "platform/host.h"
+
+#include <allegro.h>
+#include <atomic>
+#include <ctime>
+
+#include "platform/assets.h"
+#include "platform/desktop_display.h"
+
+namespace {
+
+long long monotonic_ms_since_boot() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
+// clock() counts processor time on Linux, so frame pacing needs the monotonic wall clock.
+// Counted from the first call, so the int never wraps on a machine with a long uptime.
+int monotonic_ms() {
+    static const long long origin = monotonic_ms_since_boot();
+    return static_cast<int>(monotonic_ms_since_boot() - origin);
+}
+
+void allegro_rest(int ms) { rest(static_cast<unsigned>(ms)); }
+
+// Effects are requested by the rules but deliberately play nothing.
+void silent_effect(int) {}
+
+std::atomic<bool> focus_lost{false};
+
+// The patch set is read by play_midi only. Allegro leaks an open packfile on every such
+// read, so the piece is started once and later rounds rewind and resume it.
+bool music_started = false;
+
+void play_music() {
+    if (!music) return;
+    if (!music_started) {
+        music_started = play_midi(music, 1) == 0;
+        return;
+    }
+    midi_seek(0);
+    midi_resume();
+}
+
+void stop_music() { midi_pause(); }
+
+}  // namespace
+
+host_seam host = {monotonic_ms, allegro_rest, silent_effect, play_music, stop_music};
+
+void use_real_host() { host = {monotonic_ms, allegro_rest, silent_effect, play_music, stop_music}; }
+
+void playsound(int slot) { host.sound_requested(slot); }
+void startmusic() { host.music_start(); }
+void stopmusic() { host.music_stop(); }
+
+int pointer_x() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).x; }
+int pointer_y() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).y; }
+
+void note_focus_loss() { focus_lost = true; }
+bool take_focus_loss() { return focus_lost.exchange(false); }

@@ -1,0 +1,67 @@
+// Surfaces, the presenter and the lock that keeps its copy from tearing.
+#include "platform/surfaces.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "platform/desktop_display.h"
+
+BITMAP* buffer = nullptr;
+BITMAP* frame = nullptr;
+BITMAP* fake_screen = nullptr;
+
+namespace {
+
+std::mutex presented_mutex;
+
+// Rows of fake_screen written since the presenter last showed them; none when
+// unshown_top >= unshown_bottom. The first tick shows the whole picture.
+int unshown_top = 0;
+int unshown_bottom = screen_h;
+
+void mark_unshown(int top, int bottom) {
+    unshown_top = std::min(unshown_top, std::max(top, 0));
+    unshown_bottom = std::max(unshown_bottom, std::min(bottom, screen_h));
+}
+
+bool same_row(BITMAP* a, BITMAP* b, int y) {
+    return std::memcmp(a->line[y], b->line[y], screen_w * sizeof(uint32_t)) == 0;
+}
+
+}  // namespace
+
+presented_write::presented_write() { presented_mutex.lock(); }
+presented_write::~presented_write() {
+    mark_unshown(0, screen_h);
+    presented_mutex.unlock();
+}
+
+void draw_screen() {
+    std::lock_guard<std::mutex> guard(presented_mutex);
+    if (follow_display_changes()) mark_unshown(0, screen_h);
+    if (unshown_top >= unshown_bottom) return;  // the display already shows this picture
+    show_picture_rows(fake_screen, unshown_top, unshown_bottom);
+    unshown_top = screen_h;
+    unshown_bottom = 0;
+}
+
+// Only the rows that differ are copied and marked, so a still screen costs the presenter
+// nothing and a moving cursor only its own rows.
+void hand_over(BITMAP* src) {
+    std::lock_guard<std::mutex> guard(presented_mutex);
+    int first = 0;
+    while (first < screen_h && same_row(src, fake_screen, first)) ++first;
+    if (first == screen_h) return;
+    int last = screen_h - 1;
+    while (same_row(src, fake_screen, last)) --last;
+    blit(src, fake_screen, 0, first, 0, first, screen_w, last - first + 1);
+    mark_unshown(first, last + 1);
+}
+
+void present_masked(BITMAP* sheet, int sx, int sy, int dx, int dy, int w, int h) {
+    std::lock_guard<std::mutex> guard(presented_mutex);
+    masked_blit(sheet, fake_screen, sx, sy, dx, dy, w, h);
+    mark_unshown(dy, dy + h);
+}
+

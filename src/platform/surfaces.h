@@ -1,0 +1,30 @@
+// The three 640x480 drawing surfaces and the presenter that shows `fake_screen`.
+// Screens compose in `buffer` (the round also in `frame`) and hand the finished picture
+// to `fake_screen`; `draw_screen` copies that to the display every 17 ms on Allegro's
+// timer thread.
+#pragma once
+
+#include <allegro.h>
+
+constexpr int screen_w = 640;
+constexpr int screen_h = 480;
+
+extern BITMAP* buffer;
+extern BITMAP* frame;
+extern BITMAP* fake_screen;
+
+// Timer callback: copies fake_screen to the display.
+void draw_screen();
+
+// Every write to fake_screen from the main thread goes through one of these, under the
+// same lock the presenter takes, so the display never shows a half-written picture.
+void hand_over(BITMAP* src);                                   // whole-surface copy
+void present_masked(BITMAP* sheet, int sx, int sy, int dx, int dy, int w, int h);  // banners
+class presented_write {                                        // any other write (the wipe)
+public:
+    presented_write();
+    ~presented_write();
+    presented_write(const presented_write&) = delete;
+    presented_write& operator=(const presented_write&) = delete;
+};
+

@@ -1,0 +1,8 @@
+// The game's own aim cursor, drawn over every screen's picture.
+#pragma once
+
+#include <allegro.h>
+
+// The last step of every screen's composing, before the hand-over: the cursor at the
+// pointer, centred.
+void draw_aimer(BITMAP* dest);

@@ -1,0 +1,47 @@
+#!/bin/bash
+# Fails when a file under src/ includes one from a folder above its own: the house is
+# built from the ground up, and each floor may use only the floors below it.
+#   platform 1 - the machine: clock, sound, display, input, files
+#   ui       2 - buttons, the wipe, the aimer, the screen state
+#   records  2 - the highscore table, the statistics, their files
+#   play     3 - the round
+#   screens  4 - the screens outside the round
+#   app      5 - main, the command line, start-up and shut-down, the screen loop
+# ui and records share a floor but do not use each other.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+rank() {
+    case "$1" in
+        platform) echo 1 ;;
+        ui | records) echo 2 ;;
+        play) echo 3 ;;
+        screens) echo 4 ;;
+        app) echo 5 ;;
+        *) echo 0 ;;
+    esac
+}
+
+faults=0
+while IFS= read -r line; do
+    file=${line%%:*}
+    target=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"$line")
+    from=$(cut -d/ -f2 <<<"$file")
+    to=${target%%/*}
+    [ "$target" != "$to" ] || continue  # a system or library header
+    from_rank=$(rank "$from")
+    to_rank=$(rank "$to")
+    if [ "$from_rank" = 0 ] || [ "$to_rank" = 0 ]; then
+        echo "$file: \"$target\": a folder with no floor; add it to tools/dev/check_layers.sh"
+        faults=$((faults + 1))
+    elif [ "$from" != "$to" ] && [ "$to_rank" -ge "$from_rank" ]; then
+        echo "$file: includes \"$target\", which is not below $from/"
+        faults=$((faults + 1))
+    fi
+done < <(grep -rHn --include='*.cpp' --include='*.h' -E '^#include "' src | sed -E 's/^([^:]+):[0-9]+:/\1:/')
+
+if [ "$faults" -gt 0 ]; then
+    echo "$faults include(s) run against the layers"
+    exit 1
+fi
+echo "every include runs downward"
