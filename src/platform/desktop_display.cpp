@@ -27,12 +27,13 @@ extern "C" void _xwin_update_screen(int x, int y, int w, int h);
 
 namespace {
 
-// The layout, packed so the input side reads it in one piece while the presenter changes it.
-std::atomic<uint64_t> packed_layout{(uint64_t{1} << 48)};
-
 uint64_t pack(const picture_layout& at) {
-    return (uint64_t(at.k) << 48) | (uint64_t(uint16_t(at.left)) << 16) | uint16_t(at.top);
+    return (uint64_t(uint16_t(at.left)) << 48) | (uint64_t(uint16_t(at.top)) << 32) |
+           (uint64_t(uint16_t(at.w)) << 16) | uint16_t(at.h);
 }
+
+// The layout, packed so the input side reads it in one piece while the presenter changes it.
+std::atomic<uint64_t> packed_layout{pack(picture_layout{})};
 
 void publish_layout(const picture_layout& at) { packed_layout = pack(at); }
 
@@ -41,6 +42,7 @@ void (*choice_listener)(bool fullscreen) = nullptr;
 bool fullscreen = true;
 bool on_x11 = false;
 int window_scale = 0;  // the player's --scale, 0 for the largest that fits
+picture_scaling scaling = picture_scaling::automatic;
 
 // What the desktop offers, read at start and again at each switch.
 struct desktop_facts {
@@ -150,7 +152,8 @@ bool offers_fullscreen(const desktop_facts& facts) {
 
 display_plan plan_for(const desktop_facts& facts, int monitor, bool* reduced) {
     const screen_rect m = within_screen(facts.monitors[monitor]);
-    return fullscreen ? plan_fullscreen(m) : plan_window(m, facts.work_area, window_scale, reduced);
+    return fullscreen ? plan_fullscreen(m, scaling)
+                      : plan_window(m, facts.work_area, frame_extents{}, window_scale, scaling, reduced);
 }
 
 // ---- shaping the window ----
@@ -276,6 +279,7 @@ bool open_x11_window(const display_wish& wish) {
     XLOCK();
     desktop_facts facts = read_desktop();
     window_scale = wish.scale;
+    scaling = wish.scaling;
     fullscreen = wish.fullscreen && offers_fullscreen(facts);
 
     for (const screen_rect& m : facts.monitors) {
@@ -287,7 +291,7 @@ bool open_x11_window(const display_wish& wish) {
     display_plan plan = plan_for(facts, monitor, &reduced);
     if (reduced)
         std::fprintf(stderr, "blockdash: a window of %d times 640x480 does not fit; using %d\n",
-                     window_scale, plan.picture.k);
+                     window_scale, plan.window.w / screen_w);
     XMoveWindow(_xwin.display, _xwin.wm_window, plan.window.x, plan.window.y);
     if (fullscreen && facts.has_manager) preset_fullscreen_state();
     XUNLOCK();
@@ -392,14 +396,14 @@ void show_picture_rows(BITMAP* picture, int top, int bottom) {
         return;
     }
     XLOCK();
-    scale_picture_rows(picture, screen, at, top, bottom);
-    _xwin_update_screen(at.left, at.top + top * at.k, screen_w * at.k, (bottom - top) * at.k);
+    const row_span rows = scale_picture_rows(picture, rows_of(screen), at, top, bottom);
+    _xwin_update_screen(at.left, rows.top, at.w, rows.bottom - rows.top);
     XFlush(_xwin.display);  // the input thread no longer flushes on a timer
     XUNLOCK();
 }
 
 picture_layout current_picture_layout() {
     const uint64_t p = packed_layout;
-    return {int(p >> 48), int(int16_t(p >> 16)), int(int16_t(p))};
+    return {int(int16_t(p >> 48)), int(int16_t(p >> 32)), int(uint16_t(p >> 16)), int(uint16_t(p))};
 }
 

@@ -7,11 +7,12 @@
 
 #include "platform/display_layout.h"
 
-// What the player asked for: full screen or a window, and the window's whole factor
-// (0 for the largest that fits).
+// What the player asked for: full screen or a window, the window's whole factor (0 for
+// the largest that fits) and how the picture grows.
 struct display_wish {
     bool fullscreen = true;
     int scale = 0;
+    picture_scaling scaling = picture_scaling::automatic;
 };
 
 // Opens the display as wished, where the desktop allows it. On failure returns false with
