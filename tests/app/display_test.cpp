@@ -1,14 +1,21 @@
-// The picture on bigger displays: the scaler, where the picture and the window go, how the
-// pointer maps back, and the command line that asks for them.
+// The picture on bigger displays: the scalers, where the picture and the window go, how the
+// pointer maps back, the command line that asks for them and the file that remembers them.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "platform/display_layout.h"
 #include "platform/picture_scaler.h"
+#include "records/display_choice.h"
 #include "support/headless.h"
 
 using namespace testing_support;
@@ -320,4 +327,39 @@ TEST(command_line, display_options_help_and_version) {
         EXPECT_FALSE(parse(bad, o, error));
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(display_choice, old_files_read_the_same_and_the_scaling_is_kept_beside_them) {
+    ASSERT_EQ(chdir(scratch_dir("display_choice").c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    auto write = [](const char* text) {
+        FILE* f = std::fopen(display_choice_path, "w");
+        ASSERT_TRUE(f);
+        std::fputs(text, f);
+        std::fclose(f);
+    };
+    auto read_back = [] {
+        std::ifstream in(display_choice_path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    display_choice c = remembered_display_choice();  // no file: full screen, auto
+    EXPECT_TRUE(c.fullscreen);
+    EXPECT_EQ(c.scaling, picture_scaling::automatic);
+
+    write("window\n");  // as older versions wrote it
+    c = remembered_display_choice();
+    EXPECT_FALSE(c.fullscreen);
+    EXPECT_EQ(c.scaling, picture_scaling::automatic);
+    remember_scaling(picture_scaling::sharp);
+    EXPECT_EQ(read_back(), "window\nscaling sharp\n");
+    remember_display_choice(true);
+    EXPECT_EQ(read_back(), "fullscreen\nscaling sharp\n");
+    c = remembered_display_choice();
+    EXPECT_TRUE(c.fullscreen);
+    EXPECT_EQ(c.scaling, picture_scaling::sharp);
+
+    write("window\r\nscaling pixel\r\n");
+    EXPECT_EQ(remembered_display_choice().scaling, picture_scaling::pixel);
+    write("window\nscaling blurry\n");  // a word the game does not know: the default
+    EXPECT_EQ(remembered_display_choice().scaling, picture_scaling::automatic);
 }
