@@ -16,7 +16,7 @@
 #include "platform/assets.h"
 #include "platform/desktop_display.h"
 #include "platform/display_loss.h"
-#include "platform/input_thread.h"
+#include "platform/background_thread.h"
 #include "platform/key_presses.h"
 #include "platform/surfaces.h"
 #include "play/sprites.h"
@@ -111,6 +111,9 @@ bool start_up(const launch_options& options) {
                      allegro_error);
         return false;
     }
+    if (!quiet_input_thread_running())
+        std::fputs("blockdash: the graphics library runs its own input thread; the game works, "
+                   "but wakes the processor more often\n", stderr);
     install_mouse();
     install_timer();
     set_color_depth(32);

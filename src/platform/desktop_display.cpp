@@ -14,16 +14,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "platform/host.h"
-#include "platform/input_thread.h"
+#include "platform/display_loss.h"
+#include "platform/x_event_reader.h"
 #include "platform/picture_scaler.h"
-#include "platform/surfaces.h"
-
-// Allegro's own routine that sends a rectangle of its screen to the window; not in its
-// public headers, but exported by every 4.4 build.
-extern "C" void _xwin_update_screen(int x, int y, int w, int h);
+#include "platform/picture_size.h"
 
 namespace {
 
@@ -221,15 +219,19 @@ void shape_window(const desktop_facts& facts, const display_plan& plan) {
     XFlush(d);
 }
 
-void clear_screen_black() {
-    acquire_screen();
-    clear_to_color(screen, makecol(0, 0, 0));
-    release_screen();
-}
+// Guards Allegro's screen and the layout the presenter draws with. The main thread never
+// waits on it for good: the presenter may have stopped on a lost display while holding it.
+std::timed_mutex screen_mutex;
+
+// The picture scaled up, sent to Allegro's screen with its public blit; as large as the
+// largest picture Allegro's screen can hold.
+BITMAP* scaled = nullptr;
 
 void apply(const display_plan& plan) {
+    lock_unless_display_lost(screen_mutex);
     publish_layout(plan.picture);
-    clear_screen_black();
+    clear_to_color(screen, makecol(0, 0, 0));
+    screen_mutex.unlock();
 }
 
 // ---- keys and focus ----
@@ -275,7 +277,7 @@ void name_the_window() {
     set_window_title("Blockdash");
 }
 
-bool open_x11_window(const display_wish& wish) {
+bool open_x11_window(const display_wish& wish, char* why, int why_size) {
     XLOCK();
     desktop_facts facts = read_desktop();
     window_scale = wish.scale;
@@ -305,6 +307,11 @@ bool open_x11_window(const display_wish& wish) {
         return false;
     }
     set_mouse_range(0, 0, virtual_w - 1, virtual_h - 1);
+    scaled = create_bitmap(virtual_w, virtual_h);
+    if (!scaled) {
+        std::snprintf(why, why_size, "Out of memory creating a %dx%d picture.", virtual_w, virtual_h);
+        return false;
+    }
     XLOCK();
     arrow = XCreateFontCursor(_xwin.display, XC_left_ptr);
     shape_window(facts, plan);
@@ -313,15 +320,14 @@ bool open_x11_window(const display_wish& wish) {
     return true;
 }
 
-// Called with the X lock held.
-void carry_out_switch() {
+// Called with the X lock held; the caller applies the plan once it has let the lock go.
+display_plan carry_out_switch() {
     fullscreen = !fullscreen;
     const desktop_facts facts = read_desktop();
     fullscreen = fullscreen && offers_fullscreen(facts);
     const display_plan plan = plan_for(facts, current_monitor(facts, true), nullptr);
     shape_window(facts, plan);
-    apply(plan);
-    if (choice_listener) choice_listener(fullscreen);
+    return plan;
 }
 
 }  // namespace
@@ -330,7 +336,7 @@ bool open_display(const display_wish& wish, char* why, int why_size) {
     on_x11 = system_driver && system_driver->id == SYSTEM_XWINDOWS && _xwin.display;
     if (on_x11) {
         name_the_window();
-        if (open_x11_window(wish)) {
+        if (open_x11_window(wish, why, why_size)) {
             read_x_events_only_when_pending();
             next_key_watcher = keyboard_lowlevel_callback;
             keyboard_lowlevel_callback = watch_switch_keys;
@@ -372,32 +378,39 @@ void set_window_icon(BITMAP* panel) {
     XUNLOCK();
 }
 
-bool follow_display_changes() {
+bool follow_display_requests() {
     if (!on_x11) return false;
     const bool switching = switch_requested.exchange(false);
     // The game draws its own aim cursor over the picture; the desktop's arrow elsewhere.
     const bool over_picture = on_picture(current_picture_layout(), mouse_x, mouse_y);
-    if (!switching && over_picture == pointer_hidden) return false;  // most ticks: nothing
+    if (!switching && over_picture == pointer_hidden) return false;  // most waits: nothing
+    display_plan plan;
     XLOCK();
-    if (switching) carry_out_switch();
+    if (switching) plan = carry_out_switch();
     if (over_picture != pointer_hidden) {
         XDefineCursor(_xwin.display, _xwin.window, over_picture ? _xwin.cursor : arrow);
         XFlush(_xwin.display);
         pointer_hidden = over_picture;
     }
     XUNLOCK();
-    return switching;
+    if (!switching) return false;
+    // The presenter takes the screen's lock before the X lock, so this does too.
+    apply(plan);
+    if (choice_listener) choice_listener(fullscreen);
+    return true;
 }
 
 void show_picture_rows(BITMAP* picture, int top, int bottom) {
+    std::lock_guard<std::timed_mutex> guard(screen_mutex);
     const picture_layout at = current_picture_layout();
-    if (!on_x11) {
+    if (at.w == screen_w && at.h == screen_h) {
         blit(picture, screen, 0, top, at.left, at.top + top, screen_w, bottom - top);
-        return;
+    } else {
+        const row_span rows = scale_picture_rows(picture, rows_of(scaled), {0, 0, at.w, at.h}, top, bottom);
+        blit(scaled, screen, 0, rows.top, at.left, at.top + rows.top, at.w, rows.bottom - rows.top);
     }
+    if (!on_x11) return;
     XLOCK();
-    const row_span rows = scale_picture_rows(picture, rows_of(screen), at, top, bottom);
-    _xwin_update_screen(at.left, rows.top, at.w, rows.bottom - rows.top);
     XFlush(_xwin.display);  // the input thread no longer flushes on a timer
     XUNLOCK();
 }

@@ -26,10 +26,13 @@ void on_display_choice_change(void (*listener)(bool fullscreen));
 // Puts the game's icon on its window (the standing pose of `player_panel`).
 void set_window_icon(BITMAP* panel);
 
-// Presenter side, called under the presenter's lock. Carries out a requested switch and
-// shows or hides the desktop's pointer; true when the whole picture must be shown again.
-bool follow_display_changes();
-// Shows rows [top, bottom) of the 640x480 picture, scaled.
+// Main thread, between frames (the real host's wait calls it): carries out a requested
+// switch, saying so to the listener, and shows or hides the desktop's pointer. True when
+// the layout changed and the whole picture must be shown again.
+bool follow_display_requests();
+
+// Presenter side, called under the presenter's lock: shows rows [top, bottom) of the
+// 640x480 picture, scaled.
 void show_picture_rows(BITMAP* picture, int top, int bottom);
 
 // Where the picture sits in the window now; the pointer is mapped through it.

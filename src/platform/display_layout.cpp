@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/surfaces.h"
+#include "platform/picture_size.h"
 
 namespace {
 

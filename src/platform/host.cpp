@@ -2,11 +2,14 @@
 #include "platform/host.h"
 
 #include <allegro.h>
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 
 #include "platform/assets.h"
 #include "platform/desktop_display.h"
+#include "platform/display_loss.h"
+#include "platform/surfaces.h"
 
 namespace {
 
@@ -23,7 +26,24 @@ int monotonic_ms() {
     return static_cast<int>(monotonic_ms_since_boot() - origin);
 }
 
-void allegro_rest(int ms) { rest(static_cast<unsigned>(ms)); }
+// Between frames is when the main thread does the display's own work: a switch asked
+// for with F11, the pointer's shape, a lost display. A long wait (a banner's two seconds)
+// looks again every few milliseconds, so a switch is never held up by it.
+constexpr int display_look_ms = 10;
+
+void tend_the_display() {
+    finish_if_display_lost();
+    if (follow_display_requests()) show_whole_picture_again();
+}
+
+void wait_and_tend_the_display(int ms) {
+    const int end = monotonic_ms() + ms;
+    for (int left = ms; left > 0; left = end - monotonic_ms()) {
+        tend_the_display();
+        rest(static_cast<unsigned>(std::min(left, display_look_ms)));
+    }
+    tend_the_display();
+}
 
 // Effects are requested by the rules but deliberately play nothing.
 void silent_effect(int) {}
@@ -48,9 +68,11 @@ void stop_music() { midi_pause(); }
 
 }  // namespace
 
-host_seam host = {monotonic_ms, allegro_rest, silent_effect, play_music, stop_music};
+host_seam host = {monotonic_ms, wait_and_tend_the_display, silent_effect, play_music, stop_music};
 
-void use_real_host() { host = {monotonic_ms, allegro_rest, silent_effect, play_music, stop_music}; }
+void use_real_host() {
+    host = {monotonic_ms, wait_and_tend_the_display, silent_effect, play_music, stop_music};
+}
 
 void playsound(int slot) { host.sound_requested(slot); }
 void startmusic() { host.music_start(); }

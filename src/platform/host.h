@@ -16,7 +16,8 @@ struct host_seam {
 
 extern host_seam host;
 
-// The real machine: a monotonic clock, Allegro's rest(), silent effects, MIDI music.
+// The real machine: a monotonic clock, Allegro's rest() with the display's own work done
+// between frames, silent effects, MIDI music.
 void use_real_host();
 
 inline int now_ms() { return host.now_ms(); }

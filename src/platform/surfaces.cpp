@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/desktop_display.h"
+#include "platform/display_loss.h"
 
 BITMAP* buffer = nullptr;
 BITMAP* frame = nullptr;
@@ -13,7 +14,17 @@ BITMAP* fake_screen = nullptr;
 
 namespace {
 
-std::mutex presented_mutex;
+// The main thread never waits for good on it: the presenter may have stopped on a lost
+// display while holding it.
+std::timed_mutex presented_mutex;
+
+class presented_lock {
+public:
+    presented_lock() { lock_unless_display_lost(presented_mutex); }
+    ~presented_lock() { presented_mutex.unlock(); }
+    presented_lock(const presented_lock&) = delete;
+    presented_lock& operator=(const presented_lock&) = delete;
+};
 
 // Rows of fake_screen written since the presenter last showed them; none when
 // unshown_top >= unshown_bottom. The first tick shows the whole picture.
@@ -31,15 +42,14 @@ bool same_row(BITMAP* a, BITMAP* b, int y) {
 
 }  // namespace
 
-presented_write::presented_write() { presented_mutex.lock(); }
+presented_write::presented_write() { lock_unless_display_lost(presented_mutex); }
 presented_write::~presented_write() {
     mark_unshown(0, screen_h);
     presented_mutex.unlock();
 }
 
 void draw_screen() {
-    std::lock_guard<std::mutex> guard(presented_mutex);
-    if (follow_display_changes()) mark_unshown(0, screen_h);
+    std::lock_guard<std::timed_mutex> guard(presented_mutex);
     if (unshown_top >= unshown_bottom) return;  // the display already shows this picture
     show_picture_rows(fake_screen, unshown_top, unshown_bottom);
     unshown_top = screen_h;
@@ -49,7 +59,7 @@ void draw_screen() {
 // Only the rows that differ are copied and marked, so a still screen costs the presenter
 // nothing and a moving cursor only its own rows.
 void hand_over(BITMAP* src) {
-    std::lock_guard<std::mutex> guard(presented_mutex);
+    presented_lock guard;
     int first = 0;
     while (first < screen_h && same_row(src, fake_screen, first)) ++first;
     if (first == screen_h) return;
@@ -60,8 +70,13 @@ void hand_over(BITMAP* src) {
 }
 
 void present_masked(BITMAP* sheet, int sx, int sy, int dx, int dy, int w, int h) {
-    std::lock_guard<std::mutex> guard(presented_mutex);
+    presented_lock guard;
     masked_blit(sheet, fake_screen, sx, sy, dx, dy, w, h);
     mark_unshown(dy, dy + h);
+}
+
+void show_whole_picture_again() {
+    presented_lock guard;
+    mark_unshown(0, screen_h);
 }
 

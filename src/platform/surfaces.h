@@ -6,15 +6,18 @@
 
 #include <allegro.h>
 
-constexpr int screen_w = 640;
-constexpr int screen_h = 480;
+#include "platform/picture_size.h"
 
 extern BITMAP* buffer;
 extern BITMAP* frame;
 extern BITMAP* fake_screen;
 
-// Timer callback: copies fake_screen to the display.
+// Timer callback: copies the rows of fake_screen that changed to the display. It only
+// presents: the display's own changes are made on the main thread.
 void draw_screen();
+
+// After the display changed its layout: the next tick shows the whole picture.
+void show_whole_picture_again();
 
 // Every write to fake_screen from the main thread goes through one of these, under the
 // same lock the presenter takes, so the display never shows a half-written picture.

@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "file_bytes.h"
 #include "platform/atomic_save.h"
+#include "platform/display_loss.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"
@@ -60,6 +63,26 @@ size_t write_half_then_die(const void* data, size_t size, size_t count, FILE* fi
     std::fflush(file);
     raise(SIGKILL);
     return 0;
+}
+
+// The display lost while the main thread is part way through a save: another thread sees
+// it first. It must leave the records alone; the main thread saves again when it is done.
+std::string loss_stats_path;
+int loss_saves = 0;
+int loss_end_status = -1;
+bool save_on_loss() {
+    ++loss_saves;
+    return save_stats(loss_stats_path.c_str());
+}
+void end_on_loss(int status) { loss_end_status = status; }
+
+size_t write_while_the_display_goes(const void* data, size_t size, size_t count, FILE* file) {
+    if (!display_lost()) {
+        std::thread([] { note_display_lost(); }).detach();  // it stops there for good
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!display_lost() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    }
+    return std::fwrite(data, size, count, file);
 }
 
 class AtomicSave : public testing::Test {
@@ -127,6 +150,26 @@ TEST_F(AtomicSave, TheStatisticsFileIsSavedTheSameWay) {
     EXPECT_FALSE(save_stats(path.c_str()));
     EXPECT_STRNE(data_notice, "") << "a failed save is told";
     EXPECT_EQ(file_bytes::read(path), "1 2 3 4\n5 6 7");
+    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"save.lock", "stats.dat"}));
+}
+
+TEST_F(AtomicSave, ADisplayLostDuringASaveLeavesOneWholeFileSavedByTheMainThread) {
+    const std::string folder = scratch_dir("atomic_display_lost");
+    loss_stats_path = folder + "/stats.dat";
+    end_in_order_on_display_loss(save_on_loss, end_on_loss);
+    use_figures({10, 1, 3, 40, {5, 0, 0}});
+    save_io.write = write_while_the_display_goes;
+    EXPECT_TRUE(save_stats(loss_stats_path.c_str()));
+    ASSERT_TRUE(display_lost());
+    EXPECT_EQ(loss_saves, 0) << "the thread that saw the loss saved";
+    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"save.lock", "stats.dat"}));
+
+    use_real_save_calls();
+    t_games = 2;  // a round finished after the save, before the main thread looked
+    finish_if_display_lost();
+    EXPECT_EQ(loss_saves, 1);
+    EXPECT_EQ(loss_end_status, 3);
+    EXPECT_EQ(file_bytes::read(loss_stats_path), "10 2 3 40\n0 0 5");
     EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"save.lock", "stats.dat"}));
 }
 

@@ -3,7 +3,7 @@
 // game's CPU time. This one keeps the library's contract (the callbacks and the interrupt
 // lock) and sleeps instead: on the X connection, so events are read the moment they
 // arrive, and until the next 10 ms while a sound driver has its own callback to run.
-#include "platform/input_thread.h"
+#include "platform/background_thread.h"
 
 #include <allegro.h>
 #include <xalleg.h>
@@ -12,10 +12,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <ctime>
-
-// Allegro's own event reader; exported by the library though not in its public headers.
-extern "C" void _xwin_private_handle_input(void);
 
 namespace {
 
@@ -104,7 +102,10 @@ void disable_interrupts() {
 
 int interrupts_disabled() { return cli_count; }
 
+std::atomic<bool> started{false};
+
 int start() {
+    started = true;
     for (bg_func& f : callbacks) f = nullptr;
     callback_count = 0;
     cli_count = 0;
@@ -151,20 +152,10 @@ int unregister_callback(bg_func f) {
     return result;
 }
 
-// Allegro's reader begins with a round trip to the X server every 10 ms; when no event
-// is waiting, a flush is all that is needed. The reader's "warped" mode, which follows the
-// pointer by relative motion and pulls the desktop's pointer back into the window, is for
-// games that read mickeys; this one reads positions, in a window that moves, so it stays off.
-void read_events_when_pending() {
-    if (!_xwin.display) return;
-    _xwin.mouse_warped = 0;
-    if (XPending(_xwin.display)) _xwin_private_handle_input();
-}
-
 }  // namespace
 
-void read_x_events_only_when_pending() { _xwin_input_handler = read_events_when_pending; }
-
+// The library's own manager for its background thread, exported though not in its public
+// headers (the build checks that it is there): the one place it is used.
 void use_quiet_input_thread() {
     _bg_man_pthreads = {1,
                         start,
@@ -175,3 +166,5 @@ void use_quiet_input_thread() {
                         disable_interrupts,
                         interrupts_disabled};
 }
+
+bool quiet_input_thread_running() { return started && _unix_bg_man == &_bg_man_pthreads && thread_alive; }

@@ -4,5 +4,5 @@
 // Call before install_allegro().
 void use_quiet_input_thread();
 
-// On X11, after install_allegro(): skips the reader's round trip when no event waits.
-void read_x_events_only_when_pending();
+// After install_allegro(): true when the library runs this thread and not its own.
+bool quiet_input_thread_running();
