@@ -93,6 +93,7 @@ display_wish display_wish_of(const launch_options& options) {
                           ? remembered.fullscreen
                           : options.display == display_request::fullscreen;
     wish.scaling = options.scaling_given ? options.scaling : remembered.scaling;
+    wish.monitor = remembered.monitor;
     if (options.scaling_given && options.scaling != remembered.scaling) remember_scaling(options.scaling);
     if (wish.fullscreen && options.scale > 0)
         std::fprintf(stderr, "blockdash: --scale sets the size of the window; full screen fills "

@@ -79,16 +79,17 @@ void introduce_window(Display* d, Window w) {
     }
 }
 
-bool answer_ping(Display* d, const XEvent& e) {
-    if (e.type != ClientMessage || !net_wm_ping || e.xclient.message_type != wm_protocols ||
-        Atom(e.xclient.data.l[0]) != net_wm_ping)
-        return false;
+Bool is_ping(Display*, XEvent* e, XPointer) {
+    return e->type == ClientMessage && net_wm_ping && e->xclient.message_type == wm_protocols &&
+           Atom(e->xclient.data.l[0]) == net_wm_ping;
+}
+
+void answer_ping(Display* d, const XEvent& e) {
     XEvent reply = e;
     const Window root = DefaultRootWindow(d);
     reply.xclient.window = root;
     XSendEvent(d, root, False, SubstructureNotifyMask | SubstructureRedirectMask, &reply);
     XFlush(d);
-    return true;
 }
 
 void end_launch_notice(Display* d, Window w) {

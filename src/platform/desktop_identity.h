@@ -8,9 +8,9 @@
 // Before the window is first shown.
 void introduce_window(Display* d, Window w);
 
-// True when the event is the manager's ping, after answering it. The event reader calls
-// it for each client message before Allegro sees it.
-bool answer_ping(Display* d, const XEvent& e);
+// The manager's ping, as an Xlib event predicate (no Xlib calls), and its answer.
+Bool is_ping(Display* d, XEvent* e, XPointer);
+void answer_ping(Display* d, const XEvent& e);
 
 // Tells the launcher that started the game (DESKTOP_STARTUP_ID) that it is up: once,
 // when the first picture is on the screen.

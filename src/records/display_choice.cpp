@@ -1,5 +1,5 @@
 // "display.dat": "fullscreen" or "window" on the first line, as older versions wrote it
-// alone, then "scaling auto|pixel|sharp".
+// alone, then "scaling auto|pixel|sharp" and "monitor NAME" (none when it is not known).
 #include "records/display_choice.h"
 
 #include <cstdio>
@@ -17,21 +17,31 @@ namespace {
 bool choice_file_refused = false;
 display_choice current;
 
-// The word after "scaling " on a line of its own, if any.
-void read_scaling(const char* text, picture_scaling* scaling) {
+// The rest of the line that starts with `key`, if there is one.
+bool line_value(const char* text, const char* key, std::string* value) {
+    const size_t n = std::strlen(key);
     for (const char* line = text; line; line = std::strchr(line, '\n')) {
         if (*line == '\n') ++line;
-        if (std::strncmp(line, "scaling ", 8) != 0) continue;
-        const char* word = line + 8;
-        const std::string name(word, std::strcspn(word, " \r\n"));
-        scaling_named(name.c_str(), scaling);
+        if (std::strncmp(line, key, n) != 0) continue;
+        *value = std::string(line + n, std::strcspn(line + n, "\r\n"));
+        return true;
     }
+    return false;
+}
+
+// Monitor names are the desktop's (HDMI-1, DP-2); anything else is not one.
+bool plain_name(const std::string& name) {
+    if (name.empty() || name.size() > 64) return false;
+    for (unsigned char c : name)
+        if (c <= ' ' || c > '~') return false;
+    return true;
 }
 
 void save_choice() {
     if (choice_file_refused) return;
-    const std::string text = std::string(current.fullscreen ? "fullscreen" : "window") +
-                             "\nscaling " + scaling_name(current.scaling) + "\n";
+    std::string text = std::string(current.fullscreen ? "fullscreen" : "window") + "\nscaling " +
+                       scaling_name(current.scaling) + "\n";
+    if (plain_name(current.monitor)) text += "monitor " + current.monitor + "\n";
     if (!save_atomically(display_choice_path, text.data(), text.size()))
         std::fprintf(stderr, "blockdash: could not save \"%s\"\n", display_choice_path);
 }
@@ -69,12 +79,15 @@ display_choice remembered_display_choice() {
     current = {};
     if (result.found != file_found::read) return current;
     current.fullscreen = std::strncmp(bytes.data(), "window", 6) != 0;
-    read_scaling(bytes.data(), &current.scaling);
+    std::string value;
+    if (line_value(bytes.data(), "scaling ", &value)) scaling_named(value.c_str(), &current.scaling);
+    if (line_value(bytes.data(), "monitor ", &value) && plain_name(value)) current.monitor = value;
     return current;
 }
 
-void remember_display_choice(bool fullscreen) {
+void remember_display_choice(bool fullscreen, const char* monitor) {
     current.fullscreen = fullscreen;
+    if (monitor && plain_name(monitor)) current.monitor = monitor;
     save_choice();
 }
 

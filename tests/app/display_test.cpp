@@ -352,14 +352,19 @@ TEST(display_choice, old_files_read_the_same_and_the_scaling_is_kept_beside_them
     EXPECT_EQ(c.scaling, picture_scaling::automatic);
     remember_scaling(picture_scaling::sharp);
     EXPECT_EQ(read_back(), "window\nscaling sharp\n");
-    remember_display_choice(true);
-    EXPECT_EQ(read_back(), "fullscreen\nscaling sharp\n");
+    remember_display_choice(true, "HDMI-2");
+    EXPECT_EQ(read_back(), "fullscreen\nscaling sharp\nmonitor HDMI-2\n");
     c = remembered_display_choice();
     EXPECT_TRUE(c.fullscreen);
     EXPECT_EQ(c.scaling, picture_scaling::sharp);
+    EXPECT_EQ(c.monitor, "HDMI-2");
+    remember_display_choice(false, "");  // no monitor known: the last one stays
+    EXPECT_EQ(read_back(), "window\nscaling sharp\nmonitor HDMI-2\n");
 
     write("window\r\nscaling pixel\r\n");
     EXPECT_EQ(remembered_display_choice().scaling, picture_scaling::pixel);
-    write("window\nscaling blurry\n");  // a word the game does not know: the default
-    EXPECT_EQ(remembered_display_choice().scaling, picture_scaling::automatic);
+    write("window\nscaling blurry\nmonitor two words\n");  // not the game's words: defaults
+    c = remembered_display_choice();
+    EXPECT_EQ(c.scaling, picture_scaling::automatic);
+    EXPECT_EQ(c.monitor, "");
 }
