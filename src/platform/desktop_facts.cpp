@@ -55,6 +55,17 @@ void read_xinerama_screens(Display* d, desktop_facts& facts) {
     facts.primary = 0;
 }
 
+// True when the monitors reach exactly to the screen's edges (or there are none).
+bool monitors_span(const std::vector<screen_rect>& monitors, const screen_rect& whole) {
+    if (monitors.empty()) return true;
+    int right = 0, bottom = 0;
+    for (const screen_rect& m : monitors) {
+        right = std::max(right, m.x + m.w);
+        bottom = std::max(bottom, m.y + m.h);
+    }
+    return right == whole.w && bottom == whole.h;
+}
+
 }  // namespace
 
 std::vector<long> long_property(Display* d, Window w, Atom property, Atom type) {
@@ -77,6 +88,13 @@ desktop_facts read_desktop(Display* d) {
     const int screen = DefaultScreen(d);
     const screen_rect whole{0, 0, DisplayWidth(d, screen), DisplayHeight(d, screen)};
     read_randr_monitors(d, facts);
+    if (!monitors_span(facts.monitors, whole)) {
+        // Some servers (nested ones, resized as a window) change the screen before their
+        // monitors, which follow only once asked to look at their outputs again.
+        if (XRRScreenResources* polled = XRRGetScreenResources(d, root)) XRRFreeScreenResources(polled);
+        facts = {};
+        read_randr_monitors(d, facts);
+    }
     if (facts.monitors.empty()) read_xinerama_screens(d, facts);
     if (facts.monitors.empty()) {
         facts.monitors.push_back(whole);
