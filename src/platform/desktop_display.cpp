@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/desktop_facts.h"
@@ -109,8 +110,17 @@ display_plan plan_for(int monitor, bool* reduced) {
                       : plan_window(m, facts.work_area, window_frame, window_scale, scaling, reduced);
 }
 
+std::string told_monitor;  // the monitor the listener last heard of
+
 void tell_listener(int monitor) {
-    if (choice_listener) choice_listener(fullscreen, facts.monitor_names[monitor].c_str());
+    told_monitor = facts.monitor_names[monitor];
+    if (choice_listener) choice_listener(fullscreen, told_monitor.c_str());
+}
+
+// A window moved onto another monitor: next time full screen starts there.
+void follow_monitor() {
+    const int monitor = current_monitor();
+    if (facts.monitor_names[monitor] != told_monitor) tell_listener(monitor);
 }
 
 // ---- shaping the window ----
@@ -410,6 +420,7 @@ bool open_x11_window(const display_wish& wish, char* why, int why_size) {
     watch_the_desktop();
     learn_frame_before_mapping();
     const int monitor = monitor_named(facts, wish.monitor);
+    told_monitor = wish.monitor;
     bool reduced = false;
     const display_plan plan = plan_for(monitor, &reduced);
     if (reduced)
@@ -509,7 +520,10 @@ bool follow_display_requests() {
     if (news.state) follow_manager_state();
     if (news.frame) follow_frame();
     if (news.screens) follow_screens();
-    if (news.resized) whole_picture |= lay_out_window(news.w, news.h);
+    if (news.resized) {
+        whole_picture |= lay_out_window(news.w, news.h);
+        if (facts.monitors.size() > 1) follow_monitor();
+    }
     if ((news.frame || news.resized) && now_ms() < refit_until_ms) keep_window_on_screen();
     if (news.exposed) {
         lock_unless_display_lost(screen_mutex);
