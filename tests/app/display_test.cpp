@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "platform/desktop_facts.h"
 #include "platform/display_layout.h"
 #include "platform/picture_scaler.h"
 #include "records/display_choice.h"
@@ -206,6 +207,14 @@ TEST(display_layout, the_window_fits_the_work_area_of_its_own_monitor_frame_incl
     EXPECT_EQ(monitor_at(monitors, 1920, 0, 0), 1);
     EXPECT_EQ(monitor_at(monitors, 9000, 500, 0), 1);  // off every monitor: the nearest
     EXPECT_EQ(monitor_at({}, 5, 5, 0), 0);
+    // Full screen starts on the monitor remembered by name while it is there.
+    desktop_facts facts;
+    facts.monitors = monitors;
+    facts.monitor_names = {"eDP-1", "HDMI-1"};
+    facts.primary = 0;
+    EXPECT_EQ(monitor_named(facts, "HDMI-1"), 1);
+    EXPECT_EQ(monitor_named(facts, "DP-3"), 0);  // unplugged since: the primary
+    EXPECT_EQ(monitor_named(facts, ""), 0);
 
     bool reduced = true;
     display_plan plan = plan_window(monitors[0], work, none, 0, automatic, &reduced);
