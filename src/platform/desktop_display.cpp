@@ -247,11 +247,7 @@ void keep_window_on_screen() {
     if (fullscreen) return;
     const int monitor = current_monitor();
     const screen_rect now = read_window_rect(watch, wm);
-    screen_rect room = facts.monitors[monitor];
-    const screen_rect& work = facts.work_area;
-    const int x0 = std::max(room.x, work.x), y0 = std::max(room.y, work.y);
-    const int x1 = std::min(room.x + room.w, work.x + work.w), y1 = std::min(room.y + room.h, work.y + work.h);
-    if (x1 > x0 && y1 > y0) room = {x0, y0, x1 - x0, y1 - y0};
+    const screen_rect room = room_on(facts.monitors[monitor], facts.work_area);
     const screen_rect fitted = fit_window(now, window_frame, room);
     if (fitted.x == now.x && fitted.y == now.y && fitted.w == now.w && fitted.h == now.h) return;
     XMoveResizeWindow(watch, wm, fitted.x, fitted.y, fitted.w, fitted.h);

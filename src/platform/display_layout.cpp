@@ -91,8 +91,7 @@ display_plan plan_fullscreen(const screen_rect& monitor, picture_scaling how) {
 display_plan plan_window(const screen_rect& monitor, const screen_rect& work_area,
                          const frame_extents& frame, int requested, picture_scaling how,
                          bool* reduced) {
-    screen_rect room = intersection(monitor, work_area);
-    if (room.w == 0) room = monitor;  // a work area on another monitor says nothing here
+    const screen_rect room = room_on(monitor, work_area);
     const int inner_w = std::max(1, room.w - frame.left - frame.right);
     const int inner_h = std::max(1, room.h - frame.top - frame.bottom);
     const bool fits = screen_w * requested <= inner_w && screen_h * requested <= inner_h;
@@ -111,6 +110,11 @@ display_plan plan_window(const screen_rect& monitor, const screen_rect& work_are
     plan.window.y = room.y + frame.top + std::max(0, (inner_h - plan.window.h) / 2);
     plan.picture = lay_out_picture(plan.window.w, plan.window.h, how);
     return plan;
+}
+
+screen_rect room_on(const screen_rect& monitor, const screen_rect& work_area) {
+    const screen_rect room = intersection(monitor, work_area);
+    return room.w == 0 ? monitor : room;
 }
 
 screen_rect fit_window(screen_rect window, const frame_extents& frame, const screen_rect& room) {

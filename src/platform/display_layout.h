@@ -57,6 +57,10 @@ display_plan plan_window(const screen_rect& monitor, const screen_rect& work_are
                          const frame_extents& frame, int requested, picture_scaling how,
                          bool* reduced);
 
+// The part of the work area on the monitor; the whole monitor when the work area lies on
+// another one (it says nothing about this one then).
+screen_rect room_on(const screen_rect& monitor, const screen_rect& work_area);
+
 // A window on a desktop that changed: shrunk and moved, as little as needed, so that with
 // its frame it lies wholly in `room`.
 screen_rect fit_window(screen_rect window, const frame_extents& frame, const screen_rect& room);
