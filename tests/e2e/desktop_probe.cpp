@@ -88,7 +88,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: desktop_probe ping WINDOW | launch-notices SECONDS\n");
         return 2;
     }
-    if (std::strcmp(argv[1], "ping") == 0) return ping(d, Window(std::strtoul(argv[2], nullptr, 0)));
-    if (std::strcmp(argv[1], "launch-notices") == 0) return launch_notices(d, std::atoi(argv[2]));
-    return 2;
+    int status = 2;
+    if (std::strcmp(argv[1], "ping") == 0) status = ping(d, Window(std::strtoul(argv[2], nullptr, 0)));
+    if (std::strcmp(argv[1], "launch-notices") == 0) status = launch_notices(d, std::atoi(argv[2]));
+    XCloseDisplay(d);
+    return status;
 }
