@@ -55,6 +55,8 @@ int window_scale = 0;  // the player's --scale, 0 for the largest that fits
 picture_scaling scaling = picture_scaling::automatic;
 
 // ---- the main thread's view of the desktop ----
+// Once the game runs, the main thread takes no X lock: it reads and asks on a connection of
+// its own, and a thread that found the display gone may hold Allegro's lock for good.
 
 Display* watch = nullptr;  // the main thread's own connection
 Window wm = 0;             // the window the manager handles (Allegro's wm_window)
@@ -78,6 +80,11 @@ bool use_image = false;         // false where the visual wants another pixel la
 window_image* image = nullptr;  // the window's picture on X
 picture_layout shown_layout;
 bool whole_window_due = true;  // the borders too, after a new layout or an exposure
+// A layout the main thread asked for; the presenter, which holds the X lock anyway, makes
+// its image.
+bool layout_pending = false;
+int pending_w = 0, pending_h = 0;
+picture_layout pending_layout;
 std::atomic<bool> first_picture_shown{false};
 
 // Where the visual does not take the scaler's pixels (rare), the picture goes through
@@ -208,8 +215,8 @@ void tell_allegro_window_size(int w, int h) {
     if (_xwin.window != wm) XResizeWindow(watch, _xwin.window, w, h);
 }
 
-// The picture laid out again for a client area of w x h: a new image of that size, swapped
-// in between two of the presenter's ticks. False when nothing changed.
+// The picture laid out again for a client area of w x h, from the presenter's next tick.
+// False when nothing changed.
 bool lay_out_window(int w, int h) {
     if (w <= 0 || h <= 0) return false;
     const screen_rect room = within_screen({0, 0, w, h});
@@ -218,27 +225,31 @@ bool lay_out_window(int w, int h) {
     window_w = w;
     window_h = h;
     tell_allegro_window_size(w, h);
-    window_image* fresh = nullptr;
-    if (use_image) {
-        XLOCK();
-        fresh = make_window_image(_xwin.display, w, h);
-        XUNLOCK();
-        if (!fresh) return false;  // out of memory: the picture stays as it was
-    }
-    // The presenter takes the screen's lock before the X lock, so this does too.
     lock_unless_display_lost(screen_mutex);
-    if (use_image) std::swap(image, fresh);
-    else clear_to_color(screen, makecol(0, 0, 0));
-    shown_layout = at;
+    layout_pending = true;
+    pending_w = w;
+    pending_h = h;
+    pending_layout = at;
     publish_layout(at);
-    whole_window_due = true;
     screen_mutex.unlock();
-    if (fresh) {
-        XLOCK();
-        destroy_window_image(_xwin.display, fresh);
-        XUNLOCK();
-    }
     return true;
+}
+
+// Presenter side, under the screen's lock and the X lock: an image of the new size in
+// place of the old one (which stays where memory runs out), or Allegro's screen cleared.
+void take_pending_layout() {
+    layout_pending = false;
+    whole_window_due = true;
+    if (!use_image) {
+        clear_to_color(screen, makecol(0, 0, 0));
+        shown_layout = pending_layout;
+        return;
+    }
+    window_image* fresh = make_window_image(_xwin.display, pending_w, pending_h);
+    if (!fresh) return;
+    destroy_window_image(_xwin.display, image);
+    image = fresh;
+    shown_layout = pending_layout;
 }
 
 // A window that, frame included, reaches past its monitor's work area is moved and
@@ -393,10 +404,8 @@ void carry_out_switch() {
 void follow_pointer() {
     const bool over_picture = on_picture(current_picture_layout(), mouse_x, mouse_y);
     if (over_picture == pointer_hidden) return;
-    XLOCK();
-    XDefineCursor(_xwin.display, _xwin.window, over_picture ? _xwin.cursor : arrow);
-    XFlush(_xwin.display);
-    XUNLOCK();
+    XDefineCursor(watch, _xwin.window, over_picture ? _xwin.cursor : arrow);
+    XFlush(watch);
     pointer_hidden = over_picture;
 }
 
@@ -435,9 +444,7 @@ bool open_x11_window(const display_wish& wish, char* why, int why_size) {
         watch = nullptr;
         return false;
     }
-    XLOCK();
-    arrow = XCreateFontCursor(_xwin.display, XC_left_ptr);
-    XUNLOCK();
+    arrow = XCreateFontCursor(watch, XC_left_ptr);
     if (use_image) {
         _xwin_window_redrawer = leave_redraws_to_the_presenter;
         set_mouse_range(0, 0, 32767, 32767);  // the window may grow to any size
@@ -450,10 +457,7 @@ bool open_x11_window(const display_wish& wish, char* why, int why_size) {
         set_mouse_range(0, 0, virtual_w - 1, virtual_h - 1);
     }
     shape_window(plan, monitor);
-    if (!lay_out_window(plan.window.w, plan.window.h)) {
-        std::snprintf(why, why_size, "Out of memory creating a %dx%d picture.", plan.window.w, plan.window.h);
-        return false;
-    }
+    lay_out_window(plan.window.w, plan.window.h);
     return true;
 }
 
@@ -537,8 +541,14 @@ bool follow_display_requests() {
 
 void show_picture_rows(BITMAP* picture, int top, int bottom) {
     std::lock_guard<std::timed_mutex> guard(screen_mutex);
+    if (layout_pending) {
+        XLOCK();
+        take_pending_layout();
+        XUNLOCK();
+    }
     const picture_layout at = shown_layout;
-    if (image) {
+    if (use_image) {
+        if (!image) return;
         const row_span rows = scale_picture_rows(picture, image_pixels(image), at, top, bottom);
         const pixel_rows all = image_pixels(image);
         XLOCK();

@@ -18,6 +18,7 @@ struct window_image {
 
 namespace {
 
+bool sharing_works = false;  // tried once at start-up
 bool attach_failed = false;
 int note_attach_failure(Display*, XErrorEvent*) {
     attach_failed = true;
@@ -29,8 +30,9 @@ void drop_segment(window_image* wi) {
     wi->shm.shmaddr = nullptr;
 }
 
-bool make_shared(Display* d, window_image* wi, int w, int h) {
-    if (!XShmQueryExtension(d)) return false;
+// `check`: wait for the server's word on the attachment (a round trip); afterwards the
+// same server is trusted to attach as it did then.
+bool make_shared(Display* d, window_image* wi, int w, int h, bool check) {
     const int screen = DefaultScreen(d);
     wi->image = XShmCreateImage(d, DefaultVisual(d, screen), DefaultDepth(d, screen), ZPixmap,
                                 nullptr, &wi->shm, w, h);
@@ -40,13 +42,17 @@ bool make_shared(Display* d, window_image* wi, int w, int h) {
         wi->shm.shmaddr = wi->image->data = static_cast<char*>(shmat(wi->shm.shmid, nullptr, 0));
         wi->shm.readOnly = False;
         if (wi->shm.shmaddr != reinterpret_cast<char*>(-1)) {
-            attach_failed = false;
-            XSync(d, False);
-            XErrorHandler previous = XSetErrorHandler(note_attach_failure);
-            XShmAttach(d, &wi->shm);
-            XSync(d, False);
-            XSetErrorHandler(previous);
-            wi->shared = !attach_failed;
+            if (check) {
+                attach_failed = false;
+                XSync(d, False);
+                XErrorHandler previous = XSetErrorHandler(note_attach_failure);
+                XShmAttach(d, &wi->shm);
+                XSync(d, False);
+                XSetErrorHandler(previous);
+                wi->shared = !attach_failed;
+            } else {
+                wi->shared = XShmAttach(d, &wi->shm);
+            }
         }
         // Marked for removal now, so it goes when both sides let go, however the game ends.
         shmctl(wi->shm.shmid, IPC_RMID, nullptr);
@@ -88,12 +94,22 @@ bool window_images_work(Display* d) {
     }
     const unsigned one = 1;
     const bool little = *reinterpret_cast<const unsigned char*>(&one) == 1;
-    return four_bytes && (ImageByteOrder(d) == LSBFirst) == little;
+    if (!four_bytes || (ImageByteOrder(d) == LSBFirst) != little) return false;
+    window_image probe;
+    sharing_works = XShmQueryExtension(d) && make_shared(d, &probe, 64, 64, true);
+    if (sharing_works) {
+        XShmDetach(d, &probe.shm);
+        XSync(d, False);
+        drop_segment(&probe);
+        probe.image->data = nullptr;
+        XDestroyImage(probe.image);
+    }
+    return true;
 }
 
 window_image* make_window_image(Display* d, int w, int h) {
     auto* wi = new window_image;
-    if (!make_shared(d, wi, w, h) && !make_plain(d, wi, w, h)) {
+    if (!(sharing_works && make_shared(d, wi, w, h, false)) && !make_plain(d, wi, w, h)) {
         delete wi;
         return nullptr;
     }
@@ -104,8 +120,8 @@ window_image* make_window_image(Display* d, int w, int h) {
 void destroy_window_image(Display* d, window_image* wi) {
     if (!wi) return;
     if (wi->shared) {
+        // The server keeps its own mapping until it has carried out the puts before this.
         XShmDetach(d, &wi->shm);
-        XSync(d, False);  // the server lets go before the memory does
         drop_segment(wi);
         wi->image->data = nullptr;
     }

@@ -9,10 +9,12 @@
 
 struct window_image;
 
-// True when the screen's default visual takes the scaler's 32-bit 0xRRGGBB pixels as they are.
+// True when the screen's default visual takes the scaler's 32-bit 0xRRGGBB pixels as they
+// are. Start-up asks, once: it also tries a shared segment, with a round trip.
 bool window_images_work(Display* d);
 
-// A black w x h image, or nullptr when it cannot be made. Call with the X lock held.
+// A black w x h image, or nullptr when it cannot be made; and its end. Neither waits for
+// the server, so the presenter may call them (with the X lock held).
 window_image* make_window_image(Display* d, int w, int h);
 void destroy_window_image(Display* d, window_image* image);
 
