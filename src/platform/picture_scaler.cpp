@@ -83,11 +83,10 @@ std::vector<tap> taps_for(int n, int s) {
     return taps;
 }
 
-uint32_t blend(uint32_t a, uint32_t b, int weight) {
-    const uint32_t keep = 256 - weight;
-    const uint32_t rb = ((a & 0xff00ff) * keep + (b & 0xff00ff) * weight) >> 8;
-    const uint32_t g = ((a & 0x00ff00) * keep + (b & 0x00ff00) * weight) >> 8;
-    return (rb & 0xff00ff) | (g & 0x00ff00);
+// Bytes blended each with its own weights (keep + take = 256), in vector code.
+void blend_bytes(const uint8_t* a, const uint8_t* b, const uint16_t* keep, const uint16_t* take,
+                 uint8_t* to, size_t n) {
+    for (size_t i = 0; i < n; ++i) to[i] = static_cast<uint8_t>((a[i] * keep[i] + b[i] * take[i]) >> 8);
 }
 
 // Two whole rows blended byte by byte, which the compiler turns into vector code; the
@@ -101,12 +100,6 @@ void blend_rows(const uint32_t* a, const uint32_t* b, uint32_t* to, int width, i
         out[i] = static_cast<uint8_t>((pa[i] * keep + pb[i] * take) >> 8);
 }
 
-// A display column across an edge, and what it blends.
-struct edge_column {
-    int x = 0;
-    tap t;
-};
-
 struct sharp_tables {
     int w = 0, h = 0;
     std::vector<tap> rows;
@@ -114,7 +107,11 @@ struct sharp_tables {
     // right, each pixel's writes covering the spill of the one before; the edges after.
     std::vector<int> first_column;
     int widest = 1;
-    std::vector<edge_column> edges;  // the columns that blend a pixel with the next
+    // The columns that blend a pixel with the next: where, which pixel, and the weights
+    // of the two for each byte, so a row's edges blend in one vector loop.
+    std::vector<int> edge_x, edge_from;
+    std::vector<uint16_t> edge_keep, edge_take;
+    std::vector<uint32_t> edge_a, edge_b, edge_blend;
     // The last two source rows widened to w, and which rows they are.
     std::vector<uint32_t> wide[2];
     int wide_row[2] = {-1, -1};
@@ -128,15 +125,25 @@ void prepare_sharp(int w, int h) {
     sharp.h = h;
     const std::vector<tap> columns = taps_for(w, screen_w);
     sharp.first_column.assign(screen_w + 1, w);
-    sharp.edges.clear();
+    sharp.edge_x.clear();
+    sharp.edge_from.clear();
+    sharp.edge_keep.clear();
+    sharp.edge_take.clear();
     for (int x = w - 1; x >= 0; --x) sharp.first_column[columns[x].from] = x;
     for (int i = screen_w - 1; i >= 0; --i)  // a pixel no column shows: where the next starts
         sharp.first_column[i] = std::min(sharp.first_column[i], sharp.first_column[i + 1]);
     sharp.widest = 1;
     for (int i = 0; i < screen_w; ++i)
         sharp.widest = std::max(sharp.widest, sharp.first_column[i + 1] - sharp.first_column[i]);
-    for (int x = 0; x < w; ++x)
-        if (columns[x].weight) sharp.edges.push_back({x, columns[x]});
+    for (int x = 0; x < w; ++x) {
+        const tap& t = columns[x];
+        if (!t.weight) continue;
+        sharp.edge_x.push_back(x);
+        sharp.edge_from.push_back(t.from);  // blended only with t.from + 1
+        sharp.edge_keep.insert(sharp.edge_keep.end(), 4, static_cast<uint16_t>(256 - t.weight));
+        sharp.edge_take.insert(sharp.edge_take.end(), 4, static_cast<uint16_t>(t.weight));
+    }
+    for (auto* v : {&sharp.edge_a, &sharp.edge_b, &sharp.edge_blend}) v->assign(sharp.edge_x.size(), 0);
     sharp.rows = taps_for(h, screen_h);
     for (int i = 0; i < 2; ++i) {
         sharp.wide[i].assign(w + sharp.widest, 0);  // room for the last pixel's spill
@@ -158,7 +165,15 @@ const uint32_t* widened(BITMAP* picture, int y) {
         default:
             for (int i = 0; i < screen_w; ++i) std::fill_n(to + first[i], sharp.widest, from[i]);
     }
-    for (const edge_column& e : sharp.edges) to[e.x] = blend(from[e.t.from], from[e.t.next], e.t.weight);
+    const size_t edges = sharp.edge_x.size();
+    for (size_t j = 0; j < edges; ++j) {
+        sharp.edge_a[j] = from[sharp.edge_from[j]];
+        sharp.edge_b[j] = from[sharp.edge_from[j] + 1];
+    }
+    blend_bytes(reinterpret_cast<const uint8_t*>(sharp.edge_a.data()),
+                reinterpret_cast<const uint8_t*>(sharp.edge_b.data()), sharp.edge_keep.data(),
+                sharp.edge_take.data(), reinterpret_cast<uint8_t*>(sharp.edge_blend.data()), 4 * edges);
+    for (size_t j = 0; j < edges; ++j) to[sharp.edge_x[j]] = sharp.edge_blend[j];
     sharp.wide_row[slot] = y;
     return to;
 }
