@@ -21,6 +21,7 @@
 #include "platform/surfaces.h"
 #include "play/sprites.h"
 #include "records/display_choice.h"
+#include "records/all_records.h"
 #include "records/data_folder.h"
 
 namespace {

@@ -17,11 +17,11 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/host.h"
 #include "platform/display_loss.h"
 #include "platform/x_event_reader.h"
 #include "platform/picture_scaler.h"
 #include "platform/picture_size.h"
+#include "platform/window_focus.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/surfaces.h"
-#include "play/round.h"
+#include "play/round_state.h"
 
 namespace {
 constexpr int max_walk_points = 72;

@@ -3,7 +3,7 @@
 
 #include "platform/assets.h"
 #include "platform/surfaces.h"
-#include "play/round.h"
+#include "play/round_state.h"
 
 void draw_hud(BITMAP* dest) {
     const int white = makecol(255, 255, 255);

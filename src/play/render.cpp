@@ -5,7 +5,7 @@
 #include "platform/surfaces.h"
 #include "play/cut_pieces.h"
 #include "play/hud.h"
-#include "play/round.h"
+#include "play/round_state.h"
 #include "ui/aimer.h"
 #include "ui/wipe.h"
 

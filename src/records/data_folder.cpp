@@ -15,9 +15,6 @@
 #include <string>
 
 #include "platform/atomic_save.h"
-#include "records/display_choice.h"
-#include "records/highscore_file.h"
-#include "records/lifetime_stats.h"
 
 char data_notice[81] = "";
 
@@ -90,24 +87,13 @@ void tell_player(const char* screen_line, const char* format, ...) {
     std::snprintf(data_notice, sizeof data_notice, "%s", screen_line);
 }
 
-void load_records() {
-    const std::string folder = folder_of(highscore_path);
+void remove_save_temporaries(const char* const* data_paths, int count) {
+    if (count == 0) return;
+    const std::string folder = folder_of(data_paths[0]);
     struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        data_folder_lock lock(highscore_path);
-        // Under the lock no other copy is part way through a save, so these are leftovers.
-        if (lock.usable()) {
-            remove_temporaries_of(folder, highscore_path);
-            remove_temporaries_of(folder, stats_path);
-            remove_temporaries_of(folder, display_choice_path);
-        }
-    }
-    load_highscore(highscore_path);
-    load_stats(stats_path);
-}
-
-bool save_records() {
-    const bool stats_kept = save_stats(stats_path);
-    const bool entries_kept = save_held_highscores(highscore_path);
-    return stats_kept && entries_kept;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
+    data_folder_lock lock(data_paths[0]);
+    // Under the lock no other copy is part way through a save, so these are leftovers.
+    if (!lock.usable()) return;
+    for (int i = 0; i < count; ++i) remove_temporaries_of(folder, data_paths[i]);
 }

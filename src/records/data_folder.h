@@ -27,9 +27,6 @@ extern char data_notice[81];
 // Says it on stderr in full and keeps `screen_line` for the screens.
 void tell_player(const char* screen_line, const char* format, ...);
 
-// Start-up: removes temporaries of earlier runs from "KZ DATA", then reads both files.
-void load_records();
-
-// Shut-down: saves the statistics and any highscore entry an earlier save could not keep.
-// False when something the player made this session is not on disk.
-bool save_records();
+// Start-up: removes what saves killed part way left beside the files at `data_paths`, all
+// in one folder, unless another copy of the game holds the lock.
+void remove_save_temporaries(const char* const* data_paths, int count);
