@@ -9,6 +9,8 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 
@@ -101,8 +103,12 @@ bool start_up(const launch_options& options) {
     use_quiet_input_thread();
     // Without a display the library cannot start, and going on would die in install_mouse.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?): %s\n",
-                     allegro_error);
+        // The library often gives no reason of its own; the system's last word is a clue.
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "blockdash: cannot start the graphics library (is there a display? "
+                     "DISPLAY=\"%s\"): %s\n",
+                     display ? display : "", allegro_error[0] ? allegro_error : std::strerror(errno));
         return false;
     }
     if (!quiet_input_thread_running())
