@@ -23,11 +23,12 @@ constexpr int double_click_ms = 400;
 
 // Presses up to this one began before the screen now shown, or were used already.
 unsigned last_press_of_old_screen = 0;
-// The press that last moved the game to another screen.
+// The press that last moved the game to another screen; serial 0 before any did.
 left_press changed_screen = {0, 0, 0, 0};
 
 bool second_half_of_double_click(const left_press& p) {
-    return p.serial > changed_screen.serial && p.at_ms - changed_screen.at_ms < double_click_ms;
+    return changed_screen.serial != 0 && p.serial > changed_screen.serial &&
+           p.at_ms - changed_screen.at_ms < double_click_ms;
 }
 
 bool inside(const clicky& b, int px, int py) {
