@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -61,7 +61,10 @@ bool lock_within_deadline(int fd) {
     const long long deadline = monotonic_ms() + (lock_seen_hung ? hung_lock_deadline_ms : lock_deadline_ms);
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) return true;  // no locking here: go on
-        if (monotonic_ms() > deadline) return lock_seen_hung = true, false;
+        if (monotonic_ms() > deadline) {
+            lock_seen_hung = true;
+            return false;
+        }
         usleep(5000);
     }
     lock_seen_hung = false;

@@ -41,8 +41,7 @@ void start_button_screen() { last_press_of_old_screen = last_left_press().serial
 
 void forget_button_presses() {
     start_button_screen();
-    changed_screen = last_left_press();
-    changed_screen.at_ms -= double_click_ms;
+    changed_screen = {0, 0, 0, 0};
 }
 
 bool press_may_act(const left_press& p) {
