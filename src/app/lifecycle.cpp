@@ -20,11 +20,13 @@
 #include "platform/display_loss.h"
 #include "platform/background_thread.h"
 #include "platform/key_presses.h"
+#include "platform/mouse_presses.h"
 #include "platform/surfaces.h"
 #include "play/sprites.h"
 #include "records/display_choice.h"
 #include "records/all_records.h"
 #include "records/data_folder.h"
+#include "screens/end_screen.h"
 
 namespace {
 
@@ -62,6 +64,12 @@ std::string missing_assets_advice(const char* why) {
            ".\nStart it with its launcher: blockdash-play in the build folder, or the blockdash "
            "command once installed; or run it from a folder that holds \"KZ IMAGE\" and "
            "\"KZ SOUND\".";
+}
+
+// A lost display ends the game at once, so a name being typed goes in as it stands.
+bool save_on_display_loss() {
+    keep_unfinished_entry();
+    return save_records();
 }
 
 void on_close_button() { request_leave(); }
@@ -119,13 +127,14 @@ bool start_up(const launch_options& options) {
     set_color_depth(32);
     install_keyboard();
     keyboard_lowlevel_callback = note_key_press;
+    mouse_callback = note_mouse_change;
     char why[256];
     if (!open_display(display_wish_of(options), why, sizeof why)) {
         report_failure(why);
         return false;
     }
     on_display_choice_change(remember_display_choice);
-    end_in_order_on_display_loss(save_records);
+    end_in_order_on_display_loss(save_on_display_loss);
     const bool patches_plain = patch_set_is_plain(why, sizeof why);
     if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
     install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");

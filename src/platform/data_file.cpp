@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -49,3 +50,53 @@ data_read read_data_file(const char* path, char* bytes, size_t* size) {
 }
 
 const char* refusal_reason(int error) { return error ? std::strerror(error) : "not a regular file"; }
+
+namespace {
+
+// The next free name for a copy, opened; -1 when none could be made.
+int open_new_copy(const char* path, char* copy_path, size_t room) {
+    for (int n = 1; n < 1000; ++n) {
+        if (n == 1) std::snprintf(copy_path, room, "%s.damaged", path);
+        else std::snprintf(copy_path, room, "%s.damaged.%d", path, n);
+        const int fd = open(copy_path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+bool write_all(int fd, const char* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t put = write(fd, bytes, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes += put;
+        size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool copy_contents(int from, int to) {
+    char chunk[8192];
+    for (;;) {
+        const ssize_t got = read(from, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return fsync(to) == 0;
+        if (!write_all(to, chunk, static_cast<size_t>(got))) return false;
+    }
+}
+
+}  // namespace
+
+bool keep_damaged_copy(const char* path, char* copy_path, size_t copy_path_room) {
+    const int from = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (from < 0) return false;
+    const int to = open_new_copy(path, copy_path, copy_path_room);
+    bool copied = to >= 0 && copy_contents(from, to);
+    const int error = errno;
+    if (to >= 0 && close(to) != 0) copied = false;
+    if (to >= 0 && !copied) unlink(copy_path);
+    close(from);
+    errno = copied ? 0 : error;
+    return copied;
+}

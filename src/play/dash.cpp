@@ -5,6 +5,7 @@
 #include "platform/host.h"
 #include "platform/surfaces.h"
 #include "play/round_state.h"
+#include "ui/buttons.h"
 
 namespace {
 constexpr int max_walk_points = 72;
@@ -16,10 +17,21 @@ constexpr int right_bound = 544;
 
 void show_pose(int pose) { blit(player_panel, player.sprite, pose, 0, 0, 0, 64, 64); }
 
+namespace {
+unsigned press_seen = 0;  // the latest left press an earlier frame looked at
+}  // namespace
+
+// The one place the round reads the left button. A press this frame is the first to see
+// dashes where it went down, even when it is already let go; a press held on from an
+// earlier frame dashes once, where the pointer is, as soon as the player can.
 void start_dash() {
-    if (!(mouse_b & 1) || mouseisdown || !can_dash) return;
+    const left_press press = last_left_press();
+    const bool fresh = press.serial != press_seen;
+    press_seen = press.serial;
+    if (!can_dash || !press_may_act(press)) return;
+    if (!fresh && (!(mouse_b & 1) || mouseisdown)) return;
     show_pose(pose_dash);
-    const int px = pointer_x(), py = pointer_y();
+    const int px = fresh ? press.x : pointer_x(), py = fresh ? press.y : pointer_y();
     if (px > player.x) player.facing = 0;
     if (px < player.x) player.facing = 1;
     player.start_x = player.x;

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "records/highscore_table.h"
+#include "records/scan_text.h"
 
 extern const char* const highscore_path;
 
@@ -28,8 +29,8 @@ bool save_held_highscores(const char* path);
 // The reader behind load_highscore, on bytes already in memory. Each row is read with the
 // line's format as fscanf reads it; a row is replaced only when all five fields were read,
 // and the first row that cannot be read whole ends the reading, since what follows it is
-// out of step.
-void read_highscore_text(const char* bytes, size_t size);
+// out of step. Says whether the text held the ten rows and nothing more.
+text_fit read_highscore_text(const char* bytes, size_t size);
 
 // The exact bytes save_highscore writes; returns their count (at most highscore_text_room).
 constexpr size_t highscore_text_room = 10 * 32 + 1;

@@ -11,7 +11,10 @@ for i in 1 2 3 4 5 6 7 8 9 10; do printf 'A A A 0 1 \n'; done >"$run/KZ DATA/hig
 
 start_game
 wait_for 10 on_title_menu || fail "no title menu"
-press_until 5 320 250 in_round || fail "Start Game did not start a round"
+# A click with no time between press and release, as a touchpad's tap can be.
+move_to 320 250
+xdotool mousedown 1 mouseup 1
+wait_for 5 in_round || fail "a tap on Start Game did not start a round"
 
 # Esc opens the pause menu: its two buttons over the frozen round.
 paused() { shot && [ "$(pixel 272 234)" = "$white" ] && [ "$(pixel 368 316)" = "$white" ] && [ "$(pixel 5 5)" = "$black" ]; }
@@ -29,10 +32,10 @@ press_until 5 320 250 resumed || fail "Continue did not resume the round"
 name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
 wait_for 120 name_entry || fail "no name entry after the round"
 keep_shot name_entry
-# Typed at an ordinary pace, each tap far shorter than a pass of the entry: every letter
-# is taken once, and Enter too.
-xdotool type --delay 120 dot
-xdotool key Return
+# Typed at an ordinary pace, each key held 150 ms and quickly followed by the next: every
+# letter is typed once, and Enter taken too.
+xdotool keydown d sleep 0.15 keyup d sleep 0.05 keydown o sleep 0.15 keyup o sleep 0.05 \
+    keydown t sleep 0.15 keyup t sleep 0.05 keydown Return sleep 0.15 keyup Return
 wait_for 5 on_highscore_table || fail "the typed name and Enter did not end the entry"
 keep_shot_after_wipe highscore_entered
 [ "$(count 250 130 273 137 "$yellow")" -gt 10 ] || fail "the new row is not yellow"
@@ -64,6 +67,15 @@ xdotool mousedown 1
 wait_for 5 on_title_menu || fail "Return to Title did not return"
 xdotool sleep 0.6 mouseup 1
 game_running && on_title_menu || fail "the held click on Return to Title went on to quit"
+# A double-click on Return to Title: the first half returns, the second, 250 ms later,
+# lands on the title menu's Quit and must do nothing there.
+press_until 5 320 300 on_highscore_table || fail "Highscores did not show the table again"
+wait_for 3 wipe_done || fail "the wipe into the table did not finish"
+move_to 320 400
+xdotool click --repeat 2 --delay 250 1
+wait_for 5 on_title_menu || fail "the double-click did not return to the title menu"
+sleep 0.5
+game_running && on_title_menu || fail "the second half of the double-click went on to quit"
 on_statistics() { shot && [ "$(pixel 272 404)" = "$white" ] && [ "$(pixel 368 436)" = "$white" ]; }
 press_until 5 320 350 on_statistics || { keep_shot failed_statistics; fail "Credits did not show the statistics screen"; }
 keep_shot_after_wipe statistics

@@ -67,6 +67,11 @@ protected:
         world.on_wait = key_script::watchdog;
     }
     void TearDown() override { destroy_bitmap(snapshot); }
+    // Another visit of the same test, from scratch.
+    void again() {
+        TearDown();
+        SetUp();
+    }
 
     // The round's time-out, then the screen's set-up and first pass.
     void finish_round_and_visit(int internal_score) {
@@ -210,6 +215,45 @@ TEST_F(EndScreen, EveryPressBetweenTwoPassesIsTakenOnceAndInOrder) {
     EXPECT_EQ(got_highscore, 5);
 }
 
+// Ordinary keystrokes, wherever they fall between the passes: each types once. A press
+// is taken at the next pass; the letter's rest and the pass's make the next one 200 ms on.
+TEST_F(EndScreen, KeystrokesShorterThanARepeatTypeOnceAtAnyPhase) {
+    using key_script::stroke;
+    for (const int hold : {60, 100, 150, 199}) {
+        for (const int phase : {0, 1, 50, 99}) {
+            again();
+            const int t = 1000 + phase;
+            play(stroke(KEY_A, t, hold) + stroke(KEY_B, t + 400, hold) + stroke(KEY_C, t + 800, hold) +
+                 stroke(KEY_ENTER, 2500, 60));
+            finish_round_and_visit(50);
+            EXPECT_EQ(entered_name(), "ABC") << hold << " ms held, " << phase << " ms after a pass";
+        }
+    }
+}
+
+TEST_F(EndScreen, LongHoldsRepeatAndOverlappingKeysKeepTheirOrder) {
+    using key_script::stroke;
+    // Held 450 ms: typed at the pass after it went down, again 200 ms later.
+    play(stroke(KEY_A, 1050, 450) + stroke(KEY_B, 2000, 100) + stroke(KEY_ENTER, 2500, 60));
+    finish_round_and_visit(50);
+    EXPECT_EQ(entered_name(), "AAB");
+
+    // Z down, then A and Q while it is still down: typed in the order they went down.
+    again();
+    play(stroke(KEY_Z, 1000, 120) + stroke(KEY_A, 1040, 120) + stroke(KEY_Q, 1100, 90) +
+         stroke(KEY_ENTER, 2000, 60));
+    finish_round_and_visit(50);
+    EXPECT_EQ(entered_name(), "ZAQ");
+
+    // A Backspace of 150 ms erases one letter; one held 450 ms erases two.
+    again();
+    play(stroke(KEY_A, 1000, 80) + stroke(KEY_B, 1010, 80) + stroke(KEY_C, 1020, 80) +
+         stroke(KEY_BACKSPACE, 1650, 150) + stroke(KEY_D, 2100, 150) + stroke(KEY_BACKSPACE, 2550, 450) +
+         stroke(KEY_E, 3200, 100) + stroke(KEY_F, 3500, 100) + stroke(KEY_ENTER, 4000, 60));
+    finish_round_and_visit(50);
+    EXPECT_EQ(entered_name(), "AEF");
+}
+
 TEST_F(EndScreen, DuringTheEntryOnlyTheBackdropTheTwoLinesAndTheCursorShow) {
     testing_support::set_mouse(320, 450, 1);  // held on Quit the whole time
     bool state_changed = false;
@@ -334,6 +378,8 @@ TEST_F(EndScreen, SetUpShowsStageOneBeforeAnyRoundAndTheButtonsLeave) {
     end_screen_frame();
     EXPECT_EQ(game_state, state_title);
     game_state = state_end_of_game;
+    testing_support::set_mouse(320, 450, 0);
+    world.now += 1000;
     testing_support::set_mouse(320, 450, 1);
     end_screen_frame();
     EXPECT_EQ(game_state, state_leave);
