@@ -8,6 +8,8 @@
 #include "play/pacing.h"
 #include "play/pause_menu.h"
 #include "play/render.h"
+#include "play/round_input.h"
+#include "play/round_replay.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
 #include "ui/buttons.h"
@@ -39,6 +41,9 @@ popup time_popup = {};
 int time_bonus = 0;
 popup power_popup = {};
 int power_factor = 0;
+int best_combo = 0;
+bool round_over = false;
+bool replaying = false;
 
 void reset_round_state() {
     BITMAP* sprite = player.sprite;
@@ -57,6 +62,38 @@ void reset_round_state() {
     can_dash = true;
     paused = false;
     special_countdown = special_balance = time_bonus = power_factor = 0;
+    best_combo = 0;
+    round_over = false;
+    round_in = {};
+}
+
+namespace {
+popup* const carried_popups[] = {&got_combo[0], &got_combo[1], &got_combo[2], &got_combo[3],
+                                 &got_combo[4], &got_combo[5], &got_combo[6], &got_combo[7],
+                                 &got_combo[8], &got_combo[9], &lost_time, &time_popup, &power_popup};
+static_assert(carried_values == 2 + 3 * sizeof carried_popups / sizeof carried_popups[0], "");
+}  // namespace
+
+void capture_carried(int32_t out[carried_values]) {
+    out[0] = till_next;
+    out[1] = player.facing;
+    int i = 2;
+    for (const popup* p : carried_popups) {
+        out[i++] = p->x;
+        out[i++] = p->y;
+        out[i++] = p->timer;
+    }
+}
+
+void restore_carried(const int32_t in[carried_values]) {
+    till_next = in[0];
+    player.facing = in[1] == 1 ? 1 : 0;
+    int i = 2;
+    for (popup* p : carried_popups) {
+        p->x = in[i++];
+        p->y = in[i++];
+        p->timer = in[i++];
+    }
 }
 
 round_figures finished_round_figures() {
@@ -99,16 +136,17 @@ void start_round_seeded(unsigned seed) {
     got_time = false;
     got_power = false;
     gravity = 0;
+    best_combo = 0;
+    round_over = false;
     srand(seed);
+    if (!replaying) start_recording(seed);
     startmusic();
 }
 
-// One frame of the round; the order of the steps is the game's rules.
-void play_frame() {
-    loop_start = now_ms();
-    start_dash();
-    run_pause_menu();
-    release_mouse_latch();
+namespace {
+
+// Frame steps 5 to 18, the same for a round played and a round replayed.
+void move_and_show(void (*label)(BITMAP*)) {
     time_dash();
     walk_dash();
     apply_gravity();
@@ -119,8 +157,29 @@ void play_frame() {
     age_popups();
     keep_player_in_bounds();
     check_time_out();
-    draw_round();
+    draw_round(label);
     advance_stage();
     tick_play_clock();
     wait_for_frame_end();
+}
+
+}  // namespace
+
+// One frame of the round; the order of the steps is the game's rules.
+void play_frame() {
+    loop_start = now_ms();
+    read_round_input();
+    start_dash();
+    run_pause_menu();
+    release_mouse_latch();
+    record_round_input();
+    move_and_show(nullptr);
+}
+
+void replayed_frame(void (*label)(BITMAP*)) {
+    loop_start = now_ms();
+    feed_round_input();
+    start_dash();
+    release_mouse_latch();
+    move_and_show(label);
 }

@@ -18,6 +18,7 @@
 #include "records/display_choice.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
+#include "records/replay_store.h"
 
 char data_notice[81] = "";
 
@@ -55,11 +56,14 @@ bool lock_within_deadline(int fd) {
     return true;
 }
 
+// `data_path` null: the replays' temporaries.
 void remove_temporaries_of(const std::string& folder, const char* data_path) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
     while (dirent* e = readdir(dir)) {
-        if (!is_save_temporary(e->d_name, name_of(data_path))) continue;
+        const bool temporary = data_path ? is_save_temporary(e->d_name, name_of(data_path))
+                                         : is_replay_temporary(e->d_name);
+        if (!temporary) continue;
         const std::string path = folder + "/" + e->d_name;
         struct stat info;
         if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
@@ -93,16 +97,23 @@ void tell_player(const char* screen_line, const char* format, ...) {
 void load_records() {
     const std::string folder = folder_of(highscore_path);
     struct stat info;
+    bool tidy = false;
     if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         data_folder_lock lock(highscore_path);
         // Under the lock no other copy is part way through a save, so these are leftovers.
-        if (lock.usable()) {
+        tidy = lock.usable();
+        if (tidy) {
             remove_temporaries_of(folder, highscore_path);
             remove_temporaries_of(folder, stats_path);
             remove_temporaries_of(folder, display_choice_path);
+            remove_temporaries_of(folder, nullptr);
         }
+        load_highscore(highscore_path);
+        // Replays of rows the table no longer holds go; not beside a file we cannot read.
+        match_replays_to_table(highscore_path, tidy && !highscore_file_refused());
+    } else {
+        load_highscore(highscore_path);
     }
-    load_highscore(highscore_path);
     load_stats(stats_path);
 }
 
