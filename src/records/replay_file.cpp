@@ -151,7 +151,9 @@ void replay_input_reader::read_change() {
             dy = unzigzag(v);
         }
     }
-    ok = step(change.x, dx, 639) & step(change.y, dy, 479) && ok;
+    const bool x_on_picture = step(change.x, dx, 639);
+    const bool y_on_picture = step(change.y, dy, 479);
+    ok = ok && x_on_picture && y_on_picture;
     const int64_t frame = int64_t{from} + gap;
     if (!ok || frame >= replay_frame_limit) {
         damaged_ = true;
