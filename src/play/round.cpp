@@ -74,14 +74,17 @@ popup* const carried_popups[] = {&got_combo[0], &got_combo[1], &got_combo[2], &g
 static_assert(carried_values == 2 + 3 * sizeof carried_popups / sizeof carried_popups[0], "");
 }  // namespace
 
+// A popup whose timer has run out shows nothing until it is set afresh, so it is kept as
+// zeros: its numbers only drift further with every frame.
 void capture_carried(int32_t out[carried_values]) {
     out[0] = till_next;
     out[1] = player.facing;
     int i = 2;
     for (const popup* p : carried_popups) {
-        out[i++] = p->x;
-        out[i++] = p->y;
-        out[i++] = p->timer;
+        const bool showing = p->timer > 0;
+        out[i++] = showing ? p->x : 0;
+        out[i++] = showing ? p->y : 0;
+        out[i++] = showing ? p->timer : 0;
     }
 }
 

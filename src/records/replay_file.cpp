@@ -21,6 +21,7 @@ namespace {
 constexpr char magic[4] = {'B', 'D', 'R', 'P'};
 constexpr uint16_t format_version = 1;
 constexpr size_t longest_record = 1 + 5 + 5 + 5;
+constexpr int32_t carried_limit = 1000000000;
 
 uint32_t zigzag(int32_t v) { return (static_cast<uint32_t>(v) << 1) ^ static_cast<uint32_t>(v >> 31); }
 int64_t unzigzag(uint32_t v) { return static_cast<int64_t>(v >> 1) ^ -static_cast<int64_t>(v & 1); }
@@ -205,7 +206,11 @@ replay_status read_replay_bytes(const uint8_t* bytes, size_t size, replay& r) {
     r.best_combo = get<int32_t>(bytes, 40);
     r.frames = frames;
     r.saved_at = get<int64_t>(bytes, 48);
-    for (int i = 0; i < carried_values; ++i) r.carried[i] = get<int32_t>(bytes, 56 + 4 * static_cast<size_t>(i));
+    for (int i = 0; i < carried_values; ++i) {
+        r.carried[i] = get<int32_t>(bytes, 56 + 4 * static_cast<size_t>(i));
+        // Counted up or down once a frame for the whole replay, they must not overflow.
+        if (r.carried[i] > carried_limit || r.carried[i] < -carried_limit) return replay_status::damaged;
+    }
     r.input_size = input_size;
     std::memcpy(r.input, bytes + replay_header_size, input_size);
     return replay_status::read;

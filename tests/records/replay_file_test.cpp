@@ -78,16 +78,28 @@ TEST(ReplayFile, ARoundTooLongForTheRoomIsRefusedNotCut) {
     EXPECT_LT(frames, replay_frame_limit);
 }
 
-TEST(ReplayFile, AnotherRulesVersionIsRefusedAsSuch) {
-    std::vector<uint8_t> bytes(replay_file_room);
-    bytes.resize(write_replay_bytes(blank_replay("ABC", 10, 0), bytes.data()));
-    bytes[6] = static_cast<uint8_t>(replay_rules_version + 1);
-    uint64_t h = 14695981039346656037ull;  // the checksum made right again
+// A file made on purpose, its checksum made right again after the change.
+void reseal(std::vector<uint8_t>& bytes) {
+    uint64_t h = 14695981039346656037ull;
     for (size_t i = 0; i + 8 < bytes.size(); ++i) h = (h ^ bytes[i]) * 1099511628211ull;
     for (int i = 0; i < 8; ++i) bytes[bytes.size() - 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(h >> (8 * i));
+}
+
+TEST(ReplayFile, AnotherRulesVersionAndOutlandishFieldsAreRefused) {
+    std::vector<uint8_t> bytes(replay_file_room);
+    bytes.resize(write_replay_bytes(blank_replay("ABC", 10, 0), bytes.data()));
     static replay r;
+    ASSERT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::read);
+    bytes[6] = static_cast<uint8_t>(replay_rules_version + 1);
+    reseal(bytes);
     EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::other_rules);
     bytes[6] = static_cast<uint8_t>(replay_rules_version);
+    bytes[59] = 0x7f;  // the spawn count taken over, near the int's top: it would overflow
+    reseal(bytes);
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::damaged);
+    bytes[59] = 0;
+    bytes[44] = 0;  // no frames
+    reseal(bytes);
     EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::damaged);
 }
 
