@@ -73,5 +73,6 @@ void watch_replay(const replay& r) {
     restore_carried(kept_carried);
     quit = kept_quit;
     progress = kept_progress;
+    ignore_held_press();
     screen_lock = true;
 }

@@ -22,6 +22,8 @@ namespace {
 int seen_up_on = -1;
 }  // namespace
 
+void ignore_held_press() { seen_up_on = -1; }
+
 // Each test reads the live mouse state, as the library updates it on its own.
 int clicky::is_clicked() {
     if (!(mouse_b & 1)) seen_up_on = game_state;

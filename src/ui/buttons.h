@@ -18,6 +18,10 @@ public:
     int target = 0;
 };
 
+// A press still held from before (the left button that sped up a replay) acts on no
+// button until it has been let go.
+void ignore_held_press();
+
 // Reused by every screen that shows buttons; each sets them again on entry.
 extern clicky quit;
 extern clicky progress;
