@@ -303,13 +303,28 @@ bool replay_figures(const char* name, int frames_per_dash, const char* bench_pat
     return true;
 }
 
+// Named from where the bench was started, before it moves to its scratch folder.
+std::string absolute(const char* path) {
+    char here[PATH_MAX];
+    if (path[0] == '/' || !getcwd(here, sizeof here)) return path;
+    return std::string(here) + "/" + path;
+}
+
 int busy_round_replays(const char* bench_path, const char* keep_as) {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
     set_color_depth(32);
+    const std::string game = absolute(bench_path), kept = keep_as ? absolute(keep_as) : "";
+    // The round's time-out saves the statistics: not beside the sources.
+    const std::string run = enter_scratch_run_folder();
+    if (run.empty()) {
+        std::fprintf(stderr, "blockdash_bench: cannot prepare a run folder\n");
+        return 1;
+    }
     // A dash a second cannot keep every block off the floor, so that round ends early; two
     // a second last the whole 150 seconds and more.
-    const bool made = replay_figures("dash_a_second", 50, bench_path, nullptr) &&
-                      replay_figures("whole_round", 25, bench_path, keep_as);
+    const bool made = replay_figures("dash_a_second", 50, game.c_str(), nullptr) &&
+                      replay_figures("whole_round", 25, game.c_str(), keep_as ? kept.c_str() : nullptr);
+    leave_scratch_run_folder(run);
     return made ? 0 : 1;
 }
 
