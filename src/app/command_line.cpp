@@ -43,6 +43,13 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
                         (value ? value : "") + "\"";
                 return false;
             }
+        } else if (std::strcmp(arg, "--replay") == 0 || std::strcmp(arg, "--verify") == 0) {
+            if (i + 1 >= argc || !*argv[i + 1]) {
+                error = std::string(arg) + " needs the replay file";
+                return false;
+            }
+            options.replay = arg[2] == 'r' ? replay_request::watch : replay_request::verify;
+            options.replay_file = argv[++i];
         } else {
             error = std::string("unknown option \"") + arg + "\"";
             return false;
@@ -53,14 +60,21 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
 
 const char* usage_text() {
     return "Usage: blockdash [--fullscreen | --window] [--scale N] [--help] [--version]\n"
+           "       blockdash [--fullscreen | --window] [--scale N] --replay FILE\n"
+           "       blockdash --verify FILE\n"
            "\n"
            "  --fullscreen   cover the screen, the picture scaled by the largest whole factor\n"
            "  --window       play in a window (F11 or Alt+Enter switches at any time)\n"
            "  --scale N      the window's size: N times 640x480 (default: the largest that fits)\n"
+           "  --replay FILE  play a replay (a highscore's, or a friend's), then exit\n"
+           "  --verify FILE  replay it at full speed with no display and no sound, print its\n"
+           "                 score, blocks cut and best combo; exit 1 when it is damaged or\n"
+           "                 its input does not give the score it claims\n"
            "  --help         show this help and exit\n"
            "  --version      show the version and exit\n"
            "\n"
-           "Without --fullscreen or --window the game opens as it was last left.\n";
+           "Without --fullscreen or --window the game opens as it was last left.\n"
+           "Each highscore keeps its replay in \"KZ DATA\" beside the table.\n";
 }
 
 const char* version_text() { return "blockdash " BLOCKDASH_VERSION; }

@@ -4,12 +4,15 @@
 #include <string>
 
 enum class display_request { remembered, fullscreen, window };
+enum class replay_request { none, watch, verify };
 
 struct launch_options {
     display_request display = display_request::remembered;
     int scale = 0;  // the window's whole factor; 0 means the largest that fits
     bool show_help = false;
     bool show_version = false;
+    replay_request replay = replay_request::none;
+    std::string replay_file;
 };
 
 // Reads argv[1..]. On a bad option or value returns false and says why in `error`.

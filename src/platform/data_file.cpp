@@ -30,6 +30,10 @@ bool names_something_else(const char* path, data_read* result) {
 }  // namespace
 
 data_read read_data_file(const char* path, char* bytes, size_t* size) {
+    return read_data_file(path, bytes, data_file_read_limit, size);
+}
+
+data_read read_data_file(const char* path, char* bytes, size_t capacity, size_t* size) {
     *size = 0;
     data_read result = {file_found::read, 0};
     if (names_something_else(path, &result)) return result;
@@ -38,8 +42,8 @@ data_read read_data_file(const char* path, char* bytes, size_t* size) {
     if (fd < 0) return errno == ENOENT ? data_read{file_found::missing, 0} : refused(errno);
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) result = refused(0);
-    while (result.found == file_found::read && *size < data_file_read_limit) {
-        const ssize_t got = read(fd, bytes + *size, data_file_read_limit - *size);
+    while (result.found == file_found::read && *size < capacity) {
+        const ssize_t got = read(fd, bytes + *size, capacity - *size);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) result = refused(errno);
         if (got <= 0) break;

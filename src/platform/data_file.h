@@ -19,6 +19,9 @@ struct data_read {
 // Reads up to data_file_read_limit bytes of `path` into `bytes`.
 data_read read_data_file(const char* path, char* bytes, size_t* size);
 
+// The same with a bound of the caller's own (the replays are bigger).
+data_read read_data_file(const char* path, char* bytes, size_t capacity, size_t* size);
+
 // "Permission denied", or "not a regular file" for an error of 0.
 const char* refusal_reason(int error);
 

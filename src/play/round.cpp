@@ -9,6 +9,8 @@
 #include "play/pacing.h"
 #include "play/pause_menu.h"
 #include "play/render.h"
+#include "play/round_input.h"
+#include "play/round_replay.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
 #include "ui/buttons.h"
@@ -49,16 +51,17 @@ void start_round_seeded(unsigned seed) {
     got_time = false;
     got_power = false;
     gravity = 0;
+    best_combo = 0;
+    round_over = false;
     srand(seed);
+    if (!replaying) start_recording(seed);
     startmusic();
 }
 
-// One frame of the round; the order of the steps is the game's rules.
-void play_frame() {
-    loop_start = now_ms();
-    start_dash();
-    run_pause_menu();
-    release_mouse_latch();
+namespace {
+
+// Frame steps 5 to 18, the same for a round played and a round replayed.
+void move_and_show(void (*label)(BITMAP*)) {
     time_dash();
     walk_dash();
     apply_gravity();
@@ -69,8 +72,29 @@ void play_frame() {
     age_popups();
     keep_player_in_bounds();
     check_time_out();
-    draw_round();
+    draw_round(label);
     advance_stage();
     tick_play_clock();
     wait_for_frame_end();
+}
+
+}  // namespace
+
+// One frame of the round; the order of the steps is the game's rules.
+void play_frame() {
+    loop_start = now_ms();
+    read_round_input();
+    start_dash();
+    run_pause_menu();
+    release_mouse_latch();
+    record_round_input();
+    move_and_show(nullptr);
+}
+
+void replayed_frame(void (*label)(BITMAP*)) {
+    loop_start = now_ms();
+    feed_round_input();
+    start_dash();
+    release_mouse_latch();
+    move_and_show(label);
 }

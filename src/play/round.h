@@ -13,3 +13,7 @@ void start_round_seeded(unsigned seed);
 // One frame of the round, paced to at least 20 ms. The screen loop calls it while
 // game_state is 2.
 void play_frame();
+
+// One frame of a recorded round: its input from the replay instead of the player, no
+// pause menu, and `label` drawn over the picture (see play/round_replay.h).
+void replayed_frame(void (*label)(BITMAP*));

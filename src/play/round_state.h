@@ -6,6 +6,7 @@
 #include <allegro.h>
 
 #include "records/lifetime_stats.h"
+#include "records/replay_file.h"
 
 struct player_record {
     int x;
@@ -71,9 +72,19 @@ extern int time_bonus;
 extern popup power_popup;
 extern int power_factor;
 
+extern int best_combo;    // the longest dash of this round
+extern bool round_over;   // the clock ran out: the round is finished
+// A recorded round is being played back: the screen, the table and the player's totals
+// are not the replay's to change.
+extern bool replaying;
+
 // Every record and global of the round back to the state the program starts with (the
 // player's sprite is kept). Tests and benchmarks call it before their own round start.
 void reset_round_state();
 
 // What the finished round adds to the lifetime statistics.
 round_figures finished_round_figures();
+
+// The values a round takes over from the one before it (a replay keeps them).
+void capture_carried(int32_t out[carried_values]);
+void restore_carried(const int32_t in[carried_values]);

@@ -18,6 +18,9 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
+#include "records/display_choice.h"
+#include "records/highscore_file.h"
+#include "records/lifetime_stats.h"
 
 char data_notice[81] = "";
 
@@ -43,10 +46,6 @@ std::string folder_of(const char* path) {
     return slash == path ? "/" : std::string(path, static_cast<size_t>(slash - path));
 }
 
-const char* name_of(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
-}
 
 long long monotonic_ms() {
     timespec t;
@@ -86,11 +85,11 @@ void show_notice() {
     std::snprintf(data_notice, sizeof data_notice, "%s", line.c_str());
 }
 
-void remove_temporaries_of(const std::string& folder, const char* data_path) {
+void remove_leftovers(const std::string& folder, bool (*is_leftover)(const char* name)) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
     while (dirent* e = readdir(dir)) {
-        if (!is_save_temporary(e->d_name, name_of(data_path))) continue;
+        if (!is_leftover(e->d_name)) continue;
         const std::string path = folder + "/" + e->d_name;
         struct stat info;
         if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
@@ -161,13 +160,13 @@ void tell_if_unlocked(const data_folder_lock& lock, const char* path) {
                 folder_of(path).c_str());
 }
 
-void remove_save_temporaries(const char* const* data_paths, int count) {
-    if (count == 0) return;
-    const std::string folder = folder_of(data_paths[0]);
+bool remove_save_temporaries(const char* data_path, bool (*is_leftover)(const char* name)) {
+    const std::string folder = folder_of(data_path);
     struct stat info;
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
-    data_folder_lock lock(data_paths[0]);
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    data_folder_lock lock(data_path);
     // Under the lock no other copy is part way through a save, so these are leftovers.
-    if (!lock.usable()) return;
-    for (int i = 0; i < count; ++i) remove_temporaries_of(folder, data_paths[i]);
+    if (!lock.usable()) return false;
+    remove_leftovers(folder, is_leftover);
+    return true;
 }

@@ -47,6 +47,7 @@ bool keep_damaged_file(data_file_kind kind, const char* path);
 // After a lock that another copy kept past the deadline: says the save goes ahead without it.
 void tell_if_unlocked(const data_folder_lock& lock, const char* path);
 
-// Start-up: removes what saves killed part way left beside the files at `data_paths`, all
-// in one folder, unless another copy of the game holds the lock.
-void remove_save_temporaries(const char* const* data_paths, int count);
+// Start-up: removes the files `is_leftover` names (what saves killed part way left) from
+// the folder of `data_path`, unless another copy of the game holds the lock. True when the
+// folder is there and was tidied.
+bool remove_save_temporaries(const char* data_path, bool (*is_leftover)(const char* name));

@@ -8,6 +8,7 @@
 #include "platform/data_file.h"
 #include "records/data_folder.h"
 #include "records/highscore_table.h"
+#include "records/replay_store.h"
 #include "records/scan_text.h"
 
 const char* const highscore_path = "KZ DATA//highscore.dat";
@@ -38,7 +39,8 @@ void tell_unsaved(const char* path, const char* reason) {
 
 // The entries go into the table as it stands on disk; with one copy of the game that is
 // the table in memory, so the bytes written are the same either way.
-int merge_held_into(const char* path, const record& newest, bool newest_in_memory) {
+int merge_held_into(const char* path, const record& newest, bool newest_in_memory,
+                    const replay* newest_replay) {
     static char bytes[data_file_read_limit];
     size_t size = 0;
     const data_read on_disk = read_data_file(path, bytes, &size);
@@ -55,7 +57,12 @@ int merge_held_into(const char* path, const record& newest, bool newest_in_memor
     } else if (!newest_in_memory) {
         row = add_highscore(newest);  // earlier entries are in memory already
     }
-    if (save_highscore(path)) held_count = 0;
+    // The replay first: a kill before the table is saved leaves a file no row names,
+    // which the next start removes.
+    if (newest_replay && row < highscore_rows) save_replay_file(path, *newest_replay);
+    const bool saved = save_highscore(path);
+    if (saved) held_count = 0;
+    match_replays_to_table(path, saved);
     return row;
 }
 
@@ -108,12 +115,14 @@ bool save_highscore(const char* path) {
     return false;
 }
 
-int enter_highscore(const char* path, record entry) {
+bool highscore_file_refused() { return file_refused; }
+
+int enter_highscore(const char* path, record entry, const replay* of_round) {
     hold(entry);
     if (file_refused) return add_highscore(entry);
     const data_folder_lock lock(path);
     tell_if_unlocked(lock, path);
-    return merge_held_into(path, entry, false);
+    return merge_held_into(path, entry, false, of_round);
 }
 
 bool save_held_highscores(const char* path) {
@@ -121,6 +130,6 @@ bool save_held_highscores(const char* path) {
     if (file_refused) return false;
     const data_folder_lock lock(path);
     tell_if_unlocked(lock, path);
-    merge_held_into(path, held[held_count - 1], true);
+    merge_held_into(path, held[held_count - 1], true, nullptr);
     return held_count == 0;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "records/highscore_table.h"
+#include "records/replay_file.h"
 #include "records/scan_text.h"
 
 extern const char* const highscore_path;
@@ -21,7 +22,11 @@ bool save_highscore(const char* path);
 // the table as it now stands on disk (another copy may have added to it), puts the entry
 // in, saves, and leaves that table in `highscore` for the screen. Returns the entry's row,
 // 10 when it did not enter. An entry that could not be saved is kept for the next save.
-int enter_highscore(const char* path, record entry);
+// The round's replay, when there is one, is saved beside the table under the same lock.
+int enter_highscore(const char* path, record entry, const replay* of_round = nullptr);
+
+// True when start-up found a highscore file it could not read (it is never saved over).
+bool highscore_file_refused();
 
 // Shut-down: saves entries an earlier save could not keep; true when none is left over.
 bool save_held_highscores(const char* path);

@@ -13,6 +13,9 @@
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
+#include "records/replay_store.h"
+#include "play/round_replay.h"
+#include "screens/replay_screen.h"
 #include "ui/aimer.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
@@ -26,6 +29,11 @@ namespace {
 // Whether this visit may still offer the name entry: only its first pass, after a round.
 bool may_offer_entry = false;
 bool first_pass = true;
+// A row plays its replay on a press that began on this screen, not on the click that led here.
+bool press_may_watch = false;
+
+constexpr int row_left = 240, row_right = 400;
+int row_top(int i) { return 130 + 20 * i; }
 
 int white() { return makecol(255, 255, 255); }
 int yellow() { return makecol(255, 255, 0); }
@@ -143,10 +151,16 @@ bool type_name() {
     }
 }
 
+// The round's replay goes with its row, under the name the row gets.
 void insert_entry() {
     entry_open = false;
     player.score = 0;
-    got_highscore = enter_highscore(highscore_path, player_score);
+    const replay* of_round = nullptr;
+    if (recorded_round_complete()) {
+        for (int i = 0; i < 3; ++i) recorded_round.name[i] = player_score.name[i];
+        of_round = &recorded_round;
+    }
+    got_highscore = enter_highscore(highscore_path, player_score, of_round);
 }
 
 bool run_name_entry() {
@@ -168,12 +182,38 @@ bool run_name_entry() {
 void draw_table(BITMAP* dest) {
     for (int i = 0; i < highscore_rows; ++i) {
         const int colour = i == got_highscore ? yellow() : white();
-        const int y = 130 + 20 * i;
+        const int y = row_top(i);
         print_name(dest, 250, y, colour, highscore[i].name);
         textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", highscore[i].score);
+        if (!row_replay[i].empty()) triangle(dest, 388, y, 388, y + 6, 394, y + 3, colour);  // play mark
     }
     // Below the last row, above the buttons: only when a save went wrong.
     if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
+}
+
+int row_at(int x, int y) {
+    if (x < row_left || x > row_right) return highscore_rows;
+    for (int i = 0; i < highscore_rows; ++i)
+        if (y >= row_top(i) - 5 && y < row_top(i) + 15) return i;
+    return highscore_rows;
+}
+
+void watch_clicked_row() {
+    if (!(mouse_b & 1)) {
+        press_may_watch = true;
+        return;
+    }
+    if (!press_may_watch) return;
+    press_may_watch = false;
+    const int row = row_at(pointer_x(), pointer_y());
+    if (row == highscore_rows || row_replay[row].empty()) return;
+    static replay watched;
+    const replay_status status = read_replay_file(row_replay[row].c_str(), watched);
+    if (status == replay_status::read)
+        watch_replay(watched);
+    else
+        tell_player("That replay cannot be played.", "cannot play \"%s\": %s", row_replay[row].c_str(),
+                    replay_problem(status));
 }
 
 }  // namespace
@@ -196,6 +236,7 @@ void enter_end_screen() {
     may_offer_entry = finished_round_waiting;
     finished_round_waiting = false;
     first_pass = true;
+    press_may_watch = false;
 }
 
 void end_screen_frame() {
@@ -214,5 +255,6 @@ void end_screen_frame() {
     hand_over(buffer);
     quit.is_clicked();
     progress.is_clicked();
+    if (game_state == state_end_of_game) watch_clicked_row();
     wait_ms(20);
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "file_bytes.h"
@@ -14,8 +15,11 @@
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"
 #include "records/lifetime_stats.h"
+#include "records/replay_store.h"
+#include "play/round_replay.h"
 #include "app/screen_loop.h"
 #include "platform/surfaces.h"
+#include "ui/buttons.h"
 #include "ui/wipe.h"
 #include "platform/key_presses.h"
 #include "fixture/stand_in_art.h"
@@ -387,3 +391,59 @@ TEST_F(EndScreen, SetUpShowsStageOneBeforeAnyRoundAndTheButtonsLeave) {
 }
 
 }  // namespace
+
+namespace {
+
+// A round played with no input to its end, its replay beside the table as row 9's.
+void replay_in_row_nine() {
+    stand_ins::reset_to_round(9);
+    while (game_state == state_play) play_frame();
+    ASSERT_TRUE(recorded_round_complete());
+    std::memcpy(recorded_round.name, "REC", 3);
+    highscore[9] = {{'R', 'E', 'C'}, recorded_round.score, 1};
+    mkdir("KZ DATA", 0755);
+    ASSERT_TRUE(save_replay_file(highscore_path, recorded_round));
+    match_replays_to_table(highscore_path, false);
+    ASSERT_FALSE(row_replay[9].empty());
+    finished_round_waiting = false;
+}
+
+}  // namespace
+
+TEST_F(EndScreen, ARowsReplayShowsItsMarkAndPlaysBackChangingNothing) {
+    replay_in_row_nine();
+    game_state = state_end_of_game;
+    stage = 3;
+    player.score = 0;
+    screen_lock = true;
+    const int games = t_games;
+    record table[highscore_rows];
+    std::copy(highscore, highscore + highscore_rows, table);
+    testing_support::set_mouse(300, 313, 0);
+    visit();
+    EXPECT_TRUE(has_colour(buffer, 388, 310, 395, 317, white)) << "the play mark";
+    EXPECT_FALSE(has_colour(buffer, 386, 130, 396, 300, white)) << "rows typed in have none";
+
+    // Pressed on the row and held, which runs the replay fast; moved onto Quit meanwhile.
+    testing_support::set_mouse(300, 313, 1);
+    int frames_waited = 0;
+    world.on_wait = [&](int) {
+        if (++frames_waited == 100) testing_support::set_mouse(320, 450, 1);
+    };
+    end_screen_frame();
+    world.on_wait = nullptr;
+    EXPECT_GT(frames_waited, 1000) << "the whole replay ran";
+    EXPECT_EQ(game_state, state_end_of_game) << "the held press does not quit";
+    EXPECT_EQ(stage, 3);
+    EXPECT_EQ(player.score, 0);
+    EXPECT_EQ(t_games, games);
+    EXPECT_EQ(std::memcmp(table, highscore, sizeof table), 0);
+    EXPECT_EQ(quit.y, 450) << "the table's buttons are back";
+    end_screen_frame();
+    EXPECT_EQ(game_state, state_end_of_game);
+    testing_support::set_mouse(320, 450, 0);
+    end_screen_frame();
+    testing_support::set_mouse(320, 450, 1);
+    end_screen_frame();
+    EXPECT_EQ(game_state, state_leave);
+}
