@@ -37,6 +37,7 @@
 #include "records/highscore_table.h"
 #include "platform/assets.h"
 #include "platform/host.h"
+#include "platform/mouse_presses.h"
 #include "app/lifecycle.h"
 #include "app/screen_loop.h"
 #include "ui/wipe.h"
@@ -108,6 +109,7 @@ void script_clicks(int frame_number, std::mt19937& rng) {
         mouse_x = at.left + b.x * at.k;
         mouse_y = at.top + std::min(b.y + 20, 470) * at.k;
         mouse_b = 1;
+        note_left_press(mouse_x, mouse_y);  // as the library's mouse callback would
         return;
     }
 }
@@ -176,9 +178,12 @@ struct gliding_hand {
         best_target(frames_to_go + 4, &target_x, &target_y);
         x += (target_x - x) / (frames_to_go + 1);
         y += (target_y - y) / (frames_to_go + 1);
-        if (frames_to_go == 0) mouse_b = 1;
         mouse_x = x;
         mouse_y = y;
+        if (frames_to_go == 0) {
+            mouse_b = 1;
+            note_left_press(mouse_x, mouse_y);  // as the library's mouse callback would
+        }
     }
 
     // Where block `s` will be in `frames`, or false when it will have reached the floor.
