@@ -19,6 +19,7 @@
 #include <string>
 
 #include "platform/atomic_save.h"
+#include "records/all_records.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"

@@ -11,10 +11,10 @@ cd "$source_dir"
 . tools/dev/phases.sh
 
 phase "Building the fuzzers (clang)" "$build/logs/build.log" build_steps "$build" \
-    "highscore_reader_fuzz stats_reader_fuzz" \
+    "highscore_reader_fuzz stats_reader_fuzz replay_reader_fuzz" \
     -DCMAKE_CXX_COMPILER=clang++ -DBLOCKDASH_FUZZ=ON -DBLOCKDASH_TESTS=OFF -DBLOCKDASH_WERROR=ON
 
-for reader in highscore stats; do
+for reader in highscore stats replay; do
     corpus="$build/fuzz/corpus/$reader"
     log="$build/logs/${reader}_fuzz.log"
     mkdir -p "$corpus"

@@ -64,6 +64,13 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
                 return false;
             }
             options.scaling_given = true;
+        } else if (std::strcmp(arg, "--replay") == 0 || std::strcmp(arg, "--verify") == 0) {
+            if (i + 1 >= argc || !*argv[i + 1]) {
+                error = std::string(arg) + " needs the replay file";
+                return false;
+            }
+            options.replay = arg[2] == 'r' ? replay_request::watch : replay_request::verify;
+            options.replay_file = argv[++i];
         } else {
             error = std::string("unknown option \"") + arg + "\"";
             return false;
@@ -75,6 +82,8 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
 const char* usage_text() {
     return "Usage: blockdash [--fullscreen | --window] [--scale N] [--scaling auto|pixel|sharp]\n"
            "                 [--help] [--version]\n"
+           "       blockdash [--fullscreen | --window] [--scale N] [--scaling ...] --replay FILE\n"
+           "       blockdash --verify FILE\n"
            "\n"
            "  --fullscreen      cover the monitor that holds the game's window\n"
            "  --window          play in a window (F11 or Alt+Enter switches at any time)\n"
@@ -84,10 +93,15 @@ const char* usage_text() {
            "  --scaling sharp   fill the screen at any size: whole pixels, soft pixel edges\n"
            "  --scaling auto    pixel where a whole factor fills 80 % of the height or width,\n"
            "                    sharp elsewhere (the default)\n"
+           "  --replay FILE     play a replay (a highscore's, or a friend's), then exit\n"
+           "  --verify FILE     replay it at full speed with no display and no sound, print its\n"
+           "                    score, blocks cut and best combo; exit 1 when it is damaged or\n"
+           "                    its input does not give the score it claims\n"
            "  --help            show this help and exit\n"
            "  --version         show the version and exit\n"
            "\n"
-           "Without --fullscreen, --window or --scaling the game opens as it was last left.\n";
+           "Without --fullscreen, --window or --scaling the game opens as it was last left.\n"
+           "Each highscore keeps its replay in \"KZ DATA\" beside the table.\n";
 }
 
 const char* version_text() { return "blockdash " BLOCKDASH_VERSION; }

@@ -6,6 +6,7 @@
 #include "platform/display_layout.h"
 
 enum class display_request { remembered, fullscreen, window };
+enum class replay_request { none, watch, verify };
 
 struct launch_options {
     display_request display = display_request::remembered;
@@ -14,6 +15,8 @@ struct launch_options {
     picture_scaling scaling = picture_scaling::automatic;
     bool show_help = false;
     bool show_version = false;
+    replay_request replay = replay_request::none;
+    std::string replay_file;
 };
 
 // Reads argv[1..]. On a bad option or value returns false and says why in `error`.

@@ -9,6 +9,8 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 
@@ -18,10 +20,13 @@
 #include "platform/display_loss.h"
 #include "platform/background_thread.h"
 #include "platform/key_presses.h"
+#include "platform/mouse_presses.h"
 #include "platform/surfaces.h"
 #include "play/sprites.h"
 #include "records/display_choice.h"
+#include "records/all_records.h"
 #include "records/data_folder.h"
+#include "screens/end_screen.h"
 
 namespace {
 
@@ -59,6 +64,12 @@ std::string missing_assets_advice(const char* why) {
            ".\nStart it with its launcher: blockdash-play in the build folder, or the blockdash "
            "command once installed; or run it from a folder that holds \"KZ IMAGE\" and "
            "\"KZ SOUND\".";
+}
+
+// A lost display ends the game at once, so a name being typed goes in as it stands.
+bool save_on_display_loss() {
+    keep_unfinished_entry();
+    return save_records();
 }
 
 void on_close_button() { request_leave(); }
@@ -108,8 +119,12 @@ bool start_up(const launch_options& options) {
     use_quiet_input_thread();
     // Without a display the library cannot start, and going on would die in install_mouse.
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        std::fprintf(stderr, "blockdash: cannot start the graphics library (is there a display?): %s\n",
-                     allegro_error);
+        // The library often gives no reason of its own; the system's last word is a clue.
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "blockdash: cannot start the graphics library (is there a display? "
+                     "DISPLAY=\"%s\"): %s\n",
+                     display ? display : "", allegro_error[0] ? allegro_error : std::strerror(errno));
         return false;
     }
     if (!quiet_input_thread_running())
@@ -120,13 +135,14 @@ bool start_up(const launch_options& options) {
     set_color_depth(32);
     install_keyboard();
     keyboard_lowlevel_callback = note_key_press;
+    mouse_callback = note_mouse_change;
     char why[256];
     if (!open_display(display_wish_of(options), why, sizeof why)) {
         report_failure(why);
         return false;
     }
     on_display_choice_change(remember_display_choice);
-    end_in_order_on_display_loss(save_records);
+    end_in_order_on_display_loss(save_on_display_loss);
     const bool patches_plain = patch_set_is_plain(why, sizeof why);
     if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
     install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");

@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/lifecycle.h"
+#include "app/replay_commands.h"
 #include "app/screen_loop.h"
 #include "platform/host.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", version_text());
         return 0;
     }
+    if (options.replay == replay_request::verify) return verify_replay_file(options.replay_file.c_str());
+    if (options.replay == replay_request::watch) return watch_replay_file(options);
     use_real_host();
     if (!start_up(options)) return 1;
     run_screen_loop();

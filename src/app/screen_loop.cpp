@@ -8,6 +8,7 @@
 #include "screens/credits_screen.h"
 #include "screens/end_screen.h"
 #include "screens/title_menu.h"
+#include "ui/buttons.h"
 #include "ui/wipe.h"
 
 screen_steps screens[4] = {
@@ -21,6 +22,7 @@ namespace {
 
 void visit(int state) {
     if (game_state != state) return;
+    start_button_screen();
     screens[state].enter();
     while (game_state == state) {
         screens[state].frame();

@@ -19,5 +19,13 @@ struct data_read {
 // Reads up to data_file_read_limit bytes of `path` into `bytes`.
 data_read read_data_file(const char* path, char* bytes, size_t* size);
 
+// The same with a bound of the caller's own (the replays are bigger).
+data_read read_data_file(const char* path, char* bytes, size_t capacity, size_t* size);
+
 // "Permission denied", or "not a regular file" for an error of 0.
 const char* refusal_reason(int error);
+
+// Copies the file at `path`, all of it, to a new file beside it: "<path>.damaged", or
+// "<path>.damaged.2" and on when that is taken, so no earlier copy is ever written over.
+// On success `copy_path` names the copy; on failure nothing is left and errno says why.
+bool keep_damaged_copy(const char* path, char* copy_path, size_t copy_path_room);

@@ -28,6 +28,7 @@
 #include "platform/host.h"
 #include "platform/picture_scaler.h"
 #include "platform/picture_size.h"
+#include "platform/window_focus.h"
 #include "platform/window_image.h"
 #include "platform/x_event_reader.h"
 

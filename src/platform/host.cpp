@@ -3,7 +3,6 @@
 
 #include <allegro.h>
 #include <algorithm>
-#include <atomic>
 #include <ctime>
 
 #include "platform/assets.h"
@@ -28,8 +27,9 @@ int monotonic_ms() {
 
 // Between frames is when the main thread does the display's own work: a switch asked
 // for with F11, the pointer's shape, a lost display. A long wait (a banner's two seconds)
-// looks again every few milliseconds, so a switch is never held up by it.
-constexpr int display_look_ms = 10;
+// looks again every frame's length, so a switch is never held up by it; a frame's own
+// wait stays one sleep.
+constexpr int display_look_ms = 20;
 
 void tend_the_display() {
     finish_if_display_lost();
@@ -38,17 +38,16 @@ void tend_the_display() {
 
 void wait_and_tend_the_display(int ms) {
     const int end = monotonic_ms() + ms;
-    for (int left = ms; left > 0; left = end - monotonic_ms()) {
+    int left = ms;
+    do {
         tend_the_display();
-        rest(static_cast<unsigned>(std::min(left, display_look_ms)));
-    }
-    tend_the_display();
+        if (left > 0) rest(static_cast<unsigned>(std::min(left, display_look_ms)));
+        left = end - monotonic_ms();
+    } while (left > 0);
 }
 
 // Effects are requested by the rules but deliberately play nothing.
 void silent_effect(int) {}
-
-std::atomic<bool> focus_lost{false};
 
 // The patch set is read by play_midi only. Allegro leaks an open packfile on every such
 // read, so the piece is started once and later rounds rewind and resume it.
@@ -80,6 +79,3 @@ void stopmusic() { host.music_stop(); }
 
 int pointer_x() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).x; }
 int pointer_y() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).y; }
-
-void note_focus_loss() { focus_lost = true; }
-bool take_focus_loss() { return focus_lost.exchange(false); }

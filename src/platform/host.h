@@ -31,8 +31,3 @@ void stopmusic();
 // The pointer on the 640x480 picture.
 int pointer_x();
 int pointer_y();
-
-// The game lost the keyboard focus (another window, a workspace switch, minimising).
-// Noted from Allegro's input thread; taken once by the round, which pauses for it.
-void note_focus_loss();
-bool take_focus_loss();

@@ -4,7 +4,8 @@
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/surfaces.h"
-#include "play/round.h"
+#include "play/round_input.h"
+#include "play/round_state.h"
 
 namespace {
 constexpr int max_walk_points = 72;
@@ -16,10 +17,14 @@ constexpr int right_bound = 544;
 
 void show_pose(int pose) { blit(player_panel, player.sprite, pose, 0, 0, 0, 64, 64); }
 
+// A press new this frame dashes where it went down, even when it is already let go; a
+// press held on from an earlier frame dashes once, where the pointer is, as soon as the
+// player can.
 void start_dash() {
-    if (!(mouse_b & 1) || mouseisdown || !can_dash) return;
+    if (!can_dash) return;
+    if (!round_in.pressed && (!round_in.left || mouseisdown)) return;
     show_pose(pose_dash);
-    const int px = pointer_x(), py = pointer_y();
+    const int px = round_in.x, py = round_in.y;
     if (px > player.x) player.facing = 0;
     if (px < player.x) player.facing = 1;
     player.start_x = player.x;
@@ -32,8 +37,10 @@ void start_dash() {
     gravity = 0;
 }
 
+// The click that closed the pause menu holds the latch, as a click that dashed does.
 void release_mouse_latch() {
-    if (mouse_b == 0) mouseisdown = false;
+    if (round_in.pause_closed) mouseisdown = true;
+    else if (!round_in.any_button) mouseisdown = false;
 }
 
 void time_dash() {

@@ -3,7 +3,8 @@
 
 #include "platform/assets.h"
 #include "platform/surfaces.h"
-#include "play/round.h"
+#include "play/render.h"
+#include "play/round_state.h"
 
 void draw_hud(BITMAP* dest) {
     const int white = makecol(255, 255, 255);
@@ -25,8 +26,11 @@ void draw_hud(BITMAP* dest) {
 }
 
 void draw_stage_banner() {
+    if (skip_drawing) return;
     present_masked(title, 0, 384, 150, 150, 220, 96);
     present_masked(title, 180 + 40 * stage, 384, 370, 150, 38, 96);
 }
 
-void draw_time_out_banner() { present_masked(title, 0, 192, 80, 120, 480, 96); }
+void draw_time_out_banner() {
+    if (!skip_drawing) present_masked(title, 0, 192, 80, 120, 480, 96);
+}

@@ -2,7 +2,7 @@
 #include "play/pacing.h"
 
 #include "platform/host.h"
-#include "play/round.h"
+#include "play/round_state.h"
 
 void tick_play_clock() {
     play_time[0] += 1;

@@ -11,7 +11,9 @@
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/surfaces.h"
-#include "play/round.h"
+#include "platform/window_focus.h"
+#include "play/round_input.h"
+#include "play/round_state.h"
 #include "ui/aimer.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
@@ -30,16 +32,17 @@ void draw_pause_menu() {
     hand_over(buffer);
 }
 
-// Either button sets the latch, so the click that closed the menu cannot start a dash.
+// Either button sets the latch, so the click that closed the menu cannot start a dash; it
+// is noted in the frame's input, which is all a replay of the round sees of the pause.
 void test_buttons() {
     if (quit.is_clicked() == 1) {
         paused = false;
-        mouseisdown = true;
+        round_in.pause_closed = true;
         mouse_b = 0;
     }
     if (progress.is_clicked() == 1) {
         paused = false;
-        mouseisdown = true;
+        round_in.pause_closed = true;
     }
 }
 
@@ -68,16 +71,18 @@ void pause_menu_pass() {
 }  // namespace
 
 void run_pause_menu() {
-    if (mouse_b & 2) paused = true;
+    if (round_in.right) paused = true;
     if (key[KEY_ESC]) paused = true;
     if (take_focus_loss()) paused = true;  // a player who looked away finds the round waiting
     if (!paused) return;
     quit.shown = true;
     progress.shown = true;
     mouse_b = 0;
+    start_button_screen();  // a press held in play does not act on the menu
     // Closing the window while paused leaves through the screen loop.
     while (paused && !leave_requested()) pause_menu_pass();
     take_focus_loss();  // losing the focus while paused asks for nothing more
     quit.shown = false;
     progress.shown = false;
+    start_button_screen();  // nor does the click that closed it act on the round
 }

@@ -5,7 +5,8 @@
 #include "platform/surfaces.h"
 #include "play/cut_pieces.h"
 #include "play/hud.h"
-#include "play/round.h"
+#include "play/round_input.h"
+#include "play/round_state.h"
 #include "ui/aimer.h"
 #include "ui/wipe.h"
 
@@ -49,11 +50,12 @@ void compose_frame() {
 
 }  // namespace
 
-void draw_round() {
+void draw_round(void (*label)(BITMAP*)) {
     if (skip_drawing) return;
     draw_field();
     compose_frame();
+    if (label) label(frame);
     wipe_in_if_pending(frame);  // the first frame of a round, without the cursor
-    draw_aimer(frame);
+    draw_aimer_at(frame, round_in.x, round_in.y);  // where the round saw it, replayed or not
     hand_over(frame);
 }

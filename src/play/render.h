@@ -2,8 +2,11 @@
 // heads-up display and cursor in `frame`, and handed over for display.
 #pragma once
 
-// Frame step 15. Only reads the round's records.
-void draw_round();
+#include <allegro.h>
 
-// The soak test runs long rounds without pictures; everything else leaves it false.
+// Frame step 15. Only reads the round's records. A replay passes `label`, which draws
+// its own mark over the picture before it is shown.
+void draw_round(void (*label)(BITMAP* picture) = nullptr);
+
+// Rounds without pictures, banners included: the soak test and the check of a replay.
 extern bool skip_drawing;

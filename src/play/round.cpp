@@ -1,68 +1,20 @@
-// The round's records, its start, and the order of the steps of one frame.
+// The round's start, and the order of the steps of one frame.
 #include "play/round.h"
 
 #include <ctime>
 
 #include "platform/host.h"
+#include "platform/window_focus.h"
 #include "play/dash.h"
 #include "play/pacing.h"
 #include "play/pause_menu.h"
 #include "play/render.h"
+#include "play/round_input.h"
+#include "play/round_replay.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
-
-player_record player = {};
-block_record block[block_slots] = {};
-popup got_combo[hit_popups] = {};
-popup lost_time = {};
-int time_left = 0;
-int play_time[3] = {};
-int dash_delay = 0;
-int gravity = 0;
-int dash_num = 0;
-int till_next = 0;
-int next_block = 25;
-int blocks_cut = 0;
-int cut_block_overflow = 0;
-int stage = 0;
-bool mouseisdown = false;
-bool got_time = false;
-bool got_power = false;
-int loop_start = 0;
-bool can_dash = true;
-bool paused = false;
-int special_countdown = 0;
-int special_balance = 0;
-popup time_popup = {};
-int time_bonus = 0;
-popup power_popup = {};
-int power_factor = 0;
-
-void reset_round_state() {
-    BITMAP* sprite = player.sprite;
-    player = {};
-    player.sprite = sprite;
-    for (block_record& b : block) b = {};
-    for (popup& p : got_combo) p = {};
-    lost_time = time_popup = power_popup = {};
-    time_left = 0;
-    for (int& counter : play_time) counter = 0;
-    dash_delay = gravity = dash_num = till_next = 0;
-    next_block = 25;
-    blocks_cut = cut_block_overflow = stage = 0;
-    mouseisdown = got_time = got_power = false;
-    loop_start = 0;
-    can_dash = true;
-    paused = false;
-    special_countdown = special_balance = time_bonus = power_factor = 0;
-}
-
-round_figures finished_round_figures() {
-    // play_time holds frames, seconds, minutes; the frames of an unfinished second are dropped.
-    return {int64_t{blocks_cut} + cut_block_overflow, play_time[1], play_time[2], player.score};
-}
 
 void start_round() {
     start_round_seeded(static_cast<unsigned>(std::time(nullptr)) + static_cast<unsigned>(now_ms()));
@@ -99,16 +51,17 @@ void start_round_seeded(unsigned seed) {
     got_time = false;
     got_power = false;
     gravity = 0;
+    best_combo = 0;
+    round_over = false;
     srand(seed);
+    if (!replaying) start_recording(seed);
     startmusic();
 }
 
-// One frame of the round; the order of the steps is the game's rules.
-void play_frame() {
-    loop_start = now_ms();
-    start_dash();
-    run_pause_menu();
-    release_mouse_latch();
+namespace {
+
+// Frame steps 5 to 18, the same for a round played and a round replayed.
+void move_and_show(void (*label)(BITMAP*)) {
     time_dash();
     walk_dash();
     apply_gravity();
@@ -119,8 +72,29 @@ void play_frame() {
     age_popups();
     keep_player_in_bounds();
     check_time_out();
-    draw_round();
+    draw_round(label);
     advance_stage();
     tick_play_clock();
     wait_for_frame_end();
+}
+
+}  // namespace
+
+// One frame of the round; the order of the steps is the game's rules.
+void play_frame() {
+    loop_start = now_ms();
+    read_round_input();
+    start_dash();
+    run_pause_menu();
+    release_mouse_latch();
+    record_round_input();
+    move_and_show(nullptr);
+}
+
+void replayed_frame(void (*label)(BITMAP*)) {
+    loop_start = now_ms();
+    feed_round_input();
+    start_dash();
+    release_mouse_latch();
+    move_and_show(label);
 }

@@ -3,7 +3,8 @@
 
 #include "platform/host.h"
 #include "play/hud.h"
-#include "play/round.h"
+#include "play/round_replay.h"
+#include "play/round_state.h"
 #include "records/lifetime_stats.h"
 #include "ui/screen_state.h"
 
@@ -28,7 +29,8 @@ void resolve_combo() {
         got_time = false;
         playsound(2);
     }
-    if (n > m_combo) m_combo = n;
+    if (n > best_combo) best_combo = n;
+    if (n > m_combo && !replaying) m_combo = n;
     player.combo = 0;
 }
 
@@ -52,6 +54,9 @@ void check_time_out() {
     draw_time_out_banner();
     playsound(3);
     wait_ms(2000);
+    round_over = true;
+    if (replaying) return;
+    seal_recording();
     game_state = state_end_of_game;
     add_finished_round(finished_round_figures());
     save_stats(stats_path);  // a later crash or kill costs at most the round in progress

@@ -6,7 +6,7 @@
 
 #include "platform/host.h"
 #include "play/hud.h"
-#include "play/round.h"
+#include "play/round_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "platform/assets.h"
 #include "play/cut_pieces.h"
-#include "play/round.h"
+#include "play/round_state.h"
 
 bool prepare_round_sprites(char* why, size_t why_size) {
     player.sprite = create_bitmap(64, 64);

@@ -8,13 +8,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/atomic_save.h"
+#include "platform/data_file.h"
 #include "records/display_choice.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
@@ -24,8 +27,17 @@ char data_notice[81] = "";
 namespace {
 
 // Another copy holds the lock for one read and one write; a copy stopped in the middle
-// of a save must not freeze this one.
+// of a save must not freeze this one. Once it has kept the lock past the deadline, the
+// saves after that wait only a moment.
 constexpr int lock_deadline_ms = 3000;
+constexpr int hung_lock_deadline_ms = 200;
+bool lock_seen_hung = false;
+
+// What was said on stderr this session, so each trouble is said once.
+std::vector<std::string> said;
+// The notice line's parts: one line per file not saved, and the last other trouble.
+std::string not_saved_line[2];
+std::string other_line;
 
 std::string folder_of(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -34,10 +46,6 @@ std::string folder_of(const char* path) {
     return slash == path ? "/" : std::string(path, static_cast<size_t>(slash - path));
 }
 
-const char* name_of(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
-}
 
 long long monotonic_ms() {
     timespec t;
@@ -46,20 +54,42 @@ long long monotonic_ms() {
 }
 
 bool lock_within_deadline(int fd) {
-    const long long deadline = monotonic_ms() + lock_deadline_ms;
+    const long long deadline = monotonic_ms() + (lock_seen_hung ? hung_lock_deadline_ms : lock_deadline_ms);
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) return true;  // no locking here: go on
-        if (monotonic_ms() > deadline) return false;
+        if (monotonic_ms() > deadline) {
+            lock_seen_hung = true;
+            return false;
+        }
         usleep(5000);
     }
+    lock_seen_hung = false;
     return true;
 }
 
-void remove_temporaries_of(const std::string& folder, const char* data_path) {
+void say_once(const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    for (const std::string& s : said)
+        if (s == text) return;
+    said.emplace_back(text);
+    std::fprintf(stderr, "blockdash: %s\n", text);
+}
+
+void show_notice() {
+    const std::string& highscores = not_saved_line[0];
+    const std::string& statistics = not_saved_line[1];
+    std::string line = other_line;
+    if (!highscores.empty() || !statistics.empty()) line = highscores.empty() ? statistics : highscores;
+    if (!highscores.empty() && !statistics.empty()) line = "Highscores and statistics not saved: see stderr";
+    std::snprintf(data_notice, sizeof data_notice, "%s", line.c_str());
+}
+
+void remove_leftovers(const std::string& folder, bool (*is_leftover)(const char* name)) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
     while (dirent* e = readdir(dir)) {
-        if (!is_save_temporary(e->d_name, name_of(data_path))) continue;
+        if (!is_leftover(e->d_name)) continue;
         const std::string path = folder + "/" + e->d_name;
         struct stat info;
         if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
@@ -81,33 +111,62 @@ data_folder_lock::~data_folder_lock() {
 }
 
 void tell_player(const char* screen_line, const char* format, ...) {
-    std::fputs("blockdash: ", stderr);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    say_once(format, args);
     va_end(args);
-    std::fputc('\n', stderr);
-    std::snprintf(data_notice, sizeof data_notice, "%s", screen_line);
+    other_line = screen_line;
+    show_notice();
 }
 
-void load_records() {
-    const std::string folder = folder_of(highscore_path);
-    struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        data_folder_lock lock(highscore_path);
-        // Under the lock no other copy is part way through a save, so these are leftovers.
-        if (lock.usable()) {
-            remove_temporaries_of(folder, highscore_path);
-            remove_temporaries_of(folder, stats_path);
-            remove_temporaries_of(folder, display_choice_path);
-        }
+void tell_not_saved(data_file_kind kind, const char* screen_line, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    say_once(format, args);
+    va_end(args);
+    not_saved_line[static_cast<int>(kind)] = screen_line;
+    show_notice();
+}
+
+void tell_saved(data_file_kind kind) {
+    not_saved_line[static_cast<int>(kind)].clear();
+    show_notice();
+}
+
+bool keep_damaged_file(data_file_kind kind, const char* path) {
+    static std::vector<std::string> kept;
+    for (const std::string& p : kept)
+        if (p == path) return true;
+    const bool highscores = kind == data_file_kind::highscores;
+    char copy[PATH_MAX];
+    if (!keep_damaged_copy(path, copy, sizeof copy)) {
+        tell_not_saved(kind,
+                       highscores ? "The highscores could not be saved." : "The statistics could not be saved.",
+                       "\"%s\" is damaged and no copy of it could be kept (%s); it is not written over",
+                       path, std::strerror(errno));
+        return false;
     }
-    load_highscore(highscore_path);
-    load_stats(stats_path);
+    kept.emplace_back(path);
+    tell_player(highscores ? "The highscore file was damaged: a copy is kept beside it."
+                           : "The statistics file was damaged: a copy is kept beside it.",
+                "\"%s\" could not be read to its end; it is kept as \"%s\" before the save", path, copy);
+    return true;
 }
 
-bool save_records() {
-    const bool stats_kept = save_stats(stats_path);
-    const bool entries_kept = save_held_highscores(highscore_path);
-    return stats_kept && entries_kept;
+void tell_if_unlocked(const data_folder_lock& lock, const char* path) {
+    if (lock.usable()) return;
+    tell_player("Another copy of the game may hold the data folder: saved without its lock.",
+                "another copy of the game may be holding \"%s/save.lock\"; saving without it",
+                folder_of(path).c_str());
+}
+
+bool remove_save_temporaries(const char* data_path, bool (*is_leftover)(const char* name)) {
+    const std::string folder = folder_of(data_path);
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    data_folder_lock lock(data_path);
+    // Under the lock no other copy is part way through a save, so these are leftovers.
+    if (!lock.usable()) return false;
+    remove_leftovers(folder, is_leftover);
+    return true;
 }

@@ -13,6 +13,8 @@ public:
 
     // False only when another copy kept the lock past the deadline. A folder where no lock
     // file can be made is used unlocked: nothing there can be replaced by a rename anyway.
+    // Saves go ahead either way (each file is replaced whole by a rename); without the lock
+    // they say so, through tell_if_unlocked.
     bool usable() const { return usable_; }
 
 private:
@@ -24,12 +26,28 @@ private:
 // there is none.
 extern char data_notice[81];
 
-// Says it on stderr in full and keeps `screen_line` for the screens.
+// Says it on stderr in full, once a session, and keeps `screen_line` for the screens.
 void tell_player(const char* screen_line, const char* format, ...);
 
-// Start-up: removes temporaries of earlier runs from "KZ DATA", then reads both files.
-void load_records();
+// The two files whose saves the notice line follows.
+enum class data_file_kind { highscores, statistics };
 
-// Shut-down: saves the statistics and any highscore entry an earlier save could not keep.
-// False when something the player made this session is not on disk.
-bool save_records();
+// A file of that kind is not saved (a save failed, or the file may not be written over):
+// stderr says why, once a session, and the notice line names every file not saved.
+void tell_not_saved(data_file_kind kind, const char* screen_line, const char* format, ...);
+
+// A save of that kind went through: the notice line stops naming it.
+void tell_saved(data_file_kind kind);
+
+// A save is about to write over a file its reader could not read to its end (a damaged
+// or foreign file): keeps a copy of it beside it first, once a session per file, and says
+// so. False when no copy could be made: then the file must not be written over.
+bool keep_damaged_file(data_file_kind kind, const char* path);
+
+// After a lock that another copy kept past the deadline: says the save goes ahead without it.
+void tell_if_unlocked(const data_folder_lock& lock, const char* path);
+
+// Start-up: removes the files `is_leftover` names (what saves killed part way left) from
+// the folder of `data_path`, unless another copy of the game holds the lock. True when the
+// folder is there and was tidied.
+bool remove_save_temporaries(const char* data_path, bool (*is_leftover)(const char* name));

@@ -8,6 +8,7 @@
 #include "platform/data_file.h"
 #include "records/data_folder.h"
 #include "records/highscore_table.h"
+#include "records/replay_store.h"
 #include "records/scan_text.h"
 
 const char* const highscore_path = "KZ DATA//highscore.dat";
@@ -32,12 +33,14 @@ void hold(const record& entry) {
 }
 
 void tell_unsaved(const char* path, const char* reason) {
-    tell_player("The highscores could not be saved.", "cannot save \"%s\": %s", path, reason);
+    tell_not_saved(data_file_kind::highscores, "The highscores could not be saved.",
+                   "cannot save \"%s\": %s", path, reason);
 }
 
 // The entries go into the table as it stands on disk; with one copy of the game that is
 // the table in memory, so the bytes written are the same either way.
-int merge_held_into(const char* path, const record& newest, bool newest_in_memory) {
+int merge_held_into(const char* path, const record& newest, bool newest_in_memory,
+                    const replay* newest_replay) {
     static char bytes[data_file_read_limit];
     size_t size = 0;
     const data_read on_disk = read_data_file(path, bytes, &size);
@@ -48,26 +51,33 @@ int merge_held_into(const char* path, const record& newest, bool newest_in_memor
     int row = highscore_rows;
     if (on_disk.found == file_found::read) {
         for (record& r : highscore) r = {};
-        read_highscore_text(bytes, size);
+        const bool damaged = read_highscore_text(bytes, size) == text_fit::damaged;
         for (int i = 0; i < held_count; ++i) row = add_highscore(held[i]);
+        if (damaged && !keep_damaged_file(data_file_kind::highscores, path)) return row;
     } else if (!newest_in_memory) {
         row = add_highscore(newest);  // earlier entries are in memory already
     }
-    if (save_highscore(path)) held_count = 0;
+    // The replay first: a kill before the table is saved leaves a file no row names,
+    // which the next start removes.
+    if (newest_replay && row < highscore_rows) save_replay_file(path, *newest_replay);
+    const bool saved = save_highscore(path);
+    if (saved) held_count = 0;
+    match_replays_to_table(path, saved);
     return row;
 }
 
 }  // namespace
 
-void read_highscore_text(const char* bytes, size_t size) {
+text_fit read_highscore_text(const char* bytes, size_t size) {
     text_scanner in = scan_bytes(bytes, size);
     for (record& row : highscore) {
         record read = {};
         if (scan_text(&in, row_format, &read.name[0], &read.name[1], &read.name[2], &read.score,
                       &read.extra) != 5)
-            return;
+            return fit_of(in, false);
         row = read;
     }
+    return fit_of(in, true);
 }
 
 size_t write_highscore_text(char* out) {
@@ -90,34 +100,36 @@ void load_highscore(const char* path) {
     if (result.found == file_found::missing)
         for (int i = 0; i < highscore_rows; ++i) highscore[i] = default_highscore[i];
     if (file_refused)
-        tell_player("The highscore file cannot be read; it will not be saved.",
+        tell_not_saved(data_file_kind::highscores, "The highscore file cannot be read; it will not be saved.",
                     "cannot read \"%s\": %s; the highscores will not be saved this session", path,
                     refusal_reason(result.error));
 }
 
 bool save_highscore(const char* path) {
     char bytes[highscore_text_room];
-    if (save_atomically(path, bytes, write_highscore_text(bytes))) return true;
+    if (save_atomically(path, bytes, write_highscore_text(bytes))) {
+        tell_saved(data_file_kind::highscores);
+        return true;
+    }
     tell_unsaved(path, refusal_reason(errno));
     return false;
 }
 
-int enter_highscore(const char* path, record entry) {
+bool highscore_file_refused() { return file_refused; }
+
+int enter_highscore(const char* path, record entry, const replay* of_round) {
     hold(entry);
     if (file_refused) return add_highscore(entry);
     const data_folder_lock lock(path);
-    if (!lock.usable()) {
-        tell_unsaved(path, "another copy of the game keeps the data folder locked");
-        return add_highscore(entry);
-    }
-    return merge_held_into(path, entry, false);
+    tell_if_unlocked(lock, path);
+    return merge_held_into(path, entry, false, of_round);
 }
 
 bool save_held_highscores(const char* path) {
     if (held_count == 0) return true;
     if (file_refused) return false;
     const data_folder_lock lock(path);
-    if (!lock.usable()) return false;
-    merge_held_into(path, held[held_count - 1], true);
+    tell_if_unlocked(lock, path);
+    merge_held_into(path, held[held_count - 1], true, nullptr);
     return held_count == 0;
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 
 #include "records/highscore_table.h"
+#include "records/replay_file.h"
+#include "records/scan_text.h"
 
 extern const char* const highscore_path;
 
@@ -20,7 +22,11 @@ bool save_highscore(const char* path);
 // the table as it now stands on disk (another copy may have added to it), puts the entry
 // in, saves, and leaves that table in `highscore` for the screen. Returns the entry's row,
 // 10 when it did not enter. An entry that could not be saved is kept for the next save.
-int enter_highscore(const char* path, record entry);
+// The round's replay, when there is one, is saved beside the table under the same lock.
+int enter_highscore(const char* path, record entry, const replay* of_round = nullptr);
+
+// True when start-up found a highscore file it could not read (it is never saved over).
+bool highscore_file_refused();
 
 // Shut-down: saves entries an earlier save could not keep; true when none is left over.
 bool save_held_highscores(const char* path);
@@ -28,8 +34,8 @@ bool save_held_highscores(const char* path);
 // The reader behind load_highscore, on bytes already in memory. Each row is read with the
 // line's format as fscanf reads it; a row is replaced only when all five fields were read,
 // and the first row that cannot be read whole ends the reading, since what follows it is
-// out of step.
-void read_highscore_text(const char* bytes, size_t size);
+// out of step. Says whether the text held the ten rows and nothing more.
+text_fit read_highscore_text(const char* bytes, size_t size);
 
 // The exact bytes save_highscore writes; returns their count (at most highscore_text_room).
 constexpr size_t highscore_text_room = 10 * 32 + 1;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "records/scan_text.h"
+
 extern int32_t t_blocks_cut;
 extern int32_t t_games;
 extern int32_t m_combo;         // raised by the round's combo resolution
@@ -59,8 +61,9 @@ lifetime_figures merge_figures(const lifetime_figures& disk, const lifetime_figu
                                const lifetime_figures& ours);
 
 // The reader behind load_stats, on bytes already in memory: the two lines' formats applied
-// in turn as fscanf applies them, each figure stored as soon as it is read.
-void read_stats_text(const char* bytes, size_t size);
+// in turn as fscanf applies them, each figure stored as soon as it is read. Says whether
+// the text held the seven figures and nothing more.
+text_fit read_stats_text(const char* bytes, size_t size);
 
 // The exact bytes save_stats writes; returns their count (at most stats_text_room).
 constexpr size_t stats_text_room = 7 * 12 + 1;

@@ -59,7 +59,17 @@ bool read_int(text_scanner* in, int32_t* out) {
 
 text_scanner scan_bytes(const char* bytes, size_t size) {
     const auto* start = reinterpret_cast<const unsigned char*>(bytes);
-    return {start, start + size};
+    const unsigned char mark[3] = {0xef, 0xbb, 0xbf};
+    text_scanner in = {start, start + size};
+    if (size >= 3 && start[0] == mark[0] && start[1] == mark[1] && start[2] == mark[2]) in.at += 3;
+    return in;
+}
+
+text_fit fit_of(const text_scanner& in, bool all_read) {
+    text_scanner rest = in;
+    skip_space(&rest);
+    if (all_read) return rest.at == rest.end ? text_fit::whole : text_fit::damaged;
+    return in.at == in.end ? text_fit::cut_short : text_fit::damaged;
 }
 
 int scan_text(text_scanner* in, const char* format, ...) {

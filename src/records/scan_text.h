@@ -10,7 +10,15 @@ struct text_scanner {
     const unsigned char* end;
 };
 
+// Skips a leading UTF-8 byte-order mark: an editor's, not part of the text.
 text_scanner scan_bytes(const char* bytes, size_t size);
+
+// How far a reader got through a file: to its end in the form it expects; to the end of
+// a file that simply stops early; or to something else (a damaged or foreign file).
+enum class text_fit { whole, cut_short, damaged };
+
+// After a reader's last directive: `all_read` when every field it wanted was stored.
+text_fit fit_of(const text_scanner& in, bool all_read);
 
 // Applies `format` as fscanf would and returns the number of conversions stored. Knows only
 // what the data files use: white space (skips any run, including none), "%c" (one byte,

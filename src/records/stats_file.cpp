@@ -40,17 +40,18 @@ bool same_time(const lifetime_figures& a, const lifetime_figures& b) {
            a.play_time[2] == b.play_time[2];
 }
 
-lifetime_figures figures_in_text(const char* bytes, size_t size) {
+lifetime_figures figures_in_text(const char* bytes, size_t size, text_fit* fit) {
     const lifetime_figures held = current_figures();
     use_figures({});
-    read_stats_text(bytes, size);
+    *fit = read_stats_text(bytes, size);
     const lifetime_figures read = current_figures();
     use_figures(held);
     return read;
 }
 
 void tell_unsaved(const char* path, const char* reason) {
-    tell_player("The statistics could not be saved.", "cannot save \"%s\": %s", path, reason);
+    tell_not_saved(data_file_kind::statistics, "The statistics could not be saved.",
+                   "cannot save \"%s\": %s", path, reason);
 }
 
 }  // namespace
@@ -72,10 +73,14 @@ lifetime_figures merge_figures(const lifetime_figures& disk, const lifetime_figu
     return merged;
 }
 
-void read_stats_text(const char* bytes, size_t size) {
+text_fit read_stats_text(const char* bytes, size_t size) {
     text_scanner in = scan_bytes(bytes, size);
-    scan_text(&in, totals_format, &t_blocks_cut, &t_games, &m_combo, &m_score);
-    scan_text(&in, play_time_format, &t_play_time[2], &t_play_time[1], &t_play_time[0]);
+    const bool totals_read = scan_text(&in, totals_format, &t_blocks_cut, &t_games, &m_combo, &m_score) == 4;
+    // As fscanf does, the second line's format picks up where the first one stopped.
+    const text_scanner after_totals = in;
+    const bool time_read =
+        scan_text(&in, play_time_format, &t_play_time[2], &t_play_time[1], &t_play_time[0]) == 3;
+    return totals_read ? fit_of(in, time_read) : fit_of(after_totals, false);
 }
 
 size_t write_stats_text(char* out) {
@@ -94,7 +99,7 @@ void load_stats(const char* path) {
     if (result.found == file_found::read) read_stats_text(bytes, size);
     last_on_disk = current_figures();
     if (file_refused)
-        tell_player("The statistics file cannot be read; it will not be saved.",
+        tell_not_saved(data_file_kind::statistics, "The statistics file cannot be read; it will not be saved.",
                     "cannot read \"%s\": %s; the statistics will not be saved this session", path,
                     refusal_reason(result.error));
 }
@@ -102,10 +107,7 @@ void load_stats(const char* path) {
 bool save_stats(const char* path) {
     if (file_refused) return false;
     const data_folder_lock lock(path);
-    if (!lock.usable()) {
-        tell_unsaved(path, "another copy of the game keeps the data folder locked");
-        return false;
-    }
+    tell_if_unlocked(lock, path);
     static char bytes[data_file_read_limit];
     size_t size = 0;
     const data_read on_disk = read_data_file(path, bytes, &size);
@@ -114,8 +116,12 @@ bool save_stats(const char* path) {
         return false;
     }
     const lifetime_figures ours = current_figures();
-    if (on_disk.found == file_found::read)
-        use_figures(merge_figures(figures_in_text(bytes, size), last_on_disk, ours));
+    if (on_disk.found == file_found::read) {
+        text_fit fit;
+        const lifetime_figures disk = figures_in_text(bytes, size, &fit);
+        if (fit == text_fit::damaged && !keep_damaged_file(data_file_kind::statistics, path)) return false;
+        use_figures(merge_figures(disk, last_on_disk, ours));
+    }
     char text[stats_text_room];
     if (!save_atomically(path, text, write_stats_text(text))) {
         tell_unsaved(path, refusal_reason(errno));
@@ -123,5 +129,6 @@ bool save_stats(const char* path) {
         return false;
     }
     last_on_disk = current_figures();
+    tell_saved(data_file_kind::statistics);
     return true;
 }

@@ -13,6 +13,9 @@
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
+#include "records/replay_store.h"
+#include "play/round_replay.h"
+#include "screens/replay_screen.h"
 #include "ui/aimer.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
@@ -26,6 +29,11 @@ namespace {
 // Whether this visit may still offer the name entry: only its first pass, after a round.
 bool may_offer_entry = false;
 bool first_pass = true;
+// A row plays its replay on a press that began on this screen, not on the click that led here.
+bool press_may_watch = false;
+
+constexpr int row_left = 240, row_right = 400;
+int row_top(int i) { return 130 + 20 * i; }
 
 int white() { return makecol(255, 255, 255); }
 int yellow() { return makecol(255, 255, 0); }
@@ -45,7 +53,25 @@ void print_name(BITMAP* dest, int x, int y, int colour, const char* name) {
                   static_cast<unsigned char>(name[1]), static_cast<unsigned char>(name[2]));
 }
 
-void draw_name_entry(int letter_pos) {
+// A name the program had to leave unfinished is kept with this in each untyped place: a
+// space would not be read back from the file.
+constexpr char unfinished_mark = '-';
+
+// A key held this long after the pass that typed it types again.
+constexpr int repeat_after_ms = 200;
+
+// The entry being typed; set while its score still waits to go into the table.
+bool entry_open = false;
+int letter_pos = 1;
+
+// What a letter key or Backspace has done during its current hold.
+struct key_hold {
+    bool typed = false;          // it has typed (or been refused) during this hold
+    int typed_at = 0;            // the pass that last typed it
+    bool press_to_come = false;  // seen down before its press reached the queue
+};
+
+void draw_name_entry() {
     blit(buffer, frame, 0, 0, 0, 0, screen_w, screen_h);
     textprintf_centre_ex(frame, font, 320, 130, white(), -1, "new highscore!");
     print_name(frame, 250, 150, white(), player_score.name);
@@ -55,76 +81,149 @@ void draw_name_entry(int letter_pos) {
         blit(background, frame, 0, 0, 280, 152, 23, 9);  // the confirm mark
 }
 
-void type_letter(int k, int* letter_pos) {
-    player_score.name[*letter_pos - 1] = static_cast<char>('A' + (k - KEY_A));
-    ++*letter_pos;
+bool is_letter(int k) { return k >= KEY_A && k <= KEY_Z; }
+
+// Types the key's letter, or erases one for Backspace, where there is room; then the
+// entry's rest after a change. The hold has acted either way.
+void act(int k, key_hold* h, int now) {
+    h->typed = true;
+    h->typed_at = now;
+    if (is_letter(k) && letter_pos <= 3) {
+        player_score.name[letter_pos - 1] = static_cast<char>('A' + (k - KEY_A));
+        ++letter_pos;
+        wait_ms(100);
+    }
+    if (k == KEY_BACKSPACE && letter_pos > 1) {
+        --letter_pos;
+        player_score.name[letter_pos - 1] = ' ';
+        wait_ms(100);
+    }
 }
 
-void erase_letter(int* letter_pos) {
-    --*letter_pos;
-    player_score.name[*letter_pos - 1] = ' ';
-}
-
-// The presses since the last pass, in order. True when one of them was an accepted Enter.
-bool take_presses(int* letter_pos, bool pressed[KEY_MAX]) {
+// The presses since the last pass, in the order they were made, each acting once. True
+// when one of them was an accepted Enter.
+bool take_presses(key_hold holds[KEY_MAX], int now) {
     int k;
     while (take_key_press(&k)) {
-        pressed[k] = true;
-        if (k == KEY_ENTER && *letter_pos > 3) return true;
-        if (k >= KEY_A && k <= KEY_Z && *letter_pos <= 3) type_letter(k, letter_pos);
-        if (k == KEY_BACKSPACE && *letter_pos > 1) erase_letter(letter_pos);
+        if (k == KEY_ENTER && letter_pos > 3) return true;
+        if (!is_letter(k) && k != KEY_BACKSPACE) continue;
+        key_hold& h = holds[k];
+        if (h.press_to_come) {
+            h.press_to_come = false;  // the hold it begins has typed already
+            continue;
+        }
+        act(k, &h, now);
     }
     return false;
 }
 
-// Keys still down act again on every pass; a key pressed during this pass already has.
+// Held keys: one whose press has not come through the queue yet acts now; one that has
+// acted repeats once it has been held a while since. A key seen up ends its hold.
+void follow_held_key(int k, key_hold* h, int now) {
+    if (!key[k]) {
+        *h = {};
+        return;
+    }
+    if (!h->typed) {
+        h->press_to_come = true;
+        act(k, h, now);
+    } else if (now - h->typed_at >= repeat_after_ms) {
+        act(k, h, now);
+    }
+}
+
 // Returns false when the program was asked to leave before Enter.
 bool type_name() {
-    int letter_pos = 1;
+    key_hold holds[KEY_MAX] = {};
     forget_key_presses();
     for (;;) {
         if (leave_requested()) return false;
-        bool pressed[KEY_MAX] = {};
-        if (take_presses(&letter_pos, pressed)) return true;
-        if (key[KEY_ENTER] && !pressed[KEY_ENTER] && letter_pos > 3) return true;
-        for (int k = KEY_A; k <= KEY_Z; ++k) {
-            if (key[k] && !pressed[k] && letter_pos <= 3) {
-                type_letter(k, &letter_pos);
-                wait_ms(100);
-            }
-        }
-        if (key[KEY_BACKSPACE] && !pressed[KEY_BACKSPACE] && letter_pos > 1) {
-            erase_letter(&letter_pos);
-            wait_ms(100);
-        }
-        draw_name_entry(letter_pos);
+        const int now = now_ms();
+        // A pass that takes the third letter does not end the entry on a held Enter.
+        const bool enter_allowed = letter_pos > 3;
+        if (take_presses(holds, now)) return true;
+        if (key[KEY_ENTER] && enter_allowed) return true;
+        for (int k = KEY_A; k <= KEY_Z; ++k) follow_held_key(k, &holds[k], now);
+        follow_held_key(KEY_BACKSPACE, &holds[KEY_BACKSPACE], now);
+        draw_name_entry();
         hand_over(frame);
         wait_ms(100);
     }
 }
 
+// The round's replay goes with its row, under the name the row gets.
+void insert_entry() {
+    entry_open = false;
+    player.score = 0;
+    const replay* of_round = nullptr;
+    if (recorded_round_complete()) {
+        for (int i = 0; i < 3; ++i) recorded_round.name[i] = player_score.name[i];
+        of_round = &recorded_round;
+    }
+    got_highscore = enter_highscore(highscore_path, player_score, of_round);
+}
+
 bool run_name_entry() {
     playsound(2);
     player_score.score = shown_score(player.score);
+    letter_pos = 1;
+    entry_open = true;
     hand_over(buffer);  // the backdrop at once, without a wipe
-    if (!type_name()) return false;
-    player.score = 0;
-    got_highscore = enter_highscore(highscore_path, player_score);
+    if (!type_name()) {
+        keep_unfinished_entry();
+        return false;
+    }
+    insert_entry();
+    // Clicks made while typing belong to no button.
+    start_button_screen();
     return true;
 }
 
 void draw_table(BITMAP* dest) {
     for (int i = 0; i < highscore_rows; ++i) {
         const int colour = i == got_highscore ? yellow() : white();
-        const int y = 130 + 20 * i;
+        const int y = row_top(i);
         print_name(dest, 250, y, colour, highscore[i].name);
         textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", highscore[i].score);
+        if (!row_replay[i].empty()) triangle(dest, 388, y, 388, y + 6, 394, y + 3, colour);  // play mark
     }
     // Below the last row, above the buttons: only when a save went wrong.
     if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
 }
 
+int row_at(int x, int y) {
+    if (x < row_left || x > row_right) return highscore_rows;
+    for (int i = 0; i < highscore_rows; ++i)
+        if (y >= row_top(i) - 5 && y < row_top(i) + 15) return i;
+    return highscore_rows;
+}
+
+void watch_clicked_row() {
+    if (!(mouse_b & 1)) {
+        press_may_watch = true;
+        return;
+    }
+    if (!press_may_watch) return;
+    press_may_watch = false;
+    const int row = row_at(pointer_x(), pointer_y());
+    if (row == highscore_rows || row_replay[row].empty()) return;
+    static replay watched;
+    const replay_status status = read_replay_file(row_replay[row].c_str(), watched);
+    if (status == replay_status::read)
+        watch_replay(watched);
+    else
+        tell_player("That replay cannot be played.", "cannot play \"%s\": %s", row_replay[row].c_str(),
+                    replay_problem(status));
+}
+
 }  // namespace
+
+void keep_unfinished_entry() {
+    if (!entry_open) return;
+    for (char& c : player_score.name)
+        if (c == ' ') c = unfinished_mark;
+    insert_entry();
+}
 
 void enter_end_screen() {
     quit.edit_button(320, 450, 96, 32, state_leave);
@@ -133,9 +232,11 @@ void enter_end_screen() {
     player_score.extra = 1;
     got_highscore = highscore_rows;
     if (stage < 1) stage = 1;
+    entry_open = false;
     may_offer_entry = finished_round_waiting;
     finished_round_waiting = false;
     first_pass = true;
+    press_may_watch = false;
 }
 
 void end_screen_frame() {
@@ -154,5 +255,6 @@ void end_screen_frame() {
     hand_over(buffer);
     quit.is_clicked();
     progress.is_clicked();
+    if (game_state == state_end_of_game) watch_clicked_row();
     wait_ms(20);
 }

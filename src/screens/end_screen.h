@@ -10,5 +10,10 @@ extern int got_highscore;    // row entered during this visit, 10 for none
 void enter_end_screen();
 
 // One pass of the screen. The first pass of a qualifying visit runs the name entry, which
-// blocks until Enter (or a request to leave the program, which inserts nothing).
+// blocks until Enter or a request to leave the program.
 void end_screen_frame();
+
+// The program is leaving while a name is being typed (a signal, the window's close
+// button, a lost display): the score goes into the table and its file under the letters
+// typed so far, each untyped place shown as '-'. Does nothing when no entry is open.
+void keep_unfinished_entry();

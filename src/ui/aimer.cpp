@@ -4,4 +4,6 @@
 #include "platform/assets.h"
 #include "platform/host.h"
 
-void draw_aimer(BITMAP* dest) { draw_sprite(dest, aimer, pointer_x() - 16, pointer_y() - 16); }
+void draw_aimer(BITMAP* dest) { draw_aimer_at(dest, pointer_x(), pointer_y()); }
+
+void draw_aimer_at(BITMAP* dest, int x, int y) { draw_sprite(dest, aimer, x - 16, y - 16); }

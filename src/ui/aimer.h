@@ -6,3 +6,6 @@
 // The last step of every screen's composing, before the hand-over: the cursor at the
 // pointer, centred.
 void draw_aimer(BITMAP* dest);
+
+// The cursor at a given point of the picture: the round draws it where its input says.
+void draw_aimer_at(BITMAP* dest, int x, int y);

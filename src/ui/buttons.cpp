@@ -2,6 +2,7 @@
 #include "ui/buttons.h"
 
 #include "platform/host.h"
+#include "platform/mouse_presses.h"
 #include "ui/screen_state.h"
 
 clicky quit;
@@ -16,22 +17,48 @@ void clicky::edit_button(int x_, int y_, int w_, int h_, int target_) {
 }
 
 namespace {
-// The screen on which the left button was last seen up. A press that began on the
-// previous screen must not act on this one (the highscore table's Return to Title sits
-// where the title menu's Quit is).
-int seen_up_on = -1;
+
+// The second half of a double-click comes this soon after the first.
+constexpr int double_click_ms = 400;
+
+// Presses up to this one began before the screen now shown, or were used already.
+unsigned last_press_of_old_screen = 0;
+// The press that last moved the game to another screen; serial 0 before any did.
+left_press changed_screen = {0, 0, 0, 0};
+
+bool second_half_of_double_click(const left_press& p) {
+    return changed_screen.serial != 0 && p.serial > changed_screen.serial &&
+           p.at_ms - changed_screen.at_ms < double_click_ms;
+}
+
+bool inside(const clicky& b, int px, int py) {
+    return px < b.x + b.w / 2 && px > b.x - b.w / 2 && py < b.y + b.h / 2 && py > b.y - b.h / 2;
+}
+
 }  // namespace
 
-// Each test reads the live mouse state, as the library updates it on its own.
+void start_button_screen() { last_press_of_old_screen = last_left_press().serial; }
+
+void forget_button_presses() {
+    start_button_screen();
+    changed_screen = {0, 0, 0, 0};
+}
+
+bool press_may_act(const left_press& p) {
+    return p.serial > last_press_of_old_screen && !second_half_of_double_click(p);
+}
+
+// A press held down acts wherever the pointer is now, so sliding onto a button presses
+// it; one already let go acts where it went down.
 int clicky::is_clicked() {
-    if (!(mouse_b & 1)) seen_up_on = game_state;
-    if (seen_up_on != game_state) return 0;
-    const int px = pointer_x(), py = pointer_y();
-    if ((mouse_b & 1) && px < x + w / 2 && px > x - w / 2 && py < y + h / 2 && py > y - h / 2) {
-        game_state = target;
-        return 1;
-    }
-    return 0;
+    const left_press press = last_left_press();
+    if (!press_may_act(press)) return 0;
+    const bool held = mouse_b & 1;
+    if (!inside(*this, held ? pointer_x() : press.x, held ? pointer_y() : press.y)) return 0;
+    last_press_of_old_screen = press.serial;
+    if (target != game_state) changed_screen = press;
+    game_state = target;
+    return 1;
 }
 
 namespace {

@@ -3,8 +3,11 @@
 
 #include <allegro.h>
 
-// A rectangle given by its centre and size that writes `target` into game_state while the
-// left button is down strictly inside it. Nothing is hovered or pressed-looking.
+#include "platform/mouse_presses.h"
+
+// A rectangle given by its centre and size that writes `target` into game_state when a
+// left press that may act on this screen is down strictly inside it, or went down there
+// and up again since the last test. Nothing is hovered or pressed-looking.
 class clicky {
 public:
     void edit_button(int x, int y, int w, int h, int target);
@@ -17,6 +20,18 @@ public:
     bool shown = false;  // kept for the pause menu; nothing reads it
     int target = 0;
 };
+
+// A screen (or the pause menu, or the round it returns to) is about to take clicks:
+// presses that began before now belong to what was shown before. The screen loop calls
+// it on every entry.
+void start_button_screen();
+
+// Whether a press may act on the screen now shown: it began there, and it is not the
+// second half of a double-click whose first half moved the game to this screen.
+bool press_may_act(const left_press& press);
+
+// Tests: no press so far acts, and none that follows is a double-click's second half.
+void forget_button_presses();
 
 // Reused by every screen that shows buttons; each sets them again on entry.
 extern clicky quit;

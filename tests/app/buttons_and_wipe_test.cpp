@@ -18,6 +18,7 @@ protected:
     // Left button up, then down at (x, y) on one screen; true when `b` took the click.
     bool click(clicky& b, int x, int y) {
         game_state = 99;
+        world.now += 1000;  // apart, so no press is a double-click's second half
         set_mouse(x, y, 0);
         b.is_clicked();
         set_mouse(x, y, 1);
@@ -84,6 +85,7 @@ TEST_F(buttons, shared_centres_of_different_screens_overlap) {
 
     // A long click on the table's Return to Title lands on the title menu and stays there.
     game_state = state_end_of_game;
+    world.now += 1000;
     set_mouse(320, 400, 0);
     table_return.is_clicked();
     set_mouse(320, 400, 1);
@@ -93,11 +95,51 @@ TEST_F(buttons, shared_centres_of_different_screens_overlap) {
     set_mouse(320, 400, 0);
     EXPECT_EQ(title_quit.is_clicked(), 0);
     // Sliding onto a button with the button down, once it was seen up here, still presses.
+    world.now += 1000;
     set_mouse(100, 100, 1);
     EXPECT_EQ(title_quit.is_clicked(), 0);
     set_mouse(320, 400, 1);
     EXPECT_EQ(title_quit.is_clicked(), 1);
     EXPECT_EQ(game_state, state_leave);
+}
+
+// A tap that goes down and up between two frames is a click where it went down; the second
+// half of a double-click that changed the screen does nothing there.
+TEST_F(buttons, taps_between_frames_count_and_double_clicks_do_not_carry_over) {
+    clicky table_return, title_quit;
+    table_return.edit_button(320, 400, 96, 32, state_title);
+    title_quit.edit_button(320, 400, 96, 32, state_leave);
+    game_state = state_end_of_game;
+    set_mouse(320, 400, 1);
+    set_mouse(500, 100, 0);  // 10 ms later, up and away
+    EXPECT_EQ(table_return.is_clicked(), 1);
+    EXPECT_EQ(game_state, state_title);
+
+    start_button_screen();  // the screen loop enters the title menu
+    for (const int gap : {250, 399}) {
+        world.now += gap;
+        set_mouse(320, 400, 1);
+        set_mouse(320, 400, 0);
+        EXPECT_EQ(title_quit.is_clicked(), 0) << "a second press " << gap << " ms after the first";
+        world.now -= gap;
+    }
+    world.now += 450;
+    set_mouse(320, 400, 1);
+    EXPECT_EQ(title_quit.is_clicked(), 1);
+    EXPECT_EQ(game_state, state_leave);
+
+    // A press that does not change the screen (Continue) leaves the next one free.
+    clicky resume;
+    resume.edit_button(320, 250, 96, 32, state_play);
+    game_state = state_play;
+    set_mouse(320, 250, 0);
+    world.now += 1000;
+    set_mouse(320, 250, 1);
+    EXPECT_EQ(resume.is_clicked(), 1);
+    set_mouse(320, 250, 0);
+    world.now += 100;
+    set_mouse(320, 250, 1);
+    EXPECT_EQ(resume.is_clicked(), 1);
 }
 
 TEST(button_drawing, outline_is_white_and_one_pixel) {

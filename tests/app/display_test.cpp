@@ -296,7 +296,7 @@ TEST(display_layout, the_pointer_maps_onto_the_picture_and_clamps_outside_it) {
     EXPECT_EQ(map_pointer(sharp, 171 + 512, 384).y, 240);
 }
 
-TEST(command_line, display_options_help_and_version) {
+TEST(command_line, display_options_help_version_and_replays) {
     auto parse = [](std::vector<const char*> args, launch_options& o, std::string& error) {
         args.insert(args.begin(), "blockdash");
         o = {};
@@ -326,11 +326,16 @@ TEST(command_line, display_options_help_and_version) {
     ASSERT_TRUE(parse({"--version"}, o, error));
     EXPECT_TRUE(o.show_version);
     EXPECT_EQ(std::string(version_text()).rfind("blockdash ", 0), 0u);
+    ASSERT_TRUE(parse({"--window", "--replay", "--verify"}, o, error));  // a file may have any name
+    EXPECT_EQ(o.replay, replay_request::watch);
+    EXPECT_EQ(o.replay_file, "--verify");
+    ASSERT_TRUE(parse({"--verify", "a.rpl"}, o, error));
+    EXPECT_EQ(o.replay, replay_request::verify);
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {"--scale"}, {"--scale", "0"}, {"--scale", "-2"}, {"--scale", "2x"},
              {"--scale", "99999999999"}, {"--scale="}, {"--scaling"}, {"--scaling", "smooth"}, {"--scaling="},
-             {"--scalingx"}, {"--windowed"}, {"-x"}, {"window"}}) {
+             {"--scalingx"}, {"--windowed"}, {"-x"}, {"window"}, {"--replay"}, {"--verify", ""}}) {
         SCOPED_TRACE(bad.back());
         error.clear();
         EXPECT_FALSE(parse(bad, o, error));

@@ -104,6 +104,27 @@ status=$?
 [ "$status" -eq 1 ] && grep -q "no home folder" "$work/game.err" ||
     fail "without a home the launcher gave status $status: $(cat "$work/game.err")"
 
+# A data folder the player cannot write (as on a read-only file system): the launcher still
+# starts the game, which shows the table it finds and says once that it cannot save.
+readonly_home="$work/readonly"
+mkdir -p "$readonly_home/blockdash/KZ DATA" "$work/runtime"
+printf 'R O M 900 1 \n' >"$readonly_home/blockdash/KZ DATA/highscore.dat"
+chmod -R a+rX,a-w "$readonly_home"
+chown 4242 "$work/runtime"
+chmod 700 "$work/runtime"
+xdotool mousemove 0 0
+setpriv --reuid=4242 --regid=4242 --clear-groups env HOME=/nonexistent XDG_DATA_HOME="$readonly_home" \
+    XDG_RUNTIME_DIR="$work/runtime" "$new/games/blockdash" >"$work/game.out" 2>"$work/game.err" &
+game_pid=$!
+wait_for 10 on_title_menu || fail "no title menu with a read-only data folder: $(cat "$work/game.err")"
+press_until 5 320 400 game_gone || fail "Quit did not end the game with a read-only data folder"
+wait_game_exit 5
+[ "$exit_status" -eq 1 ] || fail "an unsaved session ended with status $exit_status"
+grep -q "cannot set up" "$work/game.err" || fail "the launcher did not say why: $(cat "$work/game.err")"
+[ "$(grep -c 'cannot save "KZ DATA//stats.dat"' "$work/game.err")" -eq 1 ] ||
+    fail "the failed save was not said once: $(cat "$work/game.err")"
+[ "$(cat "$readonly_home/blockdash/KZ DATA/highscore.dat")" = "R O M 900 1 " ] || fail "the table changed"
+
 # The package is made from plain builds only: a sanitizer build would depend on its runtime.
 if grep -q "^BLOCKDASH_SANITIZE:BOOL=ON" "$build/CMakeCache.txt"; then
     echo "PASS (no package from a sanitizer build)"

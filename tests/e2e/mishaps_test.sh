@@ -55,8 +55,9 @@ cmp "$run/KZ DATA/highscore.dat" "$work/highscore.before" || fail "the unreadabl
 chmod 644 "$run/KZ DATA/highscore.dat"
 chown root "$run/$stats_file"
 
-# Two copies on two displays share the data folder: both rounds count.
-printf 'A A A 5 1 \n' >"$run/KZ DATA/highscore.dat"  # nine zero rows: no name entry
+# Two copies on two displays share the data folder: both rounds count, and both reach the
+# name entry, which a signal does not cost them.
+printf 'A A A 5 1 \n' >"$run/KZ DATA/highscore.dat"  # nine rows of 0: a round of 0 enters
 printf '0 0 0 0\n0 0 0' >"$run/$stats_file"
 first_display=$DISPLAY
 start_game
@@ -71,12 +72,20 @@ press_until 5 320 250 in_round || fail "the second copy did not start a round"
 # No input: both clocks run out and both copies save at the round's end.
 DISPLAY=$first_display
 wait_for 150 grep -q '^0 2 ' "$run/$stats_file" || fail "two rounds are not both counted: $(cat "$run/$stats_file")"
-kill -HUP "$game_pid" "$first_pid"
+name_entry() { shot && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
+wait_for 10 name_entry || fail "the first copy shows no name entry"
+xdotool keydown k sleep 0.1 keyup k
+letter_typed() { shot && [ "$(count 250 150 257 157 "$white")" -gt 5 ]; }
+wait_for 3 letter_typed || fail "the letter was not typed"
+kill -TERM "$first_pid"
+kill -HUP "$game_pid"
 wait_game_exit 5
 second_status=$exit_status
 game_pid=$first_pid
 wait_game_exit 5
 [ "$exit_status" -eq 0 ] && [ "$second_status" -eq 0 ] || fail "the copies ended with $exit_status and $second_status"
 grep -q '^0 2 0 0$' "$run/$stats_file" || fail "shut-down counted a round twice: $(cat "$run/$stats_file")"
+grep -q '^K - - 0 1 $' "$run/KZ DATA/highscore.dat" && grep -q '^- - - 0 1 $' "$run/KZ DATA/highscore.dat" ||
+    fail "the unfinished entries were not kept: $(cat -A "$run/KZ DATA/highscore.dat")"
 ls "$run/KZ DATA" | grep -q '\.dat\.' && fail "a temporary was left: $(ls "$run/KZ DATA")"
 echo "PASS"

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "play/dash.h"
+#include "ui/buttons.h"
 #include "play_fixture.h"
 #include "records/lifetime_stats.h"
 #include "support/headless.h"
@@ -111,9 +112,28 @@ TEST_F(DashTest, HeldButtonStartsOneDashAndAPressDuringTheWalkIsRemembered) {
     EXPECT_EQ(player.target_y, 100);
 }
 
+// A tap of 10 ms, down and up between two frames, still dashes, to where it went down; one
+// made mid-walk and let go before the walk ends is not kept for later.
+TEST_F(DashTest, ATapBetweenTwoFramesDashesToWhereItWentDown) {
+    set_mouse(500, 300, 1);
+    world.now += 10;
+    set_mouse(450, 250, 0);
+    play_frame();
+    EXPECT_EQ(dash_sounds(), 1);
+    EXPECT_EQ(player.target_x, 500);
+    EXPECT_EQ(player.target_y, 300);
+    run_frames(2);
+    ASSERT_FALSE(can_dash);
+    set_mouse(200, 100, 1);
+    set_mouse(200, 100, 0);
+    run_frames(10);
+    EXPECT_EQ(dash_sounds(), 1);
+}
+
 TEST(RoundStartTest, ButtonHeldFromTheMenuStartsNoDashUntilReleased) {
     fresh_round();
     set_mouse(400, 300, 1);
+    start_button_screen();  // as the screen loop enters the round with the button down
     run_frames(60);
     EXPECT_EQ(dash_sounds(), 0);
     EXPECT_EQ(player.y, 450) << "fell to the floor without input";

@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "app/screen_loop.h"
 #include "platform/surfaces.h"
+#include "platform/window_focus.h"
 #include "support/headless.h"
 
 using namespace play_testing;

@@ -15,6 +15,7 @@
 #include "file_bytes.h"
 #include "platform/atomic_save.h"
 #include "platform/display_loss.h"
+#include "records/all_records.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "file_bytes.h"
@@ -14,8 +15,11 @@
 #include "records/highscore_file.h"
 #include "records/highscore_table.h"
 #include "records/lifetime_stats.h"
+#include "records/replay_store.h"
+#include "play/round_replay.h"
 #include "app/screen_loop.h"
 #include "platform/surfaces.h"
+#include "ui/buttons.h"
 #include "ui/wipe.h"
 #include "platform/key_presses.h"
 #include "fixture/stand_in_art.h"
@@ -67,6 +71,11 @@ protected:
         world.on_wait = key_script::watchdog;
     }
     void TearDown() override { destroy_bitmap(snapshot); }
+    // Another visit of the same test, from scratch.
+    void again() {
+        TearDown();
+        SetUp();
+    }
 
     // The round's time-out, then the screen's set-up and first pass.
     void finish_round_and_visit(int internal_score) {
@@ -210,6 +219,45 @@ TEST_F(EndScreen, EveryPressBetweenTwoPassesIsTakenOnceAndInOrder) {
     EXPECT_EQ(got_highscore, 5);
 }
 
+// Ordinary keystrokes, wherever they fall between the passes: each types once. A press
+// is taken at the next pass; the letter's rest and the pass's make the next one 200 ms on.
+TEST_F(EndScreen, KeystrokesShorterThanARepeatTypeOnceAtAnyPhase) {
+    using key_script::stroke;
+    for (const int hold : {60, 100, 150, 199}) {
+        for (const int phase : {0, 1, 50, 99}) {
+            again();
+            const int t = 1000 + phase;
+            play(stroke(KEY_A, t, hold) + stroke(KEY_B, t + 400, hold) + stroke(KEY_C, t + 800, hold) +
+                 stroke(KEY_ENTER, 2500, 60));
+            finish_round_and_visit(50);
+            EXPECT_EQ(entered_name(), "ABC") << hold << " ms held, " << phase << " ms after a pass";
+        }
+    }
+}
+
+TEST_F(EndScreen, LongHoldsRepeatAndOverlappingKeysKeepTheirOrder) {
+    using key_script::stroke;
+    // Held 450 ms: typed at the pass after it went down, again 200 ms later.
+    play(stroke(KEY_A, 1050, 450) + stroke(KEY_B, 2000, 100) + stroke(KEY_ENTER, 2500, 60));
+    finish_round_and_visit(50);
+    EXPECT_EQ(entered_name(), "AAB");
+
+    // Z down, then A and Q while it is still down: typed in the order they went down.
+    again();
+    play(stroke(KEY_Z, 1000, 120) + stroke(KEY_A, 1040, 120) + stroke(KEY_Q, 1100, 90) +
+         stroke(KEY_ENTER, 2000, 60));
+    finish_round_and_visit(50);
+    EXPECT_EQ(entered_name(), "ZAQ");
+
+    // A Backspace of 150 ms erases one letter; one held 450 ms erases two.
+    again();
+    play(stroke(KEY_A, 1000, 80) + stroke(KEY_B, 1010, 80) + stroke(KEY_C, 1020, 80) +
+         stroke(KEY_BACKSPACE, 1650, 150) + stroke(KEY_D, 2100, 150) + stroke(KEY_BACKSPACE, 2550, 450) +
+         stroke(KEY_E, 3200, 100) + stroke(KEY_F, 3500, 100) + stroke(KEY_ENTER, 4000, 60));
+    finish_round_and_visit(50);
+    EXPECT_EQ(entered_name(), "AEF");
+}
+
 TEST_F(EndScreen, DuringTheEntryOnlyTheBackdropTheTwoLinesAndTheCursorShow) {
     testing_support::set_mouse(320, 450, 1);  // held on Quit the whole time
     bool state_changed = false;
@@ -334,6 +382,8 @@ TEST_F(EndScreen, SetUpShowsStageOneBeforeAnyRoundAndTheButtonsLeave) {
     end_screen_frame();
     EXPECT_EQ(game_state, state_title);
     game_state = state_end_of_game;
+    testing_support::set_mouse(320, 450, 0);
+    world.now += 1000;
     testing_support::set_mouse(320, 450, 1);
     end_screen_frame();
     EXPECT_EQ(game_state, state_leave);
@@ -341,3 +391,59 @@ TEST_F(EndScreen, SetUpShowsStageOneBeforeAnyRoundAndTheButtonsLeave) {
 }
 
 }  // namespace
+
+namespace {
+
+// A round played with no input to its end, its replay beside the table as row 9's.
+void replay_in_row_nine() {
+    stand_ins::reset_to_round(9);
+    while (game_state == state_play) play_frame();
+    ASSERT_TRUE(recorded_round_complete());
+    std::memcpy(recorded_round.name, "REC", 3);
+    highscore[9] = {{'R', 'E', 'C'}, recorded_round.score, 1};
+    mkdir("KZ DATA", 0755);
+    ASSERT_TRUE(save_replay_file(highscore_path, recorded_round));
+    match_replays_to_table(highscore_path, false);
+    ASSERT_FALSE(row_replay[9].empty());
+    finished_round_waiting = false;
+}
+
+}  // namespace
+
+TEST_F(EndScreen, ARowsReplayShowsItsMarkAndPlaysBackChangingNothing) {
+    replay_in_row_nine();
+    game_state = state_end_of_game;
+    stage = 3;
+    player.score = 0;
+    screen_lock = true;
+    const int games = t_games;
+    record table[highscore_rows];
+    std::copy(highscore, highscore + highscore_rows, table);
+    testing_support::set_mouse(300, 313, 0);
+    visit();
+    EXPECT_TRUE(has_colour(buffer, 388, 310, 395, 317, white)) << "the play mark";
+    EXPECT_FALSE(has_colour(buffer, 386, 130, 396, 300, white)) << "rows typed in have none";
+
+    // Pressed on the row and held, which runs the replay fast; moved onto Quit meanwhile.
+    testing_support::set_mouse(300, 313, 1);
+    int frames_waited = 0;
+    world.on_wait = [&](int) {
+        if (++frames_waited == 100) testing_support::set_mouse(320, 450, 1);
+    };
+    end_screen_frame();
+    world.on_wait = nullptr;
+    EXPECT_GT(frames_waited, 1000) << "the whole replay ran";
+    EXPECT_EQ(game_state, state_end_of_game) << "the held press does not quit";
+    EXPECT_EQ(stage, 3);
+    EXPECT_EQ(player.score, 0);
+    EXPECT_EQ(t_games, games);
+    EXPECT_EQ(std::memcmp(table, highscore, sizeof table), 0);
+    EXPECT_EQ(quit.y, 450) << "the table's buttons are back";
+    end_screen_frame();
+    EXPECT_EQ(game_state, state_end_of_game);
+    testing_support::set_mouse(320, 450, 0);
+    end_screen_frame();
+    testing_support::set_mouse(320, 450, 1);
+    end_screen_frame();
+    EXPECT_EQ(game_state, state_leave);
+}

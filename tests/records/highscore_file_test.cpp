@@ -39,7 +39,7 @@ std::string game_file_text() {
     return text;
 }
 
-void read_text(const std::string& text) { read_highscore_text(text.data(), text.size()); }
+text_fit read_text(const std::string& text) { return read_highscore_text(text.data(), text.size()); }
 
 void expect_game_table() {
     for (int i = 0; i < 10; ++i) {
@@ -212,6 +212,51 @@ TEST(HighscoreFile, HugeFilesAreReadOnlyAsFarAsTheLimit) {
     const std::string folder = scratch_dir("hs_folder");
     load_highscore(folder.c_str());
     EXPECT_EQ(highscore[0].score, 1000);
+}
+
+// An editor's byte-order mark is no damage. A file read only part way before something
+// unexpected (not one that simply ends early) is copied aside before a save replaces it.
+TEST(HighscoreFile, AByteOrderMarkIsSkippedAndADamagedFileIsKeptBeforeItIsSaved) {
+    fill_marker_table();
+    EXPECT_EQ(read_text("\xef\xbb\xbf" + game_file_text()), text_fit::whole);
+    expect_game_table();
+    EXPECT_EQ(read_text("A A A 1000 1 \r\nB B B 900 1 \r\n"), text_fit::cut_short);
+    EXPECT_EQ(read_text("A A A 1000 1 \nB B B 900"), text_fit::cut_short);
+    EXPECT_EQ(read_text(""), text_fit::cut_short);
+    EXPECT_EQ(read_text("\xef\xbb\xbf\xef\xbb\xbf" + game_file_text()), text_fit::damaged);
+    EXPECT_EQ(read_text(game_file_text() + "K K K 0 1 \n"), text_fit::damaged);
+    EXPECT_EQ(read_text("<html>\n<body>scores</body>\n"), text_fit::damaged);
+
+    const std::string folder = scratch_dir("hs_damaged");
+    const std::string path = folder + "/highscore.dat";
+    const std::string foreign = "{\"scores\": [1000, 900]}\n";
+    file_bytes::write(path, foreign);
+    file_bytes::write(path + ".damaged", "an earlier copy");
+    data_notice[0] = '\0';
+    load_highscore(path.c_str());
+    EXPECT_STREQ(data_notice, "") << "nothing is copied until a save would write over it";
+    EXPECT_EQ(enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}), 0);
+    EXPECT_EQ(file_bytes::read(path + ".damaged.2"), foreign);
+    EXPECT_EQ(file_bytes::read(path + ".damaged"), "an earlier copy");
+    EXPECT_EQ(file_bytes::read(path).substr(0, 13), "N E W 850 1 \n");
+    EXPECT_STRNE(data_notice, "");
+    EXPECT_TRUE(save_held_highscores(path.c_str()));
+
+    // A copy that cannot be made keeps the file as it is, and the entry for a later save.
+    const std::string locked = scratch_dir("hs_damaged_locked");
+    const std::string locked_path = locked + "/highscore.dat";
+    file_bytes::write(locked_path, foreign);
+    chmod(locked.c_str(), 0555);
+    if (access(locked.c_str(), W_OK) == 0) {  // root writes anyway
+        chmod(locked.c_str(), 0755);
+        return;
+    }
+    EXPECT_EQ(enter_highscore(locked_path.c_str(), {{'N', 'E', 'W'}, 850, 1}), 0);
+    EXPECT_EQ(file_bytes::read(locked_path), foreign);
+    EXPECT_FALSE(save_held_highscores(locked_path.c_str()));
+    chmod(locked.c_str(), 0755);
+    EXPECT_TRUE(save_held_highscores(locked_path.c_str()));
+    EXPECT_EQ(file_bytes::read(locked_path + ".damaged"), foreign);
 }
 
 TEST(HighscoreFile, SaveCreatesTheMissingDataFolder) {

@@ -1,12 +1,19 @@
 // The lifetime figures: the carry, adding a finished round, and the statistics file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <climits>
 #include <string>
 
 #include "file_bytes.h"
 #include "play/round.h"
 #include "screens/end_screen.h"
+#include "records/data_folder.h"
+#include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
 #include "support/headless.h"
 
@@ -44,7 +51,7 @@ void finish_round(int cut, int overflow, int minutes, int seconds, int frames, i
     add_finished_round(finished_round_figures());
 }
 
-void read_text(const std::string& text) { read_stats_text(text.data(), text.size()); }
+text_fit read_text(const std::string& text) { return read_stats_text(text.data(), text.size()); }
 
 struct carry_case {
     int hours, minutes, seconds;
@@ -161,6 +168,53 @@ TEST(StatsFile, FiguresTheFileDoesNotHoldKeepTheirValues) {
     set_figures(9, 9, 9, 9, 9, 9, 9);
     load_stats((scratch_dir("stats_missing") + "/nothing.dat").c_str());
     expect_figures(9, 9, 9, 9, 9, 9, 9);
+}
+
+// Read as the highscore file is: a byte-order mark is skipped, a damaged file is copied
+// aside before the save that replaces it, and two files not saved are both named.
+TEST(StatsFile, AByteOrderMarkIsSkippedAndADamagedFileIsKeptBeforeItIsSaved) {
+    set_figures(0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(read_text("\xef\xbb\xbf" "120 3 7 260\r\n1 2 3\r\n"), text_fit::whole);
+    expect_figures(120, 3, 7, 260, 1, 2, 3);
+    EXPECT_EQ(read_text("120 3 7"), text_fit::cut_short);
+    EXPECT_EQ(read_text("120 3 7 260\n1 2 3 4"), text_fit::damaged);
+    EXPECT_EQ(read_text("120 3 seven 260\n1 2 3"), text_fit::damaged);
+
+    const std::string path = scratch_dir("stats_damaged") + "/stats.dat";
+    file_bytes::write(path, "blocks=120\n");
+    load_stats(path.c_str());
+    EXPECT_TRUE(save_stats(path.c_str()));
+    EXPECT_EQ(file_bytes::read(path + ".damaged"), "blocks=120\n");
+    EXPECT_TRUE(save_stats(path.c_str()));
+    EXPECT_NE(access((path + ".damaged.2").c_str(), F_OK), 0) << "copied once";
+
+    // Both files unsaved: the notice line names both, and each stops when saved.
+    const std::string nowhere = scratch_dir("stats_nowhere") + "/a file";
+    file_bytes::write(nowhere, "");
+    EXPECT_FALSE(save_stats((nowhere + "/stats.dat").c_str()));
+    EXPECT_FALSE(save_highscore((nowhere + "/highscore.dat").c_str()));
+    EXPECT_STREQ(data_notice, "Highscores and statistics not saved: see stderr");
+    EXPECT_TRUE(save_stats(path.c_str()));
+    EXPECT_STREQ(data_notice, "The highscores could not be saved.");
+    EXPECT_TRUE(save_highscore((scratch_dir("stats_nowhere") + "/highscore.dat").c_str()));
+}
+
+// Another copy that never lets go of the lock costs one wait, then the saves go ahead.
+TEST(StatsFile, AHungLockDelaysTheFirstSaveAndLosesNothing) {
+    const std::string folder = scratch_dir("stats_hung_lock");
+    const std::string path = folder + "/stats.dat";
+    const int other_copy = open((folder + "/save.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(flock(other_copy, LOCK_EX), 0);
+    set_figures(5, 1, 2, 3, 0, 1, 2);
+    data_notice[0] = '\0';
+    EXPECT_TRUE(save_stats(path.c_str()));
+    EXPECT_EQ(file_bytes::read(path), "5 1 2 3\n0 1 2");
+    EXPECT_NE(std::string(data_notice).find("Another copy"), std::string::npos) << data_notice;
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(enter_highscore((folder + "/highscore.dat").c_str(), {{'L', 'O', 'K'}, 2000000, 1}), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+    EXPECT_EQ(file_bytes::read(folder + "/highscore.dat").substr(0, 17), "L O K 2000000 1 \n");
+    close(other_copy);
 }
 
 TEST(StatsFile, NumbersBeyondThirtyTwoBitsAreClamped) {

@@ -10,7 +10,10 @@
 #include <filesystem>
 
 #include "platform/assets.h"
+#include "platform/key_presses.h"
+#include "platform/mouse_presses.h"
 #include "play/sprites.h"
+#include "ui/buttons.h"
 
 namespace testing_support {
 
@@ -43,6 +46,8 @@ void reset_headless() {
     use_fake_host();
     set_mouse(0, 0, 0);
     release_all_keys();
+    forget_key_presses();
+    forget_button_presses();
 }
 
 std::string scratch_dir(const std::string& name) {
@@ -76,9 +81,11 @@ void load_game_assets() {
 }
 
 void set_mouse(int x, int y, int buttons) {
+    const bool left_press = (buttons & 1) && !(mouse_b & 1);
     mouse_x = x;
     mouse_y = y;
     mouse_b = buttons;
+    if (left_press) note_left_press(x, y);  // as the library's mouse callback would
 }
 
 void release_all_keys() { std::memset(const_cast<char*>(key), 0, KEY_MAX); }

@@ -1,0 +1,85 @@
+// The two replay commands of the command line.
+#include "app/replay_commands.h"
+
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/lifecycle.h"
+#include "platform/assets.h"
+#include "platform/host.h"
+#include "platform/surfaces.h"
+#include "play/round.h"
+#include "play/round_replay.h"
+#include "screens/replay_screen.h"
+
+namespace {
+
+replay loaded;
+
+bool load(const char* path) {
+    unsigned rules = 0;
+    const replay_status status = read_replay_file(path, loaded, &rules);
+    if (status == replay_status::read) return true;
+    if (status == replay_status::other_rules)
+        std::fprintf(stderr,
+                     "blockdash: \"%s\" was made by another version of the game's rules (%u); "
+                     "this one plays replays of rules version %u only\n",
+                     path, rules, static_cast<unsigned>(replay_rules_version));
+    else
+        std::fprintf(stderr, "blockdash: cannot play \"%s\": %s\n", path, replay_problem(status));
+    return false;
+}
+
+// A clock that moves only when the round waits: the banners' holds cost nothing.
+int virtual_now = 0;
+int virtual_clock() { return virtual_now; }
+void virtual_wait(int ms) { virtual_now += ms; }
+void no_sound(int) {}
+void no_music() {}
+
+// The round moves its poses and walks its lines on surfaces even when nothing is shown.
+bool make_blank_surfaces() {
+    buffer = create_bitmap(screen_w, screen_h);
+    player_panel = create_bitmap(192, 64);
+    player.sprite = create_bitmap(64, 64);
+    return buffer && player_panel && player.sprite;
+}
+
+}  // namespace
+
+int watch_replay_file(const launch_options& options) {
+    if (!load(options.replay_file.c_str())) return 1;
+    use_real_host();
+    if (!start_up(options)) return 1;
+    watch_replay(loaded);
+    return shut_down() ? 0 : 1;
+}
+
+int verify_replay_file(const char* path) {
+    if (!load(path)) return 1;
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+        std::fprintf(stderr, "blockdash: cannot start the graphics library: %s\n", allegro_error);
+        return 1;
+    }
+    set_color_depth(32);
+    if (!make_blank_surfaces()) {
+        std::fprintf(stderr, "blockdash: out of memory\n");
+        return 1;
+    }
+    host = {virtual_clock, virtual_wait, no_sound, no_music, no_music};
+    const replay_outcome o = verify_replay(loaded);
+    std::printf("score: %d\nblocks cut: %d\nbest combo: %d\n", o.score, o.blocks_cut, o.best_combo);
+    if (outcome_matches(loaded, o)) return 0;
+    if (!o.finished || o.input_damaged)
+        std::fprintf(stderr, "blockdash: \"%s\": the round does not end on the replay's last frame (%d of %d)\n",
+                     path, o.frames, loaded.frames);
+    else
+        std::fprintf(stderr,
+                     "blockdash: \"%s\" claims score %d, %d blocks cut and best combo %d; its input gives "
+                     "the figures above\n",
+                     path, loaded.score, loaded.blocks_cut, loaded.best_combo);
+    return 1;
+}

@@ -1,0 +1,203 @@
+// A round recorded while it is played, then played back from its replay: the same
+// pictures and the same figures, whatever the player did, pauses included.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "play/round_replay.h"
+#include "play/render.h"
+#include "play_fixture.h"
+#include "platform/surfaces.h"
+#include "records/highscore_table.h"
+#include "records/lifetime_stats.h"
+#include "support/headless.h"
+#include "ui/screen_state.h"
+
+using namespace play_testing;
+using testing_support::set_mouse;
+using testing_support::world;
+
+namespace {
+
+void press_key(int k, bool down) { const_cast<char*>(key)[k] = down ? 1 : 0; }
+
+uint64_t picture_sum(BITMAP* b) {
+    uint64_t h = 14695981039346656037ull;
+    for (int y = 0; y < b->h; ++y)
+        for (int x = 0; x < b->w; ++x) h = (h ^ static_cast<uint32_t>(getpixel(b, x, y))) * 1099511628211ull;
+    return h;
+}
+
+constexpr int picture_every = 97;
+
+struct played {
+    std::vector<uint64_t> pictures;  // every picture_every-th frame and the last
+    int32_t score, blocks_cut, best_combo;
+    int frames = 0;
+    int pauses = 0;
+    bool dash_in_last_frame = false;
+};
+
+// A hand on the mouse: small moves every frame, jumps, clicks about twice a second, now
+// and then a pause by Esc or the right button closed with Continue, and a click on the
+// frame that the clock runs out in.
+played play_scripted_round(unsigned seed, bool drawing) {
+    fresh_round(seed);
+    // Leftovers of an earlier round that the replay has to bring back.
+    till_next = 24;
+    player.facing = 1;
+    got_combo[2] = {300, 200, 20};
+    lost_time = {250, 420, 12};
+    start_round_seeded(seed);
+    skip_drawing = !drawing;
+
+    std::mt19937 rng(seed);
+    auto chance = [&](int one_in) { return std::uniform_int_distribution<int>(1, one_in)(rng) == 1; };
+    auto step = [&](int v, int limit) { return std::clamp(v + std::uniform_int_distribution<int>(-12, 12)(rng), 0, limit); };
+    played p;
+    int menu_passes = 0;
+    world.on_wait = [&](int) {
+        if (world.waits.back() != 20 || !paused) return;
+        ++menu_passes;
+        if (menu_passes == 1) press_key(KEY_ESC, false);
+        if (menu_passes == 4) set_mouse(320, 250, 1);  // Continue
+    };
+    int x = 320, y = 240, buttons = 0;
+    while (game_state == state_play) {
+        if (chance(50)) {
+            x = std::uniform_int_distribution<int>(0, 639)(rng);
+            y = std::uniform_int_distribution<int>(0, 479)(rng);
+        } else {
+            x = step(x, 639);
+            y = step(y, 479);
+        }
+        if (buttons) buttons = chance(2) ? 0 : buttons;
+        else if (chance(25)) buttons = 1;
+        if (time_left == 0 && play_time[0] == 38) buttons = 0;  // so the last frame can dash
+        if (time_left < 0) buttons = 1;
+        menu_passes = 0;
+        if (chance(900)) {
+            buttons = 2;
+            ++p.pauses;
+        } else if (chance(900)) {
+            press_key(KEY_ESC, true);
+            ++p.pauses;
+        }
+        set_mouse(x, y, buttons);
+        play_frame();
+        ++p.frames;
+        buttons = mouse_b;  // what the menu's click left held
+        if (drawing && p.frames % picture_every == 0) p.pictures.push_back(picture_sum(frame));
+    }
+    world.on_wait = nullptr;
+    p.dash_in_last_frame = dash_delay == 1;
+    if (drawing) p.pictures.push_back(picture_sum(frame));
+    p.score = shown_score(player.score);
+    p.blocks_cut = static_cast<int32_t>(finished_round_figures().blocks_cut);
+    p.best_combo = best_combo;
+    return p;
+}
+
+played play_back(const replay& r, bool drawing) {
+    // Another round's leftovers, which the replay must not see.
+    till_next = 0;
+    player.facing = 0;
+    for (popup& pop : got_combo) pop = {};
+    skip_drawing = !drawing;
+    played p;
+    start_replay(r);
+    for (bool more = true; more;) {
+        more = play_replay_frame(nullptr);
+        ++p.frames;
+        if (drawing && p.frames % picture_every == 0) p.pictures.push_back(picture_sum(frame));
+    }
+    stop_replay();
+    if (drawing) p.pictures.push_back(picture_sum(frame));
+    return p;
+}
+
+replay& bytes_and_back(const replay& r, std::vector<uint8_t>& bytes) {
+    static replay back;
+    bytes.resize(replay_file_room);
+    bytes.resize(write_replay_bytes(r, bytes.data()));
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), back), replay_status::read);
+    return back;
+}
+
+TEST(ReplayTest, RecordedRoundsReplayToTheSamePicturesAndFigures) {
+    bool some_last_frame_dash = false;
+    int pauses = 0;
+    for (unsigned seed : {1u, 7u, 42u, 2024u}) {
+        SCOPED_TRACE(seed);
+        const bool drawing = seed == 1;  // one round drawn, frame for frame; the rest fast
+        const played live = play_scripted_round(seed, drawing);
+        some_last_frame_dash |= live.dash_in_last_frame;
+        pauses += live.pauses;
+        ASSERT_TRUE(recorded_round_complete());
+        EXPECT_EQ(recorded_round.frames, live.frames);
+        EXPECT_EQ(recorded_round.score, live.score);
+        EXPECT_GT(live.score, 0);
+
+        std::vector<uint8_t> bytes;
+        const replay& back = bytes_and_back(recorded_round, bytes);
+        EXPECT_LT(bytes.size(), 16u * 1024) << "a busy round fits in 16 KB";
+
+        const int games = t_games, combo_record = m_combo, state = game_state;
+        const played again = play_back(back, drawing);
+        EXPECT_EQ(again.frames, live.frames);
+        EXPECT_EQ(again.pictures, live.pictures);
+        const replay_outcome o = verify_replay(back);
+        EXPECT_TRUE(o.finished);
+        EXPECT_EQ(o.score, live.score);
+        EXPECT_EQ(o.blocks_cut, live.blocks_cut);
+        EXPECT_EQ(o.best_combo, live.best_combo);
+        EXPECT_TRUE(outcome_matches(back, o));
+        EXPECT_EQ(t_games, games) << "watching is no game";
+        EXPECT_EQ(m_combo, combo_record);
+        EXPECT_EQ(game_state, state);
+    }
+    EXPECT_TRUE(some_last_frame_dash);
+    EXPECT_GT(pauses, 0);
+}
+
+TEST(ReplayTest, AnotherClaimedScoreOrAnyChangedByteFailsVerification) {
+    play_scripted_round(5, false);
+    ASSERT_TRUE(recorded_round_complete());
+    static replay claimed;
+    claimed = recorded_round;
+    claimed.score += 10;
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(outcome_matches(claimed, verify_replay(bytes_and_back(claimed, bytes))));
+
+    bytes_and_back(recorded_round, bytes);
+    static replay r;
+    int read_anyway = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        for (uint8_t flip : {0x01, 0x80, 0xff}) {
+            bytes[i] ^= flip;
+            read_anyway += read_replay_bytes(bytes.data(), bytes.size(), r) == replay_status::read;
+            bytes[i] ^= flip;
+        }
+    }
+    EXPECT_EQ(read_anyway, 0);
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size() - 1, r), replay_status::damaged);
+}
+
+TEST(ReplayTest, ARoundLeftThroughThePauseMenuHasNoReplay) {
+    play_scripted_round(3, false);
+    ASSERT_TRUE(recorded_round_complete());
+    fresh_round(4);
+    run_frames(30);
+    press_key(KEY_ESC, true);
+    world.on_wait = [](int) {
+        if (world.waits.back() == 20 && paused) set_mouse(320, 300, 1);  // Return to Title
+    };
+    play_frame();
+    world.on_wait = nullptr;
+    press_key(KEY_ESC, false);
+    EXPECT_EQ(game_state, state_title);
+    EXPECT_FALSE(recorded_round_complete());
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// Replay files: the input stream gives back every frame, the header is checked, and the
+// files beside the table follow their rows.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "file_bytes.h"
+#include "records/all_records.h"
+#include "records/data_folder.h"
+#include "records/highscore_file.h"
+#include "records/replay_store.h"
+#include "support/headless.h"
+
+namespace {
+
+using testing_support::scratch_dir;
+
+replay& blank_replay(const char* name, int32_t score, int64_t saved_at) {
+    static replay r;
+    r = replay{};
+    std::memcpy(r.name, name, 3);
+    r.score = score;
+    r.frames = 1;
+    r.saved_at = saved_at;
+    return r;
+}
+
+std::vector<std::string> replay_files(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    while (dirent* e = dir ? readdir(dir) : nullptr)
+        if (std::string(e->d_name).rfind("replay-", 0) == 0) names.push_back(e->d_name);
+    if (dir) closedir(dir);
+    return names;
+}
+
+TEST(ReplayFile, TheInputStreamGivesBackEveryFrame) {
+    static replay r;
+    std::mt19937 rng(3);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<round_input> frames;
+    round_input in;
+    while (frames.size() < 20000) {
+        switch (pick(0, 5)) {
+            case 0: in.x = pick(0, 639), in.y = pick(0, 479); break;  // a jump
+            case 1: in.left = !in.left, in.any_button = in.left || pick(0, 1); break;
+            case 2: in.pause_closed = !in.pause_closed; break;
+            case 3: for (int i = pick(1, 300); i > 0; --i) frames.push_back(in); break;  // idle
+            default: in.x = std::clamp(in.x + pick(-70, 70), 0, 639), in.y = std::clamp(in.y + pick(-130, 130), 0, 479);
+        }
+        frames.push_back(in);
+    }
+    replay_input_writer writer(r);
+    for (const round_input& f : frames) ASSERT_TRUE(writer.add(f));
+    replay_input_reader reader(r);
+    for (size_t i = 0; i < frames.size(); ++i) ASSERT_EQ(reader.next(), frames[i]) << "frame " << i;
+    EXPECT_EQ(reader.next(), frames.back()) << "past the end the last input stays";
+    EXPECT_FALSE(reader.damaged());
+}
+
+TEST(ReplayFile, ARoundTooLongForTheRoomIsRefusedNotCut) {
+    static replay r;
+    replay_input_writer writer(r);
+    round_input in;
+    int frames = 0;
+    while (writer.add(in)) {
+        in.x = in.x == 0 ? 639 : 0;  // the longest records
+        ++frames;
+    }
+    EXPECT_LE(r.input_size, replay_input_room);
+    EXPECT_LT(frames, replay_frame_limit);
+}
+
+// A file made on purpose, its checksum made right again after the change.
+void reseal(std::vector<uint8_t>& bytes) {
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i + 8 < bytes.size(); ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    for (int i = 0; i < 8; ++i) bytes[bytes.size() - 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(h >> (8 * i));
+}
+
+TEST(ReplayFile, AnotherRulesVersionAndOutlandishFieldsAreRefused) {
+    std::vector<uint8_t> bytes(replay_file_room);
+    bytes.resize(write_replay_bytes(blank_replay("ABC", 10, 0), bytes.data()));
+    static replay r;
+    ASSERT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::read);
+    bytes[6] = static_cast<uint8_t>(replay_rules_version + 1);
+    reseal(bytes);
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::other_rules);
+    bytes[6] = static_cast<uint8_t>(replay_rules_version);
+    bytes[59] = 0x7f;  // the spawn count taken over, near the int's top: it would overflow
+    reseal(bytes);
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::damaged);
+    bytes[59] = 0;
+    bytes[44] = 0;  // no frames
+    reseal(bytes);
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::damaged);
+}
+
+class ReplayStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = scratch_dir(std::string("replays_") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        path = folder + "/highscore.dat";
+    }
+    // Rows "AAA".."JJJ", 1000 down to 100, on disk and in memory.
+    void game_table() {
+        std::string text;
+        for (int i = 0; i < 10; ++i) {
+            const std::string c(1, static_cast<char>('A' + i));
+            text += c + " " + c + " " + c + " " + std::to_string(1000 - 100 * i) + " 1 \n";
+        }
+        file_bytes::write(path, text);
+        load_highscore(path.c_str());
+        match_replays_to_table(path.c_str(), true);
+    }
+    std::string folder, path;
+};
+
+TEST_F(ReplayStore, AnEntryKeepsItsReplayUntilItsRowIsPushedOut) {
+    game_table();
+    const int row = enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}, &blank_replay("NEW", 850, 1));
+    ASSERT_EQ(row, 2);
+    ASSERT_EQ(replay_files(folder).size(), 1u);
+    EXPECT_EQ(row_replay[2], folder + "/" + replay_files(folder)[0]);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(row_replay[i].empty(), i != 2) << "typed rows have none: row " << i;
+    char expected[highscore_text_room];
+    EXPECT_EQ(file_bytes::read(path), std::string(expected, write_highscore_text(expected)))
+        << "the table's file is as it always was";
+
+    for (int i = 0; i < 7; ++i) enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
+    ASSERT_EQ(std::string(highscore[9].name, 3), "NEW");
+    EXPECT_EQ(row_replay[9], folder + "/" + replay_files(folder)[0]) << "it moved down with its row";
+    enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
+    EXPECT_TRUE(replay_files(folder).empty());
+    for (const std::string& file : row_replay) EXPECT_TRUE(file.empty());
+}
+
+TEST_F(ReplayStore, EqualRowsEachFindTheirOwnAndStartUpTidiesUp) {
+    game_table();
+    enter_highscore(path.c_str(), {{'S', 'A', 'M'}, 700, 1}, &blank_replay("SAM", 700, 100));
+    enter_highscore(path.c_str(), {{'S', 'A', 'M'}, 700, 1}, &blank_replay("SAM", 700, 200));
+    ASSERT_EQ(std::string(highscore[3].name, 3), "SAM");
+    ASSERT_EQ(std::string(highscore[4].name, 3), "SAM");
+    static replay upper;
+    ASSERT_EQ(read_replay_file(row_replay[3].c_str(), upper), replay_status::read);
+    EXPECT_EQ(upper.saved_at, 200) << "the newer entry went above the older";
+    EXPECT_NE(row_replay[4], row_replay[3]);
+
+    // Left by kills and by rows since typed over: a temporary, an orphan and a damaged file.
+    const std::string kept = row_replay[4];
+    file_bytes::write(folder + "/replay-0123456789abcdef.rpl.Ab12Cd", "half");
+    file_bytes::write(folder + "/replay-00000000000000ff.rpl", "not a replay");
+    save_replay_file(path.c_str(), blank_replay("OLD", 123, 5));
+    file_bytes::write(folder + "/notes.txt", "mine");
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(mkdir("KZ DATA", 0755), 0);
+    for (const std::string& name : replay_files(folder))
+        ASSERT_EQ(rename(name.c_str(), ("KZ DATA/" + name).c_str()), 0);
+    ASSERT_EQ(rename("highscore.dat", "KZ DATA/highscore.dat"), 0);
+    load_records();
+    EXPECT_EQ(replay_files(folder + "/KZ DATA").size(), 2u) << "only the two SAM rows' replays stay";
+    EXPECT_FALSE(row_replay[3].empty());
+    EXPECT_FALSE(row_replay[4].empty());
+    EXPECT_EQ(file_bytes::read(folder + "/notes.txt"), "mine");
+}
+
+TEST_F(ReplayStore, NoReplayIsSavedBesideATableThatCannotBeRead) {
+    ASSERT_EQ(symlink("/dev/null", path.c_str()), 0);
+    load_highscore(path.c_str());
+    enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}, &blank_replay("NEW", 850, 1));
+    EXPECT_TRUE(replay_files(folder).empty());
+    load_highscore((folder + "/other.dat").c_str());  // a later start with a missing file
+}
+
+}  // namespace
