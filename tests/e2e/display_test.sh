@@ -5,7 +5,8 @@
 # close ends the game in order; --window --scale 1 shows the unscaled picture. The window
 # introduces itself and answers pings; the manager's maximise and full-screen command give
 # a centred picture. A nested screen that changes size (1366x768 sharp, larger, smaller) is
-# followed within a second; at 2560x1440 the window lies wholly on the screen, frame included.
+# followed within a second, and a window that no longer fits shrinks onto it; at 2560x1440
+# the window lies wholly on the screen, frame included.
 . "$(dirname "$0")/lib.sh"
 
 start_display 1920x1080
@@ -200,6 +201,18 @@ wait_for 3 sharp_picture_at 320 60 1280 960 || fail "the grown screen shows no 1
 resize_nested 1280 720
 wait_for 1 geometry_is 1280x720+0+0 || fail "a screen shrunk to 1280x720 was not followed in a second: $(geometry)"
 wait_for 3 sharp_picture_at 160 0 960 720 || fail "the shrunk screen shows no 960x720 picture"
+# A window that no longer fits the smaller screen shrinks onto it.
+resize_nested 1920 1080
+wait_for 1 geometry_is 1920x1080+0+0 || fail "the screen grown again was not followed: $(geometry)"
+xdotool key F11
+wait_for 5 geometry_is 1280x960+320+60 || fail "F11 on the nested screen gave $(geometry)"
+resize_nested 1366 768
+window_within_screen() {
+    local g w h x y
+    g=$(geometry) w=${g%%x*} g=${g#*x} h=${g%%+*} g=${g#*+} x=${g%+*} y=${g#*+}
+    [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le 1366 ] && [ $((y + h)) -le 768 ]
+}
+wait_for 1 window_within_screen || fail "the window $(geometry) was left off the smaller screen"
 kill "$game_pid"
 wait_game_exit 10
 export DISPLAY=$host_display
