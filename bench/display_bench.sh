@@ -1,8 +1,9 @@
 #!/bin/bash
 # Processor use of the game and of the X server, in percent of one core, on a private Xvfb:
 # every screen reachable by clicks at 640x480, and a scripted round (with its frame pacing)
-# at 640x480, 1920x1080 full screen (k = 2) and 3840x2160 full screen (k = 4).
-# Prints `name: value unit` lines.
+# in full screen at 640x480, 1366x768 and 1440x900 (sharp, 1024x768 and 1200x900),
+# 1920x1080 (k = 2) and 3840x2160 (k = 4). Prints `name: value unit` lines, then the
+# round's figures side by side.
 # Usage: bench/display_bench.sh [build folder, default build] [seconds per screen, default 10]
 set -u
 cd "$(dirname "$0")/.."
@@ -79,13 +80,25 @@ measure pause_menu_640x480
 kill "$game_pid"; wait "$game_pid" 2>/dev/null; game_pid=""
 stop_display
 
-# A scripted round with dashes, full screen at three sizes.
-for size in 640x480 1920x1080 3840x2160; do
+# A scripted round with dashes, full screen at each size.
+sizes="640x480 1366x768 1440x900 1920x1080 3840x2160"
+: >"$work/rounds.txt"
+for size in $sizes; do
     start_display "$size"
     x0=$(ticks "$xvfb_pid"); t0=$(now)
     (cd "$assets" && "$build/bench/blockdash_bench" --display) >"$work/round.txt" 2>/dev/null
     x1=$(ticks "$xvfb_pid"); t1=$(now)
-    sed "s/^display_/round_${size}_/" "$work/round.txt"
-    echo "round_${size}_x_server_cpu: $(percent $((x1 - x0)) "$(echo "$t0 $t1" | awk '{print $2 - $1}')") percent"
+    sed "s/^display_/round_${size}_/" "$work/round.txt" | tee -a "$work/rounds.txt"
+    echo "round_${size}_x_server_cpu: $(percent $((x1 - x0)) "$(echo "$t0 $t1" | awk '{print $2 - $1}')") percent" |
+        tee -a "$work/rounds.txt"
     stop_display
+done
+
+# figure <size> <name>: one number from the rounds above.
+figure() { awk -v key="round_$1_$2:" '$1 == key {print $2}' "$work/rounds.txt"; }
+echo
+printf '%-10s %9s %9s %12s %9s\n' screen game_cpu x_cpu frame_median frame_p99
+for size in $sizes; do
+    printf '%-10s %8s%% %8s%% %9s ms %6s ms\n' "$size" "$(figure "$size" cpu)" "$(figure "$size" x_server_cpu)" \
+        "$(figure "$size" frame_median)" "$(figure "$size" frame_p99)"
 done

@@ -106,8 +106,8 @@ void script_clicks(int frame_number, std::mt19937& rng) {
         if (!b.active) continue;
         // Where the pointer must be on the window for the game to see this picture point.
         const picture_layout at = current_picture_layout();
-        mouse_x = at.left + b.x * at.k;
-        mouse_y = at.top + std::min(b.y + 20, 470) * at.k;
+        mouse_x = at.left + b.x * at.w / 640;
+        mouse_y = at.top + std::min(b.y + 20, 470) * at.h / 480;
         mouse_b = 1;
         note_left_press(mouse_x, mouse_y);  // as the library's mouse callback would
         return;

@@ -5,11 +5,24 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "records/display_choice.h"
+
 #ifndef BLOCKDASH_VERSION
 #define BLOCKDASH_VERSION "0.0.0"
 #endif
 
 namespace {
+
+// The option's value: after "=" in the same word, else the next word.
+const char* value_of(const char* arg, size_t name_length, int argc, const char* const* argv, int& i) {
+    if (arg[name_length] == '=') return arg + name_length + 1;
+    return i + 1 < argc ? argv[++i] : nullptr;
+}
+
+bool is_option(const char* arg, const char* name) {
+    const size_t n = std::strlen(name);
+    return std::strncmp(arg, name, n) == 0 && (arg[n] == '\0' || arg[n] == '=');
+}
 
 // A whole factor from 1 to 64: enough for any screen, small enough never to overflow.
 bool parse_scale(const char* text, int& scale) {
@@ -36,13 +49,21 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
             options.show_help = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             options.show_version = true;
-        } else if (std::strcmp(arg, "--scale") == 0 || std::strncmp(arg, "--scale=", 8) == 0) {
-            const char* value = arg[7] == '=' ? arg + 8 : (i + 1 < argc ? argv[++i] : nullptr);
+        } else if (is_option(arg, "--scale")) {
+            const char* value = value_of(arg, 7, argc, argv, i);
             if (!parse_scale(value, options.scale)) {
                 error = std::string("--scale needs a whole number from 1 to 64, not \"") +
                         (value ? value : "") + "\"";
                 return false;
             }
+        } else if (is_option(arg, "--scaling")) {
+            const char* value = value_of(arg, 9, argc, argv, i);
+            if (!value || !scaling_named(value, &options.scaling)) {
+                error = std::string("--scaling needs auto, pixel or sharp, not \"") +
+                        (value ? value : "") + "\"";
+                return false;
+            }
+            options.scaling_given = true;
         } else if (std::strcmp(arg, "--replay") == 0 || std::strcmp(arg, "--verify") == 0) {
             if (i + 1 >= argc || !*argv[i + 1]) {
                 error = std::string(arg) + " needs the replay file";
@@ -59,21 +80,27 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
 }
 
 const char* usage_text() {
-    return "Usage: blockdash [--fullscreen | --window] [--scale N] [--help] [--version]\n"
-           "       blockdash [--fullscreen | --window] [--scale N] --replay FILE\n"
+    return "Usage: blockdash [--fullscreen | --window] [--scale N] [--scaling auto|pixel|sharp]\n"
+           "                 [--help] [--version]\n"
+           "       blockdash [--fullscreen | --window] [--scale N] [--scaling ...] --replay FILE\n"
            "       blockdash --verify FILE\n"
            "\n"
-           "  --fullscreen   cover the screen, the picture scaled by the largest whole factor\n"
-           "  --window       play in a window (F11 or Alt+Enter switches at any time)\n"
-           "  --scale N      the window's size: N times 640x480 (default: the largest that fits)\n"
-           "  --replay FILE  play a replay (a highscore's, or a friend's), then exit\n"
-           "  --verify FILE  replay it at full speed with no display and no sound, print its\n"
-           "                 score, blocks cut and best combo; exit 1 when it is damaged or\n"
-           "                 its input does not give the score it claims\n"
-           "  --help         show this help and exit\n"
-           "  --version      show the version and exit\n"
+           "  --fullscreen      cover the monitor that holds the game's window\n"
+           "  --window          play in a window (F11 or Alt+Enter switches at any time)\n"
+           "  --scale N         the window's size: N times 640x480 (default: the largest that\n"
+           "                    fits); full screen always fills its monitor\n"
+           "  --scaling pixel   grow the picture by whole factors only: every pixel a crisp square\n"
+           "  --scaling sharp   fill the screen at any size: whole pixels, soft pixel edges\n"
+           "  --scaling auto    pixel where a whole factor fills 80 % of the height or width,\n"
+           "                    sharp elsewhere (the default)\n"
+           "  --replay FILE     play a replay (a highscore's, or a friend's), then exit\n"
+           "  --verify FILE     replay it at full speed with no display and no sound, print its\n"
+           "                    score, blocks cut and best combo; exit 1 when it is damaged or\n"
+           "                    its input does not give the score it claims\n"
+           "  --help            show this help and exit\n"
+           "  --version         show the version and exit\n"
            "\n"
-           "Without --fullscreen or --window the game opens as it was last left.\n"
+           "Without --fullscreen, --window or --scaling the game opens as it was last left.\n"
            "Each highscore keeps its replay in \"KZ DATA\" beside the table.\n";
 }
 

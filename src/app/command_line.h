@@ -3,12 +3,16 @@
 
 #include <string>
 
+#include "platform/display_layout.h"
+
 enum class display_request { remembered, fullscreen, window };
 enum class replay_request { none, watch, verify };
 
 struct launch_options {
     display_request display = display_request::remembered;
     int scale = 0;  // the window's whole factor; 0 means the largest that fits
+    bool scaling_given = false;  // without it, the scaling the player last chose
+    picture_scaling scaling = picture_scaling::automatic;
     bool show_help = false;
     bool show_version = false;
     replay_request replay = replay_request::none;

@@ -94,13 +94,21 @@ void leave_politely_on_close() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // one held since start-up arrives now
 }
 
-// The command line wins; without a word there, the choice the player last made.
+// The command line wins; without a word there, the choice the player last made. A scaling
+// named there is the player's new choice (the game has no other place to make it).
 display_wish display_wish_of(const launch_options& options) {
+    const display_choice remembered = remembered_display_choice();
     display_wish wish;
     wish.scale = options.scale;
     wish.fullscreen = options.display == display_request::remembered
-                          ? remembered_fullscreen()
+                          ? remembered.fullscreen
                           : options.display == display_request::fullscreen;
+    wish.scaling = options.scaling_given ? options.scaling : remembered.scaling;
+    wish.monitor = remembered.monitor;
+    if (options.scaling_given && options.scaling != remembered.scaling) remember_scaling(options.scaling);
+    if (wish.fullscreen && options.scale > 0)
+        std::fprintf(stderr, "blockdash: --scale sets the size of the window; full screen fills "
+                             "the monitor (F11 or Alt+Enter switches to the window)\n");
     return wish;
 }
 

@@ -1,7 +1,9 @@
-// The desktop display. On X11 the game asks Allegro for a plain window as large as the
-// largest monitor (so no mode is ever switched) and then shapes that window itself: the
-// desktop's full-screen state, or a window of 640k x 480k. The picture is scaled into
-// Allegro's screen by a whole factor and only the rows that changed are sent to X.
+// The desktop display. On X11 the game asks Allegro for a plain window (so no mode is ever
+// switched) and then shapes that window itself: the desktop's full-screen state, or a
+// window the player and the manager may resize. The picture is scaled into an image as
+// large as the window, which follows the window's size, and only the rows that changed
+// are sent to X. The main thread reads the desktop on a connection of its own, so its
+// round trips never hold up the presenter or Allegro's event reader.
 #include "platform/desktop_display.h"
 
 #include <allegro.h>
@@ -9,146 +11,124 @@
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "platform/desktop_facts.h"
+#include "platform/desktop_identity.h"
 #include "platform/display_loss.h"
-#include "platform/x_event_reader.h"
+#include "platform/host.h"
 #include "platform/picture_scaler.h"
 #include "platform/picture_size.h"
 #include "platform/window_focus.h"
+#include "platform/window_image.h"
+#include "platform/x_event_reader.h"
 
 namespace {
 
-// The layout, packed so the input side reads it in one piece while the presenter changes it.
-std::atomic<uint64_t> packed_layout{(uint64_t{1} << 48)};
-
 uint64_t pack(const picture_layout& at) {
-    return (uint64_t(at.k) << 48) | (uint64_t(uint16_t(at.left)) << 16) | uint16_t(at.top);
+    return (uint64_t(uint16_t(at.left)) << 48) | (uint64_t(uint16_t(at.top)) << 32) |
+           (uint64_t(uint16_t(at.w)) << 16) | uint16_t(at.h);
 }
+
+// The layout, packed so the input side reads it in one piece while the main thread changes it.
+std::atomic<uint64_t> packed_layout{pack(picture_layout{})};
 
 void publish_layout(const picture_layout& at) { packed_layout = pack(at); }
 
+bool same_layout(const picture_layout& a, const picture_layout& b) {
+    return a.left == b.left && a.top == b.top && a.w == b.w && a.h == b.h;
+}
+
 std::atomic<bool> switch_requested{false};
-void (*choice_listener)(bool fullscreen) = nullptr;
+void (*choice_listener)(bool fullscreen, const char* monitor) = nullptr;
 bool fullscreen = true;
 bool on_x11 = false;
 int window_scale = 0;  // the player's --scale, 0 for the largest that fits
+picture_scaling scaling = picture_scaling::automatic;
 
-// What the desktop offers, read at start and again at each switch.
-struct desktop_facts {
-    std::vector<screen_rect> monitors;
-    int primary = 0;
-    screen_rect work_area;
-    bool has_manager = false;
-    bool manager_does_fullscreen = false;
-};
+// ---- the main thread's view of the desktop ----
+// Once the game runs, the main thread takes no X lock: it reads and asks on a connection of
+// its own, and a thread that found the display gone may hold Allegro's lock for good.
 
-int virtual_w = screen_w, virtual_h = screen_h;  // the size of Allegro's screen
+Display* watch = nullptr;  // the main thread's own connection
+Window wm = 0;             // the window the manager handles (Allegro's wm_window)
+desktop_facts facts;
+frame_extents window_frame;  // the frame of the window when it is not full screen
+int rr_event_base = -1;
+int window_w = 0, window_h = 0;  // the client area the picture is laid out in
+// After the game placed its window, for a second: a frame or a size the manager gives it
+// that puts part of it off its monitor's work area is corrected.
+int refit_until_ms = 0;
 Cursor arrow = 0;
 bool pointer_hidden = true;  // Allegro starts with its invisible cursor on the window
+bool launch_notice_due = true;
 
-// ---- reading the desktop ----
+// ---- what the presenter draws with, guarded by screen_mutex ----
 
-Atom atom(const char* name) { return XInternAtom(_xwin.display, name, False); }
+// The main thread never waits on it for good: the presenter may have stopped on a lost
+// display while holding it.
+std::timed_mutex screen_mutex;
+bool use_image = false;         // false where the visual wants another pixel layout
+window_image* image = nullptr;  // the window's picture on X
+picture_layout shown_layout;
+bool whole_window_due = true;  // the borders too, after a new layout or an exposure
+// A layout the main thread asked for; the presenter, which holds the X lock anyway, makes
+// its image.
+bool layout_pending = false;
+int pending_w = 0, pending_h = 0;
+picture_layout pending_layout;
+std::atomic<bool> first_picture_shown{false};
 
-int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+// Where the visual does not take the scaler's pixels (rare), the picture goes through
+// Allegro's screen, which cannot grow: it is made as large as the largest monitor.
+BITMAP* scaled = nullptr;
+int virtual_w = screen_w, virtual_h = screen_h;
 
-// The longs of a 32-bit property, empty when it is missing or of another type.
-std::vector<long> long_property(Window w, Atom property, Atom type) {
-    std::vector<long> values;
-    Atom actual_type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(_xwin.display, w, property, 0, 1024, False, type, &actual_type,
-                           &format, &count, &after, &data) == Success &&
-        actual_type == type && format == 32 && data)
-        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
-    if (data) XFree(data);
-    return values;
-}
+Atom atom(const char* name) { return XInternAtom(watch, name, False); }
 
-// A manager that follows the desktop conventions names its check window on the root and
-// on that window itself; a stale name left by a manager that died is not believed.
-bool manager_running(Window root) {
-    const Atom check = atom("_NET_SUPPORTING_WM_CHECK");
-    const std::vector<long> on_root = long_property(root, check, XA_WINDOW);
-    if (on_root.empty()) return false;
-    XSync(_xwin.display, False);
-    XErrorHandler previous = XSetErrorHandler(ignore_x_error);
-    const std::vector<long> on_child = long_property(Window(on_root[0]), check, XA_WINDOW);
-    XSync(_xwin.display, False);
-    XSetErrorHandler(previous);
-    return !on_child.empty() && on_child[0] == on_root[0];
-}
+// Full screen, unless a window manager runs that does not offer it.
+bool offers_fullscreen() { return !facts.has_manager || facts.manager_does_fullscreen; }
 
-std::vector<screen_rect> randr_monitors(int& primary) {
-    std::vector<screen_rect> monitors;
-    int event_base = 0, error_base = 0, count = 0;
-    if (!XRRQueryExtension(_xwin.display, &event_base, &error_base)) return monitors;
-    XRRMonitorInfo* info = XRRGetMonitors(_xwin.display, DefaultRootWindow(_xwin.display), True, &count);
-    for (int i = 0; info && i < count; ++i) {
-        if (info[i].primary) primary = static_cast<int>(monitors.size());
-        monitors.push_back({info[i].x, info[i].y, info[i].width, info[i].height});
-    }
-    if (info) XRRFreeMonitors(info);
-    return monitors;
-}
-
-desktop_facts read_desktop() {
-    desktop_facts facts;
-    Display* d = _xwin.display;
-    const Window root = DefaultRootWindow(d);
-    const screen_rect whole{0, 0, DisplayWidth(d, _xwin.screen), DisplayHeight(d, _xwin.screen)};
-    facts.monitors = randr_monitors(facts.primary);
-    if (facts.monitors.empty()) {
-        facts.monitors.push_back(whole);
-        facts.primary = 0;
-    }
-    const std::vector<long> area = long_property(root, atom("_NET_WORKAREA"), XA_CARDINAL);
-    facts.work_area = area.size() >= 4 ? screen_rect{int(area[0]), int(area[1]), int(area[2]), int(area[3])}
-                                       : whole;
-    facts.has_manager = manager_running(root);
-    if (facts.has_manager) {
-        const Atom wanted = atom("_NET_WM_STATE_FULLSCREEN");
-        for (long a : long_property(root, atom("_NET_SUPPORTED"), XA_ATOM))
-            if (Atom(a) == wanted) facts.manager_does_fullscreen = true;
-    }
-    return facts;
-}
-
-// The monitor under the middle of our window; the primary one before it is shown.
-int current_monitor(const desktop_facts& facts, bool mapped) {
-    if (!mapped) return facts.primary;
-    int x = 0, y = 0;
-    Window child;
-    XTranslateCoordinates(_xwin.display, _xwin.wm_window, DefaultRootWindow(_xwin.display),
-                          _xwin.window_width / 2, _xwin.window_height / 2, &x, &y, &child);
-    return monitor_at(facts.monitors, x, y, facts.primary);
-}
-
-// Allegro's screen is as large as it will ever need to be; a monitor plugged in later that
-// is larger still gets the part of it that fits.
 screen_rect within_screen(screen_rect monitor) {
+    if (use_image || !scaled) return monitor;
     monitor.w = std::min(monitor.w, virtual_w);
     monitor.h = std::min(monitor.h, virtual_h);
     return monitor;
 }
 
-// Full screen, unless a window manager runs that does not offer it.
-bool offers_fullscreen(const desktop_facts& facts) {
-    return !facts.has_manager || facts.manager_does_fullscreen;
+// The monitor under the middle of the window.
+int current_monitor() {
+    const screen_rect r = read_window_rect(watch, wm);
+    if (r.w == 0) return facts.primary;
+    return monitor_at(facts.monitors, r.x + r.w / 2, r.y + r.h / 2, facts.primary);
 }
 
-display_plan plan_for(const desktop_facts& facts, int monitor, bool* reduced) {
+display_plan plan_for(int monitor, bool* reduced) {
     const screen_rect m = within_screen(facts.monitors[monitor]);
-    return fullscreen ? plan_fullscreen(m) : plan_window(m, facts.work_area, window_scale, reduced);
+    return fullscreen ? plan_fullscreen(m, scaling)
+                      : plan_window(m, facts.work_area, window_frame, window_scale, scaling, reduced);
+}
+
+std::string told_monitor;  // the monitor the listener last heard of
+
+void tell_listener(int monitor) {
+    told_monitor = facts.monitor_names[monitor];
+    if (choice_listener) choice_listener(fullscreen, told_monitor.c_str());
+}
+
+// A window moved onto another monitor: next time full screen starts there.
+void follow_monitor() {
+    const int monitor = current_monitor();
+    if (facts.monitor_names[monitor] != told_monitor) tell_listener(monitor);
 }
 
 // ---- shaping the window ----
@@ -156,79 +136,134 @@ display_plan plan_for(const desktop_facts& facts, int monitor, bool* reduced) {
 void send_fullscreen_state(bool on) {
     XEvent e{};
     e.xclient.type = ClientMessage;
-    e.xclient.window = _xwin.wm_window;
+    e.xclient.window = wm;
     e.xclient.message_type = atom("_NET_WM_STATE");
     e.xclient.format = 32;
     e.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD or _REMOVE
     e.xclient.data.l[1] = long(atom("_NET_WM_STATE_FULLSCREEN"));
     e.xclient.data.l[3] = 1;  // from a normal application
-    XSendEvent(_xwin.display, DefaultRootWindow(_xwin.display), False,
+    XSendEvent(watch, DefaultRootWindow(watch), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }
 
 // Before the window is first shown, so the manager maps it full screen straight away.
 void preset_fullscreen_state() {
     const Atom state = atom("_NET_WM_STATE_FULLSCREEN");
-    XChangeProperty(_xwin.display, _xwin.wm_window, atom("_NET_WM_STATE"), XA_ATOM, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&state), 1);
+    XChangeProperty(watch, wm, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&state), 1);
 }
 
-void set_size_hints(const display_plan& plan) {
+// Any size from 640x480 up (less only on a smaller monitor), 4:3 where the manager keeps
+// an aspect; placed by its client area, so the frame is the manager's to add.
+void set_size_hints(const display_plan& plan, const screen_rect& monitor) {
     XSizeHints* hints = XAllocSizeHints();
     if (!hints) return;
-    hints->flags = PBaseSize | PPosition;
+    hints->flags = PPosition | PMinSize | PWinGravity;
     hints->x = plan.window.x;
     hints->y = plan.window.y;
-    hints->base_width = plan.window.w;
-    hints->base_height = plan.window.h;
-    if (!fullscreen) {  // a window of a fixed size; full screen must be free to grow
-        hints->flags |= PMinSize | PMaxSize;
-        hints->min_width = hints->max_width = plan.window.w;
-        hints->min_height = hints->max_height = plan.window.h;
+    hints->min_width = std::min(screen_w, monitor.w);
+    hints->min_height = std::min(screen_h, monitor.h);
+    hints->win_gravity = StaticGravity;
+    if (!fullscreen) {
+        hints->flags |= PAspect;
+        hints->min_aspect.x = hints->max_aspect.x = 4;
+        hints->min_aspect.y = hints->max_aspect.y = 3;
     }
-    XSetWMNormalHints(_xwin.display, _xwin.wm_window, hints);
+    XSetWMNormalHints(watch, wm, hints);
     XFree(hints);
 }
 
-// Allegro keeps the window's size in a few places of its own: redraws and the pointer
-// are clipped to them.
-void tell_allegro_window_size(int w, int h) {
-    _xwin.window_width = _xwin.screen_width = w;
-    _xwin.window_height = _xwin.screen_height = h;
-    XResizeWindow(_xwin.display, _xwin.window, w, h);
-}
-
-void shape_window(const desktop_facts& facts, const display_plan& plan) {
-    Display* d = _xwin.display;
-    tell_allegro_window_size(plan.window.w, plan.window.h);
-    set_size_hints(plan);
+void shape_window(const display_plan& plan, int monitor) {
+    set_size_hints(plan, facts.monitors[monitor]);
+    const screen_rect& w = plan.window;
     if (facts.has_manager) {
         send_fullscreen_state(fullscreen);
-        if (!fullscreen)
-            XMoveResizeWindow(d, _xwin.wm_window, plan.window.x, plan.window.y, plan.window.w,
-                              plan.window.h);
+        if (!fullscreen) XMoveResizeWindow(watch, wm, w.x, w.y, w.w, w.h);
     } else {
         // Nobody else arranges windows: cover the monitor, or stand in its middle.
-        XMoveResizeWindow(d, _xwin.wm_window, plan.window.x, plan.window.y, plan.window.w,
-                          plan.window.h);
-        XRaiseWindow(d, _xwin.wm_window);
+        XMoveResizeWindow(watch, wm, w.x, w.y, w.w, w.h);
+        XRaiseWindow(watch, wm);
     }
-    XFlush(d);
+    XFlush(watch);
+    refit_until_ms = now_ms() + 1000;
 }
 
-// Guards Allegro's screen and the layout the presenter draws with. The main thread never
-// waits on it for good: the presenter may have stopped on a lost display while holding it.
-std::timed_mutex screen_mutex;
+// Asks the manager, before the window is shown, how large its frame will be; a manager
+// that supports the request answers at once.
+void learn_frame_before_mapping() {
+    if (!facts.manager_tells_frame) return;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = wm;
+    e.xclient.message_type = atom("_NET_REQUEST_FRAME_EXTENTS");
+    e.xclient.format = 32;
+    XSendEvent(watch, DefaultRootWindow(watch), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(watch);
+    bool known = false;
+    for (int tries = 0; tries < 40 && !known; ++tries) {
+        const frame_extents f = read_frame_extents(watch, wm, &known);
+        if (known) window_frame = f;
+        else poll(nullptr, 0, 5);
+    }
+}
 
-// The picture scaled up, sent to Allegro's screen with its public blit; as large as the
-// largest picture Allegro's screen can hold.
-BITMAP* scaled = nullptr;
+// Allegro keeps the window's size for itself; its child window, where it has one, covers
+// the client area.
+void tell_allegro_window_size(int w, int h) {
+    _xwin.window_width = w;
+    _xwin.window_height = h;
+    if (_xwin.window != wm) XResizeWindow(watch, _xwin.window, w, h);
+}
 
-void apply(const display_plan& plan) {
+// The picture laid out again for a client area of w x h, from the presenter's next tick.
+// False when nothing changed.
+bool lay_out_window(int w, int h) {
+    if (w <= 0 || h <= 0) return false;
+    const screen_rect room = within_screen({0, 0, w, h});
+    const picture_layout at = lay_out_picture(room.w, room.h, scaling);
+    if (w == window_w && h == window_h && same_layout(at, current_picture_layout())) return false;
+    window_w = w;
+    window_h = h;
+    tell_allegro_window_size(w, h);
     lock_unless_display_lost(screen_mutex);
-    publish_layout(plan.picture);
-    clear_to_color(screen, makecol(0, 0, 0));
+    layout_pending = true;
+    pending_w = w;
+    pending_h = h;
+    pending_layout = at;
+    publish_layout(at);
     screen_mutex.unlock();
+    return true;
+}
+
+// Presenter side, under the screen's lock and the X lock: an image of the new size in
+// place of the old one (which stays where memory runs out), or Allegro's screen cleared.
+void take_pending_layout() {
+    layout_pending = false;
+    whole_window_due = true;
+    if (!use_image) {
+        clear_to_color(screen, makecol(0, 0, 0));
+        shown_layout = pending_layout;
+        return;
+    }
+    window_image* fresh = make_window_image(_xwin.display, pending_w, pending_h);
+    if (!fresh) return;
+    destroy_window_image(_xwin.display, image);
+    image = fresh;
+    shown_layout = pending_layout;
+}
+
+// A window that, frame included, reaches past its monitor's work area is moved and
+// shrunk onto it.
+void keep_window_on_screen() {
+    if (fullscreen) return;
+    const int monitor = current_monitor();
+    const screen_rect now = read_window_rect(watch, wm);
+    const screen_rect room = room_on(facts.monitors[monitor], facts.work_area);
+    const screen_rect fitted = fit_window(now, window_frame, room);
+    if (fitted.x == now.x && fitted.y == now.y && fitted.w == now.w && fitted.h == now.h) return;
+    XMoveResizeWindow(watch, wm, fitted.x, fitted.y, fitted.w, fitted.h);
+    XFlush(watch);
 }
 
 // ---- keys and focus ----
@@ -259,6 +294,9 @@ int swallow_switch_keys(int k, int* scancode) {
 
 void on_focus_lost() { note_focus_loss(); }
 
+// Allegro repaints its own screen on an exposure; the image is ours to repaint.
+void leave_redraws_to_the_presenter(int, int, int, int) {}
+
 // Allegro's own icon and class name would stand for the game on the desktop.
 void name_the_window() {
     xwin_set_window_name("blockdash", "blockdash");
@@ -270,61 +308,158 @@ void name_the_window() {
         XSetWMHints(_xwin.display, _xwin.wm_window, hints);
         XFree(hints);
     }
+    introduce_window(_xwin.display, _xwin.wm_window);
     XUNLOCK();
     set_window_title("Blockdash");
 }
 
-bool open_x11_window(const display_wish& wish, char* why, int why_size) {
-    XLOCK();
-    desktop_facts facts = read_desktop();
-    window_scale = wish.scale;
-    fullscreen = wish.fullscreen && offers_fullscreen(facts);
+// ---- following the desktop ----
 
+struct desktop_news {
+    bool resized = false, state = false, frame = false, screens = false, exposed = false;
+    int w = 0, h = 0;
+};
+
+// What the server said since the last look; several sizes in a row count as the last.
+desktop_news read_news() {
+    desktop_news news;
+    const Atom state = atom("_NET_WM_STATE"), frame = atom("_NET_FRAME_EXTENTS");
+    const Atom work_area = atom("_NET_WORKAREA");
+    while (XPending(watch)) {
+        XEvent e;
+        XNextEvent(watch, &e);
+        if (e.type == ConfigureNotify && e.xconfigure.window == wm) {
+            news.resized = true;
+            news.w = e.xconfigure.width;
+            news.h = e.xconfigure.height;
+        } else if (e.type == Expose) {
+            news.exposed = true;
+        } else if (e.type == PropertyNotify) {
+            news.state |= e.xproperty.window == wm && e.xproperty.atom == state;
+            news.frame |= e.xproperty.window == wm && e.xproperty.atom == frame;
+            news.screens |= e.xproperty.window != wm && e.xproperty.atom == work_area;
+        } else if (rr_event_base >= 0 && (e.type == rr_event_base + RRScreenChangeNotify ||
+                                          e.type == rr_event_base + RRNotify)) {
+            XRRUpdateConfiguration(&e);
+            news.screens = true;
+        }
+    }
+    return news;
+}
+
+void watch_the_desktop() {
+    XSelectInput(watch, wm, StructureNotifyMask | PropertyChangeMask | ExposureMask);
+    if (_xwin.window != wm) XSelectInput(watch, _xwin.window, ExposureMask);
+    const Window root = DefaultRootWindow(watch);
+    XSelectInput(watch, root, PropertyChangeMask);
+    int error_base = 0;
+    if (XRRQueryExtension(watch, &rr_event_base, &error_base))
+        XRRSelectInput(watch, root, RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    else
+        rr_event_base = -1;
+}
+
+// The manager's full-screen command, or its leaving full screen, is the player's choice too.
+void follow_manager_state() {
+    const bool now_fullscreen = read_fullscreen_state(watch, wm);
+    if (now_fullscreen == fullscreen) return;
+    fullscreen = now_fullscreen;
+    const int monitor = current_monitor();
+    set_size_hints(plan_for(monitor, nullptr), facts.monitors[monitor]);
+    tell_listener(monitor);
+}
+
+void follow_frame() {
+    bool known = false;
+    const frame_extents f = read_frame_extents(watch, wm, &known);
+    // Full screen has no frame; the window's is kept for the way back.
+    if (known && !fullscreen) window_frame = f;
+}
+
+// Screens added, removed or resized, or a panel that moved: full screen covers its monitor
+// again, and a window that no longer fits shrinks onto it.
+void follow_screens() {
+    facts = read_desktop(watch);
+    const int monitor = current_monitor();
+    if (fullscreen) {
+        const screen_rect m = within_screen(facts.monitors[monitor]);
+        XMoveResizeWindow(watch, wm, m.x, m.y, m.w, m.h);
+        XFlush(watch);
+    } else {
+        keep_window_on_screen();
+    }
+}
+
+void carry_out_switch() {
+    fullscreen = !fullscreen;
+    facts = read_desktop(watch);
+    fullscreen = fullscreen && offers_fullscreen();
+    const int monitor = current_monitor();
+    const display_plan plan = plan_for(monitor, nullptr);
+    shape_window(plan, monitor);
+    lay_out_window(plan.window.w, plan.window.h);  // as planned; the real size follows
+    tell_listener(monitor);
+}
+
+// The game draws its own aim cursor over the picture; the desktop's arrow elsewhere.
+void follow_pointer() {
+    const bool over_picture = on_picture(current_picture_layout(), mouse_x, mouse_y);
+    if (over_picture == pointer_hidden) return;
+    XDefineCursor(watch, _xwin.window, over_picture ? _xwin.cursor : arrow);
+    XFlush(watch);
+    pointer_hidden = over_picture;
+}
+
+bool open_x11_window(const display_wish& wish, char* why, int why_size) {
+    watch = XOpenDisplay(DisplayString(_xwin.display));
+    if (!watch) return false;
+    wm = _xwin.wm_window;
+    use_image = window_images_work(watch);
+    facts = read_desktop(watch);
+    window_scale = wish.scale;
+    scaling = wish.scaling;
+    fullscreen = wish.fullscreen && offers_fullscreen();
     for (const screen_rect& m : facts.monitors) {
         virtual_w = std::max(virtual_w, m.w);
         virtual_h = std::max(virtual_h, m.h);
     }
+    watch_the_desktop();
+    learn_frame_before_mapping();
+    const int monitor = monitor_named(facts, wish.monitor);
+    told_monitor = wish.monitor;
     bool reduced = false;
-    const int monitor = facts.primary;
-    display_plan plan = plan_for(facts, monitor, &reduced);
+    const display_plan plan = plan_for(monitor, &reduced);
     if (reduced)
-        std::fprintf(stderr, "blockdash: a window of %d times 640x480 does not fit; using %d\n",
-                     window_scale, plan.picture.k);
-    XMoveWindow(_xwin.display, _xwin.wm_window, plan.window.x, plan.window.y);
+        std::fprintf(stderr, "blockdash: a window of %d times 640x480 does not fit; using %dx%d\n",
+                     window_scale, plan.window.w, plan.window.h);
+    XMoveWindow(watch, wm, plan.window.x, plan.window.y);
     if (fullscreen && facts.has_manager) preset_fullscreen_state();
-    XUNLOCK();
+    XSync(watch, False);
 
-    if (set_gfx_mode(GFX_XWINDOWS, plan.window.w, plan.window.h, virtual_w, virtual_h) != 0) {
+    const int allegro_w = use_image ? 0 : virtual_w, allegro_h = use_image ? 0 : virtual_h;
+    if (set_gfx_mode(GFX_XWINDOWS, plan.window.w, plan.window.h, allegro_w, allegro_h) != 0) {
         std::fprintf(stderr, "blockdash: cannot open a %dx%d window (%s); trying 640x480\n",
                      plan.window.w, plan.window.h, allegro_error);
-        XLOCK();
-        XDeleteProperty(_xwin.display, _xwin.wm_window, atom("_NET_WM_STATE"));
-        XUNLOCK();
+        XDeleteProperty(watch, wm, atom("_NET_WM_STATE"));
+        XCloseDisplay(watch);
+        watch = nullptr;
         return false;
     }
-    set_mouse_range(0, 0, virtual_w - 1, virtual_h - 1);
-    const int k = largest_factor(virtual_w, virtual_h);
-    scaled = create_bitmap(screen_w * k, screen_h * k);
-    if (!scaled) {
-        std::snprintf(why, why_size, "Out of memory creating a %dx%d picture.", screen_w * k, screen_h * k);
-        return false;
+    arrow = XCreateFontCursor(watch, XC_left_ptr);
+    if (use_image) {
+        _xwin_window_redrawer = leave_redraws_to_the_presenter;
+        set_mouse_range(0, 0, 32767, 32767);  // the window may grow to any size
+    } else {
+        scaled = create_bitmap(virtual_w, virtual_h);
+        if (!scaled) {
+            std::snprintf(why, why_size, "Out of memory creating a %dx%d picture.", virtual_w, virtual_h);
+            return false;
+        }
+        set_mouse_range(0, 0, virtual_w - 1, virtual_h - 1);
     }
-    XLOCK();
-    arrow = XCreateFontCursor(_xwin.display, XC_left_ptr);
-    shape_window(facts, plan);
-    XUNLOCK();
-    apply(plan);
+    shape_window(plan, monitor);
+    lay_out_window(plan.window.w, plan.window.h);
     return true;
-}
-
-// Called with the X lock held; the caller applies the plan once it has let the lock go.
-display_plan carry_out_switch() {
-    fullscreen = !fullscreen;
-    const desktop_facts facts = read_desktop();
-    fullscreen = fullscreen && offers_fullscreen(facts);
-    const display_plan plan = plan_for(facts, current_monitor(facts, true), nullptr);
-    shape_window(facts, plan);
-    return plan;
 }
 
 }  // namespace
@@ -334,7 +469,7 @@ bool open_display(const display_wish& wish, char* why, int why_size) {
     if (on_x11) {
         name_the_window();
         if (open_x11_window(wish, why, why_size)) {
-            read_x_events_only_when_pending();
+            read_x_events_only_when_pending(is_ping, answer_ping);
             next_key_watcher = keyboard_lowlevel_callback;
             keyboard_lowlevel_callback = watch_switch_keys;
             keyboard_ucallback = swallow_switch_keys;
@@ -355,7 +490,9 @@ bool open_display(const display_wish& wish, char* why, int why_size) {
     return false;
 }
 
-void on_display_choice_change(void (*listener)(bool fullscreen)) { choice_listener = listener; }
+void on_display_choice_change(void (*listener)(bool fullscreen, const char* monitor)) {
+    choice_listener = listener;
+}
 
 void set_window_icon(BITMAP* panel) {
     if (!on_x11 || !panel) return;
@@ -368,53 +505,78 @@ void set_window_icon(BITMAP* panel) {
             const bool clear = getr(c) == 255 && getg(c) == 0 && getb(c) == 255;
             icon.push_back(clear ? 0 : long(0xff000000u | (getr(c) << 16) | (getg(c) << 8) | getb(c)));
         }
-    XLOCK();
-    XChangeProperty(_xwin.display, _xwin.wm_window, atom("_NET_WM_ICON"), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(icon.data()),
-                    static_cast<int>(icon.size()));
-    XUNLOCK();
+    XChangeProperty(watch, wm, atom("_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(icon.data()), static_cast<int>(icon.size()));
+    XFlush(watch);
 }
 
 bool follow_display_requests() {
     if (!on_x11) return false;
-    const bool switching = switch_requested.exchange(false);
-    // The game draws its own aim cursor over the picture; the desktop's arrow elsewhere.
-    const bool over_picture = on_picture(current_picture_layout(), mouse_x, mouse_y);
-    if (!switching && over_picture == pointer_hidden) return false;  // most waits: nothing
-    display_plan plan;
-    XLOCK();
-    if (switching) plan = carry_out_switch();
-    if (over_picture != pointer_hidden) {
-        XDefineCursor(_xwin.display, _xwin.window, over_picture ? _xwin.cursor : arrow);
-        XFlush(_xwin.display);
-        pointer_hidden = over_picture;
+    const desktop_news news = read_news();
+    bool whole_picture = false;
+    if (switch_requested.exchange(false)) {
+        carry_out_switch();
+        whole_picture = true;
     }
-    XUNLOCK();
-    if (!switching) return false;
-    // The presenter takes the screen's lock before the X lock, so this does too.
-    apply(plan);
-    if (choice_listener) choice_listener(fullscreen);
-    return true;
+    if (news.state) follow_manager_state();
+    if (news.frame) follow_frame();
+    if (news.screens) follow_screens();
+    if (news.resized) {
+        whole_picture |= lay_out_window(news.w, news.h);
+        if (facts.monitors.size() > 1) follow_monitor();
+    }
+    if ((news.frame || news.resized) && now_ms() < refit_until_ms) keep_window_on_screen();
+    if (news.exposed) {
+        lock_unless_display_lost(screen_mutex);
+        whole_window_due = true;
+        screen_mutex.unlock();
+        whole_picture = true;
+    }
+    follow_pointer();
+    if (launch_notice_due && first_picture_shown) {
+        end_launch_notice(watch, wm);
+        launch_notice_due = false;
+    }
+    return whole_picture;
 }
 
 void show_picture_rows(BITMAP* picture, int top, int bottom) {
     std::lock_guard<std::timed_mutex> guard(screen_mutex);
-    const picture_layout at = current_picture_layout();
-    if (at.k == 1) {
+    if (layout_pending) {
+        XLOCK();
+        take_pending_layout();
+        XUNLOCK();
+    }
+    const picture_layout at = shown_layout;
+    if (use_image) {
+        if (!image) return;
+        const row_span rows = scale_picture_rows(picture, image_pixels(image), at, top, bottom);
+        const pixel_rows all = image_pixels(image);
+        XLOCK();
+        if (whole_window_due)
+            put_image_rows(_xwin.display, _xwin.window, _xwin.gc, image, 0, 0, all.w, all.h);
+        else
+            put_image_rows(_xwin.display, _xwin.window, _xwin.gc, image, at.left, rows.top, at.w, rows.bottom);
+        XFlush(_xwin.display);  // the input thread no longer flushes on a timer
+        XUNLOCK();
+        whole_window_due = false;
+        first_picture_shown = true;
+        return;
+    }
+    if (at.w == screen_w && at.h == screen_h) {
         blit(picture, screen, 0, top, at.left, at.top + top, screen_w, bottom - top);
     } else {
-        scale_picture_rows(picture, scaled, {at.k, 0, 0}, top, bottom);
-        blit(scaled, screen, 0, top * at.k, at.left, at.top + top * at.k, screen_w * at.k,
-             (bottom - top) * at.k);
+        const row_span rows = scale_picture_rows(picture, rows_of(scaled), {0, 0, at.w, at.h}, top, bottom);
+        blit(scaled, screen, 0, rows.top, at.left, at.top + rows.top, at.w, rows.bottom - rows.top);
     }
     if (!on_x11) return;
     XLOCK();
-    XFlush(_xwin.display);  // the input thread no longer flushes on a timer
+    XFlush(_xwin.display);
     XUNLOCK();
+    first_picture_shown = true;
 }
 
 picture_layout current_picture_layout() {
     const uint64_t p = packed_layout;
-    return {int(p >> 48), int(int16_t(p >> 16)), int(int16_t(p))};
+    return {int(int16_t(p >> 48)), int(int16_t(p >> 32)), int(uint16_t(p >> 16)), int(uint16_t(p))};
 }
-

@@ -14,12 +14,23 @@ namespace {
 // is waiting, a flush is all that is needed. The reader's "warped" mode, which follows the
 // pointer by relative motion and pulls the desktop's pointer back into the window, is for
 // games that read mickeys; this one reads positions, in a window that moves, so it stays off.
+Bool (*ours)(Display*, XEvent*, XPointer) = nullptr;
+void (*handle_ours)(Display*, const XEvent&) = nullptr;
+
 void read_events_when_pending() {
     if (!_xwin.display) return;
     _xwin.mouse_warped = 0;
-    if (XPending(_xwin.display)) _xwin_private_handle_input();
+    if (!XPending(_xwin.display)) return;
+    XEvent e;
+    while (ours && XCheckIfEvent(_xwin.display, &e, ours, nullptr)) handle_ours(_xwin.display, e);
+    _xwin_private_handle_input();
 }
 
 }  // namespace
 
-void read_x_events_only_when_pending() { _xwin_input_handler = read_events_when_pending; }
+void read_x_events_only_when_pending(Bool (*is_ours)(Display*, XEvent*, XPointer),
+                                     void (*handle)(Display*, const XEvent&)) {
+    ours = is_ours;
+    handle_ours = handle;
+    _xwin_input_handler = read_events_when_pending;
+}

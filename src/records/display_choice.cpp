@@ -1,8 +1,10 @@
-// "display.dat": "fullscreen" or "window".
+// "display.dat": "fullscreen" or "window" on the first line, as older versions wrote it
+// alone, then "scaling auto|pixel|sharp" and "monitor NAME" (none when it is not known).
 #include "records/display_choice.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/atomic_save.h"
@@ -11,21 +13,85 @@
 const char* const display_choice_path = "KZ DATA//display.dat";
 
 namespace {
+
 bool choice_file_refused = false;
+display_choice current;
+
+// The rest of the line that starts with `key`, if there is one.
+bool line_value(const char* text, const char* key, std::string* value) {
+    const size_t n = std::strlen(key);
+    for (const char* line = text; line; line = std::strchr(line, '\n')) {
+        if (*line == '\n') ++line;
+        if (std::strncmp(line, key, n) != 0) continue;
+        *value = std::string(line + n, std::strcspn(line + n, "\r\n"));
+        return true;
+    }
+    return false;
+}
+
+// Monitor names are the desktop's (HDMI-1, DP-2); anything else is not one.
+bool plain_name(const std::string& name) {
+    if (name.empty() || name.size() > 64) return false;
+    for (unsigned char c : name)
+        if (c <= ' ' || c > '~') return false;
+    return true;
+}
+
+void save_choice() {
+    if (choice_file_refused) return;
+    std::string text = std::string(current.fullscreen ? "fullscreen" : "window") + "\nscaling " +
+                       scaling_name(current.scaling) + "\n";
+    if (plain_name(current.monitor)) text += "monitor " + current.monitor + "\n";
+    if (!save_atomically(display_choice_path, text.data(), text.size()))
+        std::fprintf(stderr, "blockdash: could not save \"%s\"\n", display_choice_path);
+}
+
 }  // namespace
 
-bool remembered_fullscreen() {
+bool scaling_named(const char* name, picture_scaling* scaling) {
+    const struct {
+        const char* name;
+        picture_scaling scaling;
+    } names[] = {{"auto", picture_scaling::automatic},
+                 {"pixel", picture_scaling::pixel},
+                 {"sharp", picture_scaling::sharp}};
+    for (const auto& n : names)
+        if (std::strcmp(name, n.name) == 0) {
+            *scaling = n.scaling;
+            return true;
+        }
+    return false;
+}
+
+const char* scaling_name(picture_scaling scaling) {
+    switch (scaling) {
+        case picture_scaling::pixel: return "pixel";
+        case picture_scaling::sharp: return "sharp";
+        default: return "auto";
+    }
+}
+
+display_choice remembered_display_choice() {
     std::vector<char> bytes(data_file_read_limit + 1, '\0');
     size_t size = 0;
     const data_read result = read_data_file(display_choice_path, bytes.data(), &size);
     choice_file_refused = result.found == file_found::refused;
-    if (result.found != file_found::read) return true;
-    return std::strncmp(bytes.data(), "window", 6) != 0;
+    current = {};
+    if (result.found != file_found::read) return current;
+    current.fullscreen = std::strncmp(bytes.data(), "window", 6) != 0;
+    std::string value;
+    if (line_value(bytes.data(), "scaling ", &value)) scaling_named(value.c_str(), &current.scaling);
+    if (line_value(bytes.data(), "monitor ", &value) && plain_name(value)) current.monitor = value;
+    return current;
 }
 
-void remember_display_choice(bool fullscreen) {
-    if (choice_file_refused) return;
-    const char* text = fullscreen ? "fullscreen\n" : "window\n";
-    if (!save_atomically(display_choice_path, text, std::strlen(text)))
-        std::fprintf(stderr, "blockdash: could not save \"%s\"\n", display_choice_path);
+void remember_display_choice(bool fullscreen, const char* monitor) {
+    current.fullscreen = fullscreen;
+    if (monitor && plain_name(monitor)) current.monitor = monitor;
+    save_choice();
+}
+
+void remember_scaling(picture_scaling scaling) {
+    current.scaling = scaling;
+    save_choice();
 }

@@ -1,28 +1,49 @@
-// The picture on bigger displays: the scaler, where the picture and the window go, how the
-// pointer maps back, and the command line that asks for them.
+// The picture on bigger displays: the scalers, where the picture and the window go, how the
+// pointer maps back, the command line that asks for them and the file that remembers them.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "platform/desktop_facts.h"
 #include "platform/display_layout.h"
 #include "platform/picture_scaler.h"
+#include "records/display_choice.h"
 #include "support/headless.h"
 
 using namespace testing_support;
 
-TEST(picture_scaler, every_pixel_becomes_a_k_by_k_block_and_the_border_stays_black) {
-    reset_headless();
+// A picture whose neighbours differ in every channel, so any blend shows.
+BITMAP* busy_picture() {
     BITMAP* picture = create_bitmap(640, 480);
     for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x) putpixel(picture, x, y, rgb(x % 256, y % 256, (x * y) % 256));
+        for (int x = 0; x < 640; ++x)
+            putpixel(picture, x, y, rgb((x * 37 + y * 11) % 256, (x * 101 + y * 57) % 256, (x * 13 + y * 151) % 256));
+    return picture;
+}
+
+// Alpha bits the scaler never writes: a pixel that keeps it was not written.
+constexpr int unwritten = static_cast<int>(0xff0000ffu);
+
+TEST(picture_scaler, every_pixel_becomes_a_k_by_k_block_and_the_border_stays_black) {
+    reset_headless();
+    BITMAP* picture = busy_picture();
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
-        const picture_layout at{k, 7, 5};
+        const picture_layout at{7, 5, 640 * k, 480 * k};
         BITMAP* display = create_bitmap(640 * k + 14, 480 * k + 10);
         clear_to_color(display, 0);
-        scale_picture_rows(picture, display, at, 0, 480);
+        const row_span all = scale_picture_rows(picture, rows_of(display), at, 0, 480);
+        EXPECT_EQ(all.top, 5);
+        EXPECT_EQ(all.bottom, 5 + 480 * k);
         int wrong = 0;
         for (int y = 0; y < display->h; ++y)
             for (int x = 0; x < display->w; ++x) {
@@ -33,71 +54,222 @@ TEST(picture_scaler, every_pixel_becomes_a_k_by_k_block_and_the_border_stays_bla
         EXPECT_EQ(wrong, 0);
         // A band of rows touches only its own k-fold rows.
         clear_to_color(display, 0);
-        scale_picture_rows(picture, display, at, 100, 102);
+        const row_span band = scale_picture_rows(picture, rows_of(display), at, 100, 102);
+        EXPECT_EQ(band.top, 5 + 100 * k);
+        EXPECT_EQ(band.bottom, 5 + 102 * k);
         EXPECT_EQ(pixel(display, 7, 5 + 100 * k - 1), 0);
         EXPECT_EQ(pixel(display, 7, 5 + 100 * k), pixel(picture, 0, 100));
         EXPECT_EQ(pixel(display, 7, 5 + 102 * k - 1), pixel(picture, 0, 101));
         EXPECT_EQ(pixel(display, 7, 5 + 102 * k), 0);
         destroy_bitmap(display);
     }
+    // A display smaller than the picture gets its top-left part and nothing past its edges.
+    BITMAP* small = create_bitmap(600, 400);
+    const row_span cut = scale_picture_rows(picture, rows_of(small), {0, 0, 640, 480}, 0, 480);
+    EXPECT_EQ(cut.bottom, 400);
+    EXPECT_EQ(pixel(small, 599, 399), pixel(picture, 599, 399));
+    destroy_bitmap(small);
     destroy_bitmap(picture);
 }
 
-TEST(display_layout, full_screen_takes_the_largest_whole_factor_centred) {
+// Source pixels [first, last] that the display pixel's footprint covers on one axis.
+void footprint(int i, int n, int s, int* first, int* last) {
+    *first = static_cast<int>(static_cast<long long>(i) * s / n);
+    *last = static_cast<int>((static_cast<long long>(i + 1) * s - 1) / n);
+}
+
+TEST(picture_scaler, sharp_keeps_each_pixel_exact_and_blends_only_its_edges) {
+    reset_headless();
+    BITMAP* picture = busy_picture();
+    const int sizes[][2] = {{1024, 768}, {1067, 800}, {1200, 900}, {1888, 1416}, {1440, 1080}, {2880, 2160}};
+    for (const auto& size : sizes) {
+        const int w = size[0], h = size[1];
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const picture_layout at{3, 2, w, h};
+        BITMAP* display = create_bitmap(w + 6, h + 4);
+        clear_to_color(display, unwritten);
+        const row_span all = scale_picture_rows(picture, rows_of(display), at, 0, 480);
+        EXPECT_EQ(all.top, 2);
+        EXPECT_EQ(all.bottom, 2 + h);
+        int unwritten_inside = 0, written_outside = 0, not_exact = 0, not_between = 0, blended = 0;
+        for (int y = 0; y < display->h; ++y)
+            for (int x = 0; x < display->w; ++x) {
+                const int c = pixel(display, x, y);
+                if (!on_picture(at, x, y)) {
+                    written_outside += c != unwritten;
+                    continue;
+                }
+                if (c == unwritten) {
+                    ++unwritten_inside;
+                    continue;
+                }
+                int x0, x1, y0, y1;
+                footprint(x - 3, w, 640, &x0, &x1);
+                footprint(y - 2, h, 480, &y0, &y1);
+                if (x0 == x1 && y0 == y1) {  // wholly inside one picture pixel
+                    not_exact += c != pixel(picture, x0, y0);
+                    continue;
+                }
+                ++blended;
+                // Across an edge: each channel between those of the pixels either side.
+                const int channels[3] = {getr(c), getg(c), getb(c)};
+                for (int ch = 0; ch < 3; ++ch) {
+                    int lo = 255, hi = 0;
+                    for (int sy = y0; sy <= y1; ++sy)
+                        for (int sx = x0; sx <= x1; ++sx) {
+                            const int s = pixel(picture, sx, sy);
+                            const int v = ch == 0 ? getr(s) : ch == 1 ? getg(s) : getb(s);
+                            lo = std::min(lo, v);
+                            hi = std::max(hi, v);
+                        }
+                    not_between += channels[ch] < lo || channels[ch] > hi;
+                }
+            }
+        EXPECT_EQ(unwritten_inside, 0);
+        EXPECT_EQ(written_outside, 0);
+        EXPECT_EQ(not_exact, 0);
+        EXPECT_EQ(not_between, 0);
+        // An edge blends at most one display pixel: 639 columns and 479 rows of edges.
+        EXPECT_LE(blended, 639 * h + 479 * w);
+
+        // A band of picture rows rewrites exactly the display rows that show them.
+        clear_to_color(display, unwritten);
+        const row_span band = scale_picture_rows(picture, rows_of(display), at, 100, 102);
+        for (int y = 0; y < display->h; ++y) {
+            int r0, r1;
+            footprint(y - 2, h, 480, &r0, &r1);
+            const bool shows = y >= 2 && y < 2 + h && r1 >= 100 && r0 < 102;
+            EXPECT_EQ(y >= band.top && y < band.bottom, shows) << "row " << y;
+            EXPECT_EQ(pixel(display, w / 2, y) != unwritten, shows) << "row " << y;
+        }
+        destroy_bitmap(display);
+    }
+    destroy_bitmap(picture);
+}
+
+TEST(display_layout, one_rule_for_any_area) {
+    using s = picture_scaling;
     struct case_ {
-        int w, h, k, left, top;
+        int area_w, area_h;
+        s how;
+        int left, top, w, h;
     } cases[] = {
-        {640, 480, 1, 0, 0},      {1280, 720, 1, 320, 120},   {1920, 1080, 2, 320, 60},
-        {2560, 1440, 3, 320, 0},  {3840, 2160, 4, 640, 120},  {1279, 959, 1, 319, 239},
-        {600, 400, 1, 0, 0},  // smaller than the picture: its top-left part, never off the window
+        // Where a whole factor fills 80 % of a side it stays, exactly as it always was.
+        {640, 480, s::automatic, 0, 0, 640, 480},
+        {1920, 1080, s::automatic, 320, 60, 1280, 960},
+        {1920, 1200, s::automatic, 320, 120, 1280, 960},  // 960 rows of 1200: just 80 %
+        {2560, 1080, s::automatic, 640, 60, 1280, 960},
+        {2560, 1440, s::automatic, 320, 0, 1920, 1440},
+        {3840, 2160, s::automatic, 640, 120, 2560, 1920},
+        // Laptops and handhelds: the largest 4:3 that fits.
+        {1366, 768, s::automatic, 171, 0, 1024, 768},
+        {1280, 800, s::automatic, 106, 0, 1067, 800},
+        {1440, 900, s::automatic, 120, 0, 1200, 900},
+        {1600, 900, s::automatic, 200, 0, 1200, 900},
+        {1536, 864, s::automatic, 192, 0, 1152, 864},
+        // The 80 % edges, by height and by width.
+        {800, 600, s::automatic, 80, 60, 640, 480},
+        {801, 601, s::automatic, 0, 0, 801, 601},
+        {800, 2000, s::automatic, 80, 760, 640, 480},
+        {801, 2000, s::automatic, 0, 699, 801, 601},
+        // Odd shapes: very wide, very tall, smaller than the picture.
+        {5000, 480, s::automatic, 2180, 0, 640, 480},
+        {300, 2000, s::automatic, 0, 887, 300, 225},
+        {600, 400, s::automatic, 33, 0, 533, 400},
+        {600, 400, s::pixel, 0, 0, 640, 480},  // its top-left part, never off the window
+        // Chosen by the player.
+        {1366, 768, s::pixel, 363, 144, 640, 480},
+        {1920, 1080, s::sharp, 240, 0, 1440, 1080},
+        {1280, 960, s::sharp, 0, 0, 1280, 960},
+        {3840, 2160, s::pixel, 640, 120, 2560, 1920},
     };
     for (const case_& c : cases) {
-        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
-        const display_plan plan = plan_fullscreen({100, 50, c.w, c.h});
-        EXPECT_EQ(plan.picture.k, c.k);
-        EXPECT_EQ(plan.picture.left, c.left);
-        EXPECT_EQ(plan.picture.top, c.top);
+        SCOPED_TRACE(std::to_string(c.area_w) + "x" + std::to_string(c.area_h) + " " + std::to_string(int(c.how)));
+        const picture_layout at = lay_out_picture(c.area_w, c.area_h, c.how);
+        EXPECT_EQ(at.left, c.left);
+        EXPECT_EQ(at.top, c.top);
+        EXPECT_EQ(at.w, c.w);
+        EXPECT_EQ(at.h, c.h);
+        const display_plan plan = plan_fullscreen({100, 50, c.area_w, c.area_h}, c.how);
         EXPECT_EQ(plan.window.x, 100);
-        EXPECT_EQ(plan.window.w, c.w);
+        EXPECT_EQ(plan.window.w, c.area_w);
+        EXPECT_EQ(plan.picture.w, c.w);
     }
 }
 
-TEST(display_layout, the_window_fits_the_work_area_of_its_own_monitor) {
+TEST(display_layout, the_window_fits_the_work_area_of_its_own_monitor_frame_included) {
     // Two monitors side by side; a panel takes the top 30 rows of the desktop.
     const std::vector<screen_rect> monitors = {{0, 0, 1920, 1080}, {1920, 0, 3840, 2160}};
     const screen_rect work{0, 30, 5760, 2130};
+    const frame_extents none;
+    const picture_scaling automatic = picture_scaling::automatic;
     EXPECT_EQ(monitor_at(monitors, 100, 100, 0), 0);
     EXPECT_EQ(monitor_at(monitors, 1920, 0, 0), 1);
     EXPECT_EQ(monitor_at(monitors, 9000, 500, 0), 1);  // off every monitor: the nearest
     EXPECT_EQ(monitor_at({}, 5, 5, 0), 0);
+    // Full screen starts on the monitor remembered by name while it is there.
+    desktop_facts facts;
+    facts.monitors = monitors;
+    facts.monitor_names = {"eDP-1", "HDMI-1"};
+    facts.primary = 0;
+    EXPECT_EQ(monitor_named(facts, "HDMI-1"), 1);
+    EXPECT_EQ(monitor_named(facts, "DP-3"), 0);  // unplugged since: the primary
+    EXPECT_EQ(monitor_named(facts, ""), 0);
 
     bool reduced = true;
-    display_plan plan = plan_window(monitors[0], work, 0, &reduced);
+    display_plan plan = plan_window(monitors[0], work, none, 0, automatic, &reduced);
     EXPECT_FALSE(reduced);
-    EXPECT_EQ(plan.picture.k, 2);  // the whole 1080 rows would allow 2 as well; 3 never fits
-    EXPECT_EQ(plan.window.w, 1280);
+    EXPECT_EQ(plan.window.w, 1280);  // 3 never fits
     EXPECT_EQ(plan.window.h, 960);
     EXPECT_EQ(plan.window.x, 320);
     EXPECT_EQ(plan.window.y, 30 + (1050 - 960) / 2);
     EXPECT_EQ(plan.picture.left, 0);
+    EXPECT_EQ(plan.picture.w, 1280);
 
     // The second monitor's size counts there, never the whole desktop's 5760 columns.
-    plan = plan_window(monitors[1], work, 0, &reduced);
-    EXPECT_EQ(plan.picture.k, 4);
+    plan = plan_window(monitors[1], work, none, 0, automatic, &reduced);
+    EXPECT_EQ(plan.window.w, 2560);
     EXPECT_EQ(plan.window.x, 1920 + (3840 - 2560) / 2);
-    EXPECT_EQ(plan_fullscreen(monitors[1]).picture.k, 4);
 
-    // A factor that does not fit gives the largest that does, and says so.
-    plan = plan_window(monitors[0], work, 3, &reduced);
+    // A factor that does not fit gives the largest window that does, and says so.
+    plan = plan_window(monitors[0], work, none, 3, automatic, &reduced);
     EXPECT_TRUE(reduced);
-    EXPECT_EQ(plan.picture.k, 2);
-    plan = plan_window(monitors[0], work, 1, &reduced);
+    EXPECT_EQ(plan.window.w, 1280);
+    plan = plan_window(monitors[0], work, none, 1, automatic, &reduced);
     EXPECT_FALSE(reduced);
     EXPECT_EQ(plan.window.w, 640);
+    EXPECT_EQ(plan.picture.w, 640);
+
+    // 2560x1440 with no panel: the title bar counts, so 1920x1440 no longer fits and the
+    // window takes the sharp picture that does, wholly on the screen.
+    const screen_rect wide{0, 0, 2560, 1440};
+    const frame_extents frame{1, 1, 22, 4};
+    plan = plan_window(wide, wide, frame, 0, automatic, &reduced);
+    EXPECT_EQ(plan.window.h, 1440 - 26);
+    EXPECT_EQ(plan.window.w, (4 * 1414 + 1) / 3);
+    EXPECT_EQ(plan.window.y, 22);
+    EXPECT_GE(plan.window.x - frame.left, 0);
+    EXPECT_LE(plan.window.x + plan.window.w + frame.right, 2560);
+    EXPECT_EQ(plan.picture.w, plan.window.w);
+    plan = plan_window(wide, wide, frame, 0, picture_scaling::pixel, &reduced);
+    EXPECT_EQ(plan.window.w, 1280);  // pixel: the largest whole factor that fits with the frame
+    EXPECT_EQ(plan.window.y, 22 + (1414 - 960) / 2);
+
+    // The screen shrinks under a 1280x960 window: it shrinks and moves just enough.
+    const screen_rect laptop{0, 0, 1366, 768};
+    screen_rect fitted = fit_window({320, 60, 1280, 960}, frame, laptop);
+    EXPECT_EQ(fitted.w, 1280);
+    EXPECT_EQ(fitted.h, 768 - 26);
+    EXPECT_EQ(fitted.x, 1366 - 1 - 1280);
+    EXPECT_EQ(fitted.y, 22);
+    fitted = fit_window({100, 100, 640, 480}, frame, laptop);  // it fits already: it stays
+    EXPECT_EQ(fitted.x, 100);
+    EXPECT_EQ(fitted.y, 100);
+    EXPECT_EQ(fitted.w, 640);
 }
 
 TEST(display_layout, the_pointer_maps_onto_the_picture_and_clamps_outside_it) {
-    const picture_layout at{2, 320, 60};
+    const picture_layout at{320, 60, 1280, 960};
     auto maps_to = [&](int x, int y, int px, int py) {
         const picture_point p = map_pointer(at, x, y);
         return p.x == px && p.y == py;
@@ -114,6 +286,14 @@ TEST(display_layout, the_pointer_maps_onto_the_picture_and_clamps_outside_it) {
     EXPECT_FALSE(on_picture(at, 319, 60));
     EXPECT_FALSE(on_picture(at, 1600, 500));
     EXPECT_TRUE(maps_to(1600, 500, 639, 220));
+
+    // Sharp: any size maps back, corner to corner.
+    const picture_layout sharp{171, 0, 1024, 768};
+    EXPECT_EQ(map_pointer(sharp, 171, 0).x, 0);
+    EXPECT_EQ(map_pointer(sharp, 171 + 1023, 767).x, 639);
+    EXPECT_EQ(map_pointer(sharp, 171 + 1023, 767).y, 479);
+    EXPECT_EQ(map_pointer(sharp, 171 + 512, 384).x, 320);
+    EXPECT_EQ(map_pointer(sharp, 171 + 512, 384).y, 240);
 }
 
 TEST(command_line, display_options_help_version_and_replays) {
@@ -133,6 +313,14 @@ TEST(command_line, display_options_help_version_and_replays) {
     ASSERT_TRUE(parse({"--window", "--fullscreen", "--scale=2"}, o, error));
     EXPECT_EQ(o.display, display_request::fullscreen);  // the last word counts
     EXPECT_EQ(o.scale, 2);
+    EXPECT_FALSE(o.scaling_given);
+    ASSERT_TRUE(parse({"--scaling", "sharp"}, o, error));
+    EXPECT_TRUE(o.scaling_given);
+    EXPECT_EQ(o.scaling, picture_scaling::sharp);
+    ASSERT_TRUE(parse({"--scaling=pixel", "--scale", "2"}, o, error));
+    EXPECT_EQ(o.scaling, picture_scaling::pixel);
+    ASSERT_TRUE(parse({"--scaling", "auto"}, o, error));
+    EXPECT_EQ(o.scaling, picture_scaling::automatic);
     ASSERT_TRUE(parse({"--help"}, o, error));
     EXPECT_TRUE(o.show_help);
     ASSERT_TRUE(parse({"--version"}, o, error));
@@ -146,11 +334,51 @@ TEST(command_line, display_options_help_version_and_replays) {
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {"--scale"}, {"--scale", "0"}, {"--scale", "-2"}, {"--scale", "2x"},
-             {"--scale", "99999999999"}, {"--scale="}, {"--windowed"}, {"-x"}, {"window"},
-             {"--replay"}, {"--verify", ""}}) {
+             {"--scale", "99999999999"}, {"--scale="}, {"--scaling"}, {"--scaling", "smooth"}, {"--scaling="},
+             {"--scalingx"}, {"--windowed"}, {"-x"}, {"window"}, {"--replay"}, {"--verify", ""}}) {
         SCOPED_TRACE(bad.back());
         error.clear();
         EXPECT_FALSE(parse(bad, o, error));
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(display_choice, old_files_read_the_same_and_the_scaling_is_kept_beside_them) {
+    ASSERT_EQ(chdir(scratch_dir("display_choice").c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    auto write = [](const char* text) {
+        FILE* f = std::fopen(display_choice_path, "w");
+        ASSERT_TRUE(f);
+        std::fputs(text, f);
+        std::fclose(f);
+    };
+    auto read_back = [] {
+        std::ifstream in(display_choice_path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    display_choice c = remembered_display_choice();  // no file: full screen, auto
+    EXPECT_TRUE(c.fullscreen);
+    EXPECT_EQ(c.scaling, picture_scaling::automatic);
+
+    write("window\n");  // as older versions wrote it
+    c = remembered_display_choice();
+    EXPECT_FALSE(c.fullscreen);
+    EXPECT_EQ(c.scaling, picture_scaling::automatic);
+    remember_scaling(picture_scaling::sharp);
+    EXPECT_EQ(read_back(), "window\nscaling sharp\n");
+    remember_display_choice(true, "HDMI-2");
+    EXPECT_EQ(read_back(), "fullscreen\nscaling sharp\nmonitor HDMI-2\n");
+    c = remembered_display_choice();
+    EXPECT_TRUE(c.fullscreen);
+    EXPECT_EQ(c.scaling, picture_scaling::sharp);
+    EXPECT_EQ(c.monitor, "HDMI-2");
+    remember_display_choice(false, "");  // no monitor known: the last one stays
+    EXPECT_EQ(read_back(), "window\nscaling sharp\nmonitor HDMI-2\n");
+
+    write("window\r\nscaling pixel\r\n");
+    EXPECT_EQ(remembered_display_choice().scaling, picture_scaling::pixel);
+    write("window\nscaling blurry\nmonitor two words\n");  // not the game's words: defaults
+    c = remembered_display_choice();
+    EXPECT_EQ(c.scaling, picture_scaling::automatic);
+    EXPECT_EQ(c.monitor, "");
 }

@@ -2,7 +2,11 @@
 # The game on a 1920x1080 desktop, without a window manager and with openbox: full screen
 # scaled by 2 and centred on black, every picture pixel a 2x2 block; F11 gives a 1280x960
 # window; clicks land on the scaled buttons; a lost focus pauses the round; the manager's
-# close ends the game in order; --window --scale 1 shows the unscaled picture.
+# close ends the game in order; --window --scale 1 shows the unscaled picture. The window
+# introduces itself and answers pings; the manager's maximise and full-screen command give
+# a centred picture. A nested screen that changes size (1366x768 sharp, larger, smaller) is
+# followed within a second, and a window that no longer fits shrinks onto it; at 2560x1440
+# the window lies wholly on the screen, frame included.
 . "$(dirname "$0")/lib.sh"
 
 start_display 1920x1080
@@ -27,7 +31,7 @@ move_to() {
 }
 # The client window of the game: "<w>x<h>+<x>+<y>" on the root.
 geometry() {
-    xwininfo -name Blockdash | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    xwininfo -name Blockdash 2>/dev/null | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
         /^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print w "x" h "+" x "+" y}'
 }
 geometry_is() { [ "$(geometry)" = "$1" ]; }
@@ -41,13 +45,14 @@ quit_by_click() {
 not_paused() { ! paused; }
 paused() { shot && [ "$(pixel 272 234)" = "$white" ] && [ "$(pixel 368 316)" = "$white" ] && [ "$(pixel 5 5)" = "$black" ]; }
 
-# --- No window manager: the game covers the screen itself.
-start_game
+# --- No window manager: the game covers the screen itself. --scale is for the window.
+start_game -- --scale 3
 use_picture_at 2 320 60
 wait_for 10 on_title_menu || fail "no title menu at twice the size in the middle of the screen"
 move_to 600 20
 wait_for 3 wipe_done || fail "the wipe did not finish"
 cp "$work/shot.ppm" "$work/title_k2.ppm"
+grep -q "applies to the window\|sets the size of the window" "$work/game.err" || fail "no word that --scale is for the window"
 root_shot
 [ "$(root_count 0 0 319 1079 "$black")" -eq $((320 * 1080)) ] || fail "the left border is not black"
 [ "$(root_count 1600 0 1919 1079 "$black")" -eq $((320 * 1080)) ] || fail "the right border is not black"
@@ -61,7 +66,7 @@ convert "$work/title_k2.ppm" -sample 200% "$work/grown.ppm"
 
 xdotool key F11
 wait_for 5 geometry_is 1280x960+320+60 || fail "F11 gave $(geometry), not a 1280x960 window"
-[ "$(cat "$run/KZ DATA/display.dat")" = "window" ] || fail "the window was not remembered"
+wait_for 3 sh -c "head -1 '$run/KZ DATA/display.dat' | grep -qx window" || fail "the window was not remembered"
 press_until 5 320 300 on_highscore_table || fail "Highscores in the window did not open the table"
 tap_at 320 400
 wait_for 5 on_title_menu || fail "Return to Title in the window did not return"
@@ -97,9 +102,19 @@ done
 manager_running || fail "openbox did not start: $(cat "$work/openbox.log")"
 xsetroot -solid "#2b4a66"
 rm -f "$run/KZ DATA/display.dat" "$run/KZ DATA/stats.dat"
-start_game
+"$DESKTOP_PROBE" launch-notices 20 >"$work/notices.txt" &
+other_pids="$other_pids $!"
+wait_for 5 grep -q listening "$work/notices.txt" || fail "the notice listener did not start"
+start_game env DESKTOP_STARTUP_ID=blockdash-test_TIME42 --
 use_picture_at 2 320 60
 wait_for 10 on_title_menu || fail "no full-screen title menu under openbox"
+# Who the window is, for a manager that offers to end a hung game.
+wait_for 5 grep -qx 'remove: ID="blockdash-test_TIME42"' "$work/notices.txt" ||
+    fail "the launch notice was not ended: $(cat "$work/notices.txt")"
+xprop -name Blockdash _NET_WM_PID | grep -q "= $game_pid\$" || fail "no _NET_WM_PID $game_pid"
+xprop -name Blockdash WM_CLIENT_MACHINE | grep -q "\"$(hostname)\"" || fail "no WM_CLIENT_MACHINE"
+xprop -name Blockdash _NET_WM_NAME | grep -q 'UTF8_STRING) = "Blockdash"' || fail "no UTF-8 _NET_WM_NAME"
+"$DESKTOP_PROBE" ping "$(xdotool search --name '^Blockdash$' | head -1)" || fail "the window did not answer a ping"
 xprop -name Blockdash _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN || fail "not in the desktop's full-screen state"
 xprop -name Blockdash WM_CLASS | grep -q '"blockdash", "blockdash"' || fail "the window class is not blockdash"
 wmctrl -l | grep -q Blockdash || fail "the manager does not list the game"
@@ -130,5 +145,96 @@ wmctrl -c Blockdash
 wait_game_exit 10
 [ "$exit_status" -eq 0 ] || fail "the manager's close ended with status $exit_status"
 [ -s "$run/KZ DATA/stats.dat" ] || fail "the manager's close did not save the statistics"
+
+# The manager's own size changes: the picture follows them, centred.
+picture_centred_in_window() {
+    local g w h x y
+    g=$(geometry) w=${g%%x*} g=${g#*x} h=${g%%+*} g=${g#*+} x=${g%+*} y=${g#*+}
+    use_picture_at 2 $((x + (w - 1280) / 2)) $((y + (h - 960) / 2))
+    xdotool mousemove $((ox + 1200)) $((oy + 40))
+    shot && [ "$(compare -metric AE "$work/shot.ppm" "$work/title_k2.ppm" null: 2>&1)" = "0" ]
+}
+state_has_fullscreen() { xprop -name Blockdash _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN; }
+start_game -- --window
+wait_for 10 geometry_is_window || fail "--window under openbox gave $(geometry)"
+wait_for 10 picture_centred_in_window || fail "no picture in the window"
+wmctrl -r Blockdash -b add,maximized_vert,maximized_horz
+wait_for 5 sh -c "xwininfo -name Blockdash | grep -q 'Width: 19'" || fail "maximising gave $(geometry)"
+wait_for 3 picture_centred_in_window || fail "the maximised window's picture is not centred: $(geometry)"
+wmctrl -r Blockdash -b add,fullscreen
+wait_for 5 geometry_is 1920x1080+0+0 || fail "the manager's full screen gave $(geometry)"
+wait_for 3 picture_centred_in_window || fail "the manager's full screen shows no centred picture"
+wait_for 3 sh -c "head -1 '$run/KZ DATA/display.dat' | grep -qx fullscreen" || fail "the game did not take the manager's full screen as its own"
+wmctrl -r Blockdash -b remove,fullscreen
+wait_for 5 sh -c "head -1 '$run/KZ DATA/display.dat' | grep -qx window" || fail "the game did not see full screen end"
+wait_for 3 picture_centred_in_window || fail "the window after full screen shows no centred picture"
+# It knows it is a window again: F11 asks for full screen, not for the window it has.
+wmctrl -a Blockdash
+xdotool key F11
+wait_for 5 state_has_fullscreen || fail "F11 after the manager's full screen did not go full screen"
+wmctrl -c Blockdash
+wait_game_exit 10
+kill "$wm_pid"
+
+# --- A screen that changes size under the game: a nested server resized as a window.
+nested=":$((100 + RANDOM % 800))"
+Xephyr "$nested" -screen 1366x768 -resizeable -nolisten tcp >"$work/xephyr.log" 2>&1 &
+other_pids="$other_pids $!"
+host_display=$DISPLAY
+wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start: $(cat "$work/xephyr.log")"
+export DISPLAY=$nested
+rm -f "$run/KZ DATA/display.dat"
+start_game
+# Sharp pictures agree with the 640x480 one at each pixel's centre, but for the soft edges
+# (where two edges meet, a quarter of the neighbours' colours).
+sharp_picture_at() {  # left top width height
+    xdotool mousemove $(($1 + 1201 * $3 / 1280)) $(($2 + 41 * $4 / 960))
+    root_shot && convert "$work/root.ppm" -crop "$3x$4+$1+$2" +repage -sample 640x480! "$work/sampled.ppm" &&
+        [ "$(compare -metric AE -fuzz 22% "$work/sampled.ppm" "$work/title_k2.ppm" null: 2>&1)" = "0" ] &&
+        [ "$(root_count 0 0 $(($1 - 1)) $(($4 - 1)) "$black")" -eq $(($1 * $4)) ]
+}
+wait_for 10 sharp_picture_at 171 0 1024 768 || fail "1366x768 does not show the 1024x768 picture in its middle"
+resize_nested() { DISPLAY=$host_display xdotool windowsize "$(DISPLAY=$host_display xdotool search --class Xephyr | head -1)" "$1" "$2"; }
+resize_nested 1920 1080
+wait_for 1 geometry_is 1920x1080+0+0 || fail "a screen grown to 1920x1080 was not followed in a second: $(geometry)"
+wait_for 3 sharp_picture_at 320 60 1280 960 || fail "the grown screen shows no 1280x960 picture"
+resize_nested 1280 720
+wait_for 1 geometry_is 1280x720+0+0 || fail "a screen shrunk to 1280x720 was not followed in a second: $(geometry)"
+wait_for 3 sharp_picture_at 160 0 960 720 || fail "the shrunk screen shows no 960x720 picture"
+# A window that no longer fits the smaller screen shrinks onto it.
+resize_nested 1920 1080
+wait_for 1 geometry_is 1920x1080+0+0 || fail "the screen grown again was not followed: $(geometry)"
+xdotool key F11
+wait_for 5 geometry_is 1280x960+320+60 || fail "F11 on the nested screen gave $(geometry)"
+resize_nested 1366 768
+window_within_screen() {
+    local g w h x y
+    g=$(geometry) w=${g%%x*} g=${g#*x} h=${g%%+*} g=${g#*+} x=${g%+*} y=${g#*+}
+    [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le 1366 ] && [ $((y + h)) -le 768 ]
+}
+wait_for 1 window_within_screen || fail "the window $(geometry) was left off the smaller screen"
+kill "$game_pid"
+wait_game_exit 10
+export DISPLAY=$host_display
+
+# --- 2560x1440 with openbox and no panel: the window and its title bar lie on the screen.
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null
+start_display 2560x1440
+openbox >>"$work/openbox.log" 2>&1 &
+wm_pid=$!
+wait_for 5 manager_running || fail "openbox did not start on 2560x1440"
+start_game -- --window
+wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window"
+on_screen_with_frame() {
+    local g w h x y l r t b
+    g=$(geometry) w=${g%%x*} g=${g#*x} h=${g%%+*} g=${g#*+} x=${g%+*} y=${g#*+}
+    read -r l r t b <<<"$(xprop -name Blockdash _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    [ $((x - l)) -ge 0 ] && [ $((y - t)) -ge 0 ] && [ $((x + w + r)) -le 2560 ] && [ $((y + h + b)) -le 1440 ] &&
+        [ "$h" -gt 1300 ]
+}
+wait_for 5 on_screen_with_frame || fail "the window $(geometry) with its frame $(xprop -name Blockdash _NET_FRAME_EXTENTS) is not on the screen"
+kill "$game_pid"
+wait_game_exit 10
 kill "$wm_pid"
 echo "PASS"
