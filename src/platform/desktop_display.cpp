@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,6 @@
 #include "platform/desktop_facts.h"
 #include "platform/desktop_identity.h"
 #include "platform/display_loss.h"
-#include "platform/host.h"
 #include "platform/picture_scaler.h"
 #include "platform/picture_size.h"
 #include "platform/window_focus.h"
@@ -67,7 +67,15 @@ int rr_event_base = -1;
 int window_w = 0, window_h = 0;  // the client area the picture is laid out in
 // After the game placed its window, for a second: a frame or a size the manager gives it
 // that puts part of it off its monitor's work area is corrected.
-int refit_until_ms = 0;
+long long refit_until_ms = 0;
+
+// The display keeps its own clock: the host's seam sits above it.
+long long steady_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 Cursor arrow = 0;
 bool pointer_hidden = true;  // Allegro starts with its invisible cursor on the window
 bool launch_notice_due = true;
@@ -185,7 +193,7 @@ void shape_window(const display_plan& plan, int monitor) {
         XRaiseWindow(watch, wm);
     }
     XFlush(watch);
-    refit_until_ms = now_ms() + 1000;
+    refit_until_ms = steady_ms() + 1000;
 }
 
 // Asks the manager, before the window is shown, how large its frame will be; a manager
@@ -525,7 +533,7 @@ bool follow_display_requests() {
         whole_picture |= lay_out_window(news.w, news.h);
         if (facts.monitors.size() > 1) follow_monitor();
     }
-    if ((news.frame || news.resized) && now_ms() < refit_until_ms) keep_window_on_screen();
+    if ((news.frame || news.resized) && steady_ms() < refit_until_ms) keep_window_on_screen();
     if (news.exposed) {
         lock_unless_display_lost(screen_mutex);
         whole_window_due = true;

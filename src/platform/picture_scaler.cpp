@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/surfaces.h"
+#include "platform/picture_size.h"
 
 namespace {
 

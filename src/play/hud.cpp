@@ -3,7 +3,6 @@
 
 #include "platform/assets.h"
 #include "platform/surfaces.h"
-#include "play/render.h"
 #include "play/round_state.h"
 
 void draw_hud(BITMAP* dest) {

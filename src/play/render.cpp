@@ -10,8 +10,6 @@
 #include "ui/aimer.h"
 #include "ui/wipe.h"
 
-bool skip_drawing = false;
-
 namespace {
 
 void draw_blocks() {

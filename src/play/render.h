@@ -8,5 +8,3 @@
 // its own mark over the picture before it is shown.
 void draw_round(void (*label)(BITMAP* picture) = nullptr);
 
-// Rounds without pictures, banners included: the soak test and the check of a replay.
-extern bool skip_drawing;

@@ -10,7 +10,7 @@
 #include "play/pause_menu.h"
 #include "play/render.h"
 #include "play/round_input.h"
-#include "play/round_replay.h"
+#include "play/round_tape.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
 #include "ui/buttons.h"

@@ -1,30 +1,13 @@
-// Recording a round as it is played, and playing a recorded round back.
+// Playing a recorded round back, on screen or checked at full speed.
 #pragma once
 
 #include <allegro.h>
 
+#include "play/round_tape.h"
 #include "records/replay_file.h"
-
-// The round being played, as far as it has gone. Complete once the round has finished.
-extern replay recorded_round;
-
-// Round start (not for a replay): the seed and what the round took over.
-void start_recording(unsigned seed);
-
-// Frame step, after the input is final: the frame's input, when it changed.
-void record_round_input();
-
-// The time-out: the round's figures. From here recorded_round can be kept.
-void seal_recording();
-
-// True when the last round finished and every one of its frames was recorded.
-bool recorded_round_complete();
 
 // The round reset to the recorded one's start; replaying stays set until stop_replay().
 void start_replay(const replay& r);
-
-// Frame step of a replay: the recorded input of this frame.
-void feed_round_input();
 
 // One frame of the replay; false once it is over: the round finished, or its frames ran out.
 bool play_replay_frame(void (*label)(BITMAP*));

@@ -32,6 +32,7 @@ int power_factor = 0;
 int best_combo = 0;
 bool round_over = false;
 bool replaying = false;
+bool skip_drawing = false;
 
 void reset_round_state() {
     BITMAP* sprite = player.sprite;

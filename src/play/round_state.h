@@ -77,6 +77,8 @@ extern bool round_over;   // the clock ran out: the round is finished
 // A recorded round is being played back: the screen, the table and the player's totals
 // are not the replay's to change.
 extern bool replaying;
+// Rounds without pictures, banners included: the soak test and the check of a replay.
+extern bool skip_drawing;
 
 // Every record and global of the round back to the state the program starts with (the
 // player's sprite is kept). Tests and benchmarks call it before their own round start.

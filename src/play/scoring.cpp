@@ -3,7 +3,7 @@
 
 #include "platform/host.h"
 #include "play/hud.h"
-#include "play/round_replay.h"
+#include "play/round_tape.h"
 #include "play/round_state.h"
 #include "records/lifetime_stats.h"
 #include "ui/screen_state.h"

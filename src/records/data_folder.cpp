@@ -18,9 +18,6 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
-#include "records/display_choice.h"
-#include "records/highscore_file.h"
-#include "records/lifetime_stats.h"
 
 char data_notice[81] = "";
 

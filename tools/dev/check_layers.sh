@@ -1,6 +1,7 @@
 #!/bin/bash
-# Fails when a file under src/ includes one from a folder above its own: the house is
-# built from the ground up, and each floor may use only the floors below it.
+# Fails when a file under src/ includes one from a folder above its own (the house is
+# built from the ground up, and each floor may use only the floors below it), or when
+# files include each other in a loop, within a floor too.
 #   platform 1 - the machine: clock, sound, display, input, files
 #   ui       2 - buttons, the wipe, the aimer, the screen state
 #   records  2 - the highscore table, the statistics, their files
@@ -40,8 +41,18 @@ while IFS= read -r line; do
     fi
 done < <(grep -rHn --include='*.cpp' --include='*.h' -E '^#include "' src | sed -E 's/^([^:]+):[0-9]+:/\1:/')
 
+# A module is a header and its source; a loop among modules shows as a loop to tsort.
+loops=$(grep -rHo --include='*.cpp' --include='*.h' -E '^#include "[a-z_]+/[a-z_]+\.h"' src |
+    sed -E 's#^src/([a-z_]+/[a-z_]+)\.(cpp|h):\#include "([a-z_/]+)\.h"#\1 \3#' |
+    awk '$1 != $2' | tsort 2>&1 >/dev/null | grep -v '^tsort: -: input contains a loop:$' || true)
+if [ -n "$loops" ]; then
+    echo "these files include each other in a loop:"
+    sed 's/^tsort: /  /' <<<"$loops"
+    faults=$((faults + 1))
+fi
+
 if [ "$faults" -gt 0 ]; then
-    echo "$faults include(s) run against the layers"
+    echo "$faults fault(s) in the includes"
     exit 1
 fi
-echo "every include runs downward"
+echo "every include runs downward, and none in a loop"
