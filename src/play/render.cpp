@@ -31,9 +31,17 @@ void draw_player() {
         draw_sprite(buffer, player.sprite, player.x - 32, player.y - 32);
 }
 
+// The grey is filled only where the stage's band will not cover it: two full-screen
+// fills a frame were the round's largest drawing cost.
 void draw_field() {
-    rectfill(buffer, 0, 0, 640, 480, makecol(40, 40, 40));
-    if (stage > 0) blit(background, buffer, 0, back_word[stage - 1], 0, 184, 640, 100);
+    const int grey = makecol(40, 40, 40);
+    if (stage > 0) {
+        rectfill(buffer, 0, 0, 639, 183, grey);
+        blit(background, buffer, 0, back_word[stage - 1], 0, 184, 640, 100);
+        rectfill(buffer, 0, 284, 639, 479, grey);
+    } else {
+        rectfill(buffer, 0, 0, 639, 479, grey);
+    }
     draw_blocks();
     if (!can_dash) line(buffer, player.start_x, player.start_y, player.x, player.y, makecol(64, 192, 255));
     draw_player();
@@ -41,7 +49,8 @@ void draw_field() {
 
 // Only field columns 96 to 543 are seen; the side panels carry the heads-up display.
 void compose_frame() {
-    rectfill(frame, 0, 0, 640, 480, makecol(0, 0, 0));
+    rectfill(frame, 0, 0, 95, 479, makecol(0, 0, 0));
+    rectfill(frame, 544, 0, 639, 479, makecol(0, 0, 0));
     blit(buffer, frame, 96, 0, 96, 0, 448, 480);
     draw_hud(frame);
 }
