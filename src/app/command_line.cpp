@@ -13,9 +13,10 @@
 
 namespace {
 
-// The option's value: after "=" in the same word, else the next word.
-const char* value_of(const char* arg, size_t name_length, int argc, const char* const* argv, int& i) {
-    if (arg[name_length] == '=') return arg + name_length + 1;
+// The value of option `name`: after "=" in the same word, else the next word.
+const char* value_of(const char* name, int argc, const char* const* argv, int& i) {
+    const char* after_name = argv[i] + std::strlen(name);
+    if (*after_name == '=') return after_name + 1;
     return i + 1 < argc ? argv[++i] : nullptr;
 }
 
@@ -50,14 +51,14 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
         } else if (std::strcmp(arg, "--version") == 0) {
             options.show_version = true;
         } else if (is_option(arg, "--scale")) {
-            const char* value = value_of(arg, 7, argc, argv, i);
+            const char* value = value_of("--scale", argc, argv, i);
             if (!parse_scale(value, options.scale)) {
                 error = std::string("--scale needs a whole number from 1 to 64, not \"") +
                         (value ? value : "") + "\"";
                 return false;
             }
         } else if (is_option(arg, "--scaling")) {
-            const char* value = value_of(arg, 9, argc, argv, i);
+            const char* value = value_of("--scaling", argc, argv, i);
             if (!value || !scaling_named(value, &options.scaling)) {
                 error = std::string("--scaling needs auto, pixel or sharp, not \"") +
                         (value ? value : "") + "\"";

@@ -44,10 +44,6 @@ std::atomic<uint64_t> packed_layout{pack(picture_layout{})};
 
 void publish_layout(const picture_layout& at) { packed_layout = pack(at); }
 
-bool same_layout(const picture_layout& a, const picture_layout& b) {
-    return a.left == b.left && a.top == b.top && a.w == b.w && a.h == b.h;
-}
-
 std::atomic<bool> switch_requested{false};
 void (*choice_listener)(bool fullscreen, const char* monitor) = nullptr;
 bool fullscreen = true;
@@ -230,7 +226,7 @@ bool lay_out_window(int w, int h) {
     if (w <= 0 || h <= 0) return false;
     const screen_rect room = within_screen({0, 0, w, h});
     const picture_layout at = lay_out_picture(room.w, room.h, scaling);
-    if (w == window_w && h == window_h && same_layout(at, current_picture_layout())) return false;
+    if (w == window_w && h == window_h && at == current_picture_layout()) return false;
     window_w = w;
     window_h = h;
     tell_allegro_window_size(w, h);
@@ -269,7 +265,7 @@ void keep_window_on_screen() {
     const screen_rect now = read_window_rect(watch, wm);
     const screen_rect room = room_on(facts.monitors[monitor], facts.work_area);
     const screen_rect fitted = fit_window(now, window_frame, room);
-    if (fitted.x == now.x && fitted.y == now.y && fitted.w == now.w && fitted.h == now.h) return;
+    if (fitted == now) return;
     XMoveResizeWindow(watch, wm, fitted.x, fitted.y, fitted.w, fitted.h);
     XFlush(watch);
 }

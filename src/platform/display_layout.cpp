@@ -22,6 +22,9 @@ long long distance_squared(const screen_rect& r, int x, int y) {
     return dx * dx + dy * dy;
 }
 
+// The largest whole k >= 1 with 640k x 480k inside w x h.
+int largest_factor(int w, int h) { return std::max(1, std::min(w / screen_w, h / screen_h)); }
+
 // A whole factor that fills 80 % of one side looks as large as any; below that the
 // picture is worth the sharp scaler's soft pixel edges.
 bool whole_factor_fills(int area_w, int area_h, int k) {
@@ -49,8 +52,6 @@ void centre(picture_layout& at, int area_w, int area_h) {
 }
 
 }  // namespace
-
-int largest_factor(int w, int h) { return std::max(1, std::min(w / screen_w, h / screen_h)); }
 
 picture_layout lay_out_picture(int area_w, int area_h, picture_scaling how) {
     const int k = largest_factor(area_w, area_h);

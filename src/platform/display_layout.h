@@ -7,6 +7,7 @@
 
 struct screen_rect {
     int x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const screen_rect& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
 };
 
 // How the picture grows: `pixel` by whole factors only, `sharp` to any size (whole factor
@@ -20,6 +21,9 @@ struct picture_layout {
     int top = 0;
     int w = 640;
     int h = 480;
+    bool operator==(const picture_layout& o) const {
+        return left == o.left && top == o.top && w == o.w && h == o.h;
+    }
 };
 
 // What a window manager draws around the window (_NET_FRAME_EXTENTS).
@@ -33,9 +37,6 @@ struct display_plan {
     screen_rect window;  // in desktop coordinates
     picture_layout picture;
 };
-
-// The largest whole k >= 1 with 640k x 480k inside w x h.
-int largest_factor(int w, int h);
 
 // The one rule for any area: the largest 4:3 rectangle that fits, centred; by a whole
 // factor when `pixel`, or when `automatic` and that factor fills at least 80 % of the

@@ -65,13 +65,14 @@ void play_music() {
 
 void stop_music() { midi_pause(); }
 
+constexpr host_seam real_host = {monotonic_ms, wait_and_tend_the_display, silent_effect, play_music,
+                                 stop_music};
+
 }  // namespace
 
-host_seam host = {monotonic_ms, wait_and_tend_the_display, silent_effect, play_music, stop_music};
+host_seam host = real_host;
 
-void use_real_host() {
-    host = {monotonic_ms, wait_and_tend_the_display, silent_effect, play_music, stop_music};
-}
+void use_real_host() { host = real_host; }
 
 void playsound(int slot) { host.sound_requested(slot); }
 void startmusic() { host.music_start(); }

@@ -30,6 +30,20 @@ void drop_segment(window_image* wi) {
     wi->shm.shmaddr = nullptr;
 }
 
+// The image and its memory let go: a shared segment is detached first (the server keeps
+// its own mapping until it has carried out the puts before this); plain memory goes with
+// the image.
+void release_image(Display* d, window_image* wi) {
+    if (wi->shared) XShmDetach(d, &wi->shm);
+    wi->shared = false;
+    if (wi->shm.shmaddr) {
+        drop_segment(wi);
+        wi->image->data = nullptr;
+    }
+    XDestroyImage(wi->image);
+    wi->image = nullptr;
+}
+
 // `check`: wait for the server's word on the attachment (a round trip); afterwards the
 // same server is trusted to attach as it did then.
 bool make_shared(Display* d, window_image* wi, int w, int h, bool check) {
@@ -58,10 +72,7 @@ bool make_shared(Display* d, window_image* wi, int w, int h, bool check) {
         shmctl(wi->shm.shmid, IPC_RMID, nullptr);
     }
     if (wi->shared) return true;
-    drop_segment(wi);
-    wi->image->data = nullptr;
-    XDestroyImage(wi->image);
-    wi->image = nullptr;
+    release_image(d, wi);
     return false;
 }
 
@@ -98,11 +109,8 @@ bool window_images_work(Display* d) {
     window_image probe;
     sharing_works = XShmQueryExtension(d) && make_shared(d, &probe, 64, 64, true);
     if (sharing_works) {
-        XShmDetach(d, &probe.shm);
+        release_image(d, &probe);
         XSync(d, False);
-        drop_segment(&probe);
-        probe.image->data = nullptr;
-        XDestroyImage(probe.image);
     }
     return true;
 }
@@ -119,13 +127,7 @@ window_image* make_window_image(Display* d, int w, int h) {
 
 void destroy_window_image(Display* d, window_image* wi) {
     if (!wi) return;
-    if (wi->shared) {
-        // The server keeps its own mapping until it has carried out the puts before this.
-        XShmDetach(d, &wi->shm);
-        drop_segment(wi);
-        wi->image->data = nullptr;
-    }
-    XDestroyImage(wi->image);  // frees plain memory with it
+    release_image(d, wi);
     delete wi;
 }
 

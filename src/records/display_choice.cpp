@@ -14,6 +14,14 @@ const char* const display_choice_path = "KZ DATA//display.dat";
 
 namespace {
 
+// The words for each scaling, read and written alike; the first is the default's.
+const struct scaling_word {
+    const char* name;
+    picture_scaling scaling;
+} scaling_words[] = {{"auto", picture_scaling::automatic},
+                     {"pixel", picture_scaling::pixel},
+                     {"sharp", picture_scaling::sharp}};
+
 bool choice_file_refused = false;
 display_choice current;
 
@@ -49,13 +57,7 @@ void save_choice() {
 }  // namespace
 
 bool scaling_named(const char* name, picture_scaling* scaling) {
-    const struct {
-        const char* name;
-        picture_scaling scaling;
-    } names[] = {{"auto", picture_scaling::automatic},
-                 {"pixel", picture_scaling::pixel},
-                 {"sharp", picture_scaling::sharp}};
-    for (const auto& n : names)
+    for (const scaling_word& n : scaling_words)
         if (std::strcmp(name, n.name) == 0) {
             *scaling = n.scaling;
             return true;
@@ -64,11 +66,9 @@ bool scaling_named(const char* name, picture_scaling* scaling) {
 }
 
 const char* scaling_name(picture_scaling scaling) {
-    switch (scaling) {
-        case picture_scaling::pixel: return "pixel";
-        case picture_scaling::sharp: return "sharp";
-        default: return "auto";
-    }
+    for (const scaling_word& n : scaling_words)
+        if (n.scaling == scaling) return n.name;
+    return scaling_words[0].name;
 }
 
 display_choice remembered_display_choice() {
