@@ -62,11 +62,15 @@ int count_of(const std::vector<int>& v, int value) {
     return static_cast<int>(std::count(v.begin(), v.end(), value));
 }
 
+double cpu_seconds_of(const rusage& u) {
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 double cpu_seconds() {
     rusage u;
     getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return cpu_seconds_of(u);
 }
 
 // Effects stay silent; the bench only counts what the round asked for.
@@ -236,11 +240,6 @@ struct gliding_hand {
     }
 };
 
-double child_cpu_seconds(const rusage& u) {
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // The game's own --verify on the file, as a player would run it; -1 when it cannot be run.
 double verify_command_cpu(const std::string& game, const std::string& file, int* status) {
     const pid_t pid = fork();
@@ -253,7 +252,7 @@ double verify_command_cpu(const std::string& game, const std::string& file, int*
     }
     rusage u;
     if (wait4(pid, status, 0, &u) != pid) return -1;
-    return child_cpu_seconds(u);
+    return cpu_seconds_of(u);
 }
 
 std::string game_beside(const char* bench_path) {

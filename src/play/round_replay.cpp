@@ -4,7 +4,6 @@
 
 #include "play/round.h"
 #include "play/round_tape.h"
-#include "records/highscore_table.h"
 
 namespace {
 
@@ -42,11 +41,11 @@ replay_outcome verify_replay(const replay& r) {
     start_replay(r);
     while (play_replay_frame(nullptr)) {
     }
-    const round_figures figures = finished_round_figures();
+    const claimed_figures given = finished_round_claim();
     replay_outcome o;
-    o.score = shown_score(player.score);
-    o.blocks_cut = figures.blocks_cut > INT32_MAX ? INT32_MAX : static_cast<int32_t>(figures.blocks_cut);
-    o.best_combo = best_combo;
+    o.score = given.score;
+    o.blocks_cut = given.blocks_cut;
+    o.best_combo = given.best_combo;
     o.frames = frames_played;
     o.finished = round_over && frames_played == r.frames;
     o.input_damaged = tape_damaged();

@@ -43,11 +43,16 @@ void record_round_input() {
     if (recording_fits) ++recorded_round.frames;
 }
 
+claimed_figures finished_round_claim() {
+    const int64_t cut = finished_round_figures().blocks_cut;
+    return {shown_score(player.score), cut > INT32_MAX ? INT32_MAX : static_cast<int32_t>(cut), best_combo};
+}
+
 void seal_recording() {
-    const round_figures figures = finished_round_figures();
-    recorded_round.score = shown_score(player.score);
-    recorded_round.blocks_cut = figures.blocks_cut > INT32_MAX ? INT32_MAX : static_cast<int32_t>(figures.blocks_cut);
-    recorded_round.best_combo = best_combo;
+    const claimed_figures claim = finished_round_claim();
+    recorded_round.score = claim.score;
+    recorded_round.blocks_cut = claim.blocks_cut;
+    recorded_round.best_combo = claim.best_combo;
     recorded_round.saved_at = static_cast<int64_t>(std::time(nullptr));
     recording_sealed = true;
 }

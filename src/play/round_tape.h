@@ -17,6 +17,15 @@ void record_round_input();
 // The time-out: the round's figures. From here recorded_round can be kept.
 void seal_recording();
 
+// The finished round's figures as its replay claims them; a replay played back is held
+// to the very same.
+struct claimed_figures {
+    int32_t score;  // as shown
+    int32_t blocks_cut;
+    int32_t best_combo;
+};
+claimed_figures finished_round_claim();
+
 // True when the last round finished and every one of its frames was recorded.
 bool recorded_round_complete();
 

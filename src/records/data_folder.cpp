@@ -36,13 +36,6 @@ std::vector<std::string> said;
 std::string not_saved_line[2];
 std::string other_line;
 
-std::string folder_of(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    if (!slash) return ".";
-    while (slash > path && slash[-1] == '/') --slash;
-    return slash == path ? "/" : std::string(path, static_cast<size_t>(slash - path));
-}
-
 
 long long monotonic_ms() {
     timespec t;
@@ -95,6 +88,13 @@ void remove_leftovers(const std::string& folder, bool (*is_leftover)(const char*
 }
 
 }  // namespace
+
+std::string folder_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (!slash) return ".";
+    while (slash > path && slash[-1] == '/') --slash;
+    return slash == path ? "/" : std::string(path, static_cast<size_t>(slash - path));
+}
 
 data_folder_lock::data_folder_lock(const char* data_path) {
     const std::string lock_path = folder_of(data_path) + "/save.lock";

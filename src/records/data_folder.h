@@ -2,6 +2,8 @@
 // of temporaries a killed save left, and the word to the player when data is not safe.
 #pragma once
 
+#include <string>
+
 // Held while a save reads what is on disk and writes its merge, so two copies of the game
 // never overwrite each other's rounds. Taken on "save.lock" in the data file's folder.
 class data_folder_lock {
@@ -51,3 +53,6 @@ void tell_if_unlocked(const data_folder_lock& lock, const char* path);
 // the folder of `data_path`, unless another copy of the game holds the lock. True when the
 // folder is there and was tidied.
 bool remove_save_temporaries(const char* data_path, bool (*is_leftover)(const char* name));
+
+// The folder that holds `path`: "." for a bare name, trailing slashes dropped.
+std::string folder_of(const char* path);

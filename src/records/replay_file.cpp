@@ -122,7 +122,7 @@ round_input replay_input_reader::next() {
 }
 
 void replay_input_reader::read_change() {
-    const int32_t from = next_change_ < 0 ? -1 : next_change_;
+    const int32_t from = next_change_;  // -1 before the first record
     next_change_ = -1;
     const size_t size = r_.input_size > replay_input_room ? replay_input_room : r_.input_size;
     if (at_ >= size) return;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/atomic_save.h"
+#include "records/data_folder.h"
 
 std::string row_replay[highscore_rows];
 
@@ -24,13 +25,6 @@ constexpr size_t prefix_length = sizeof prefix - 1;
 constexpr size_t sum_digits = 16;
 constexpr char suffix[] = ".rpl";
 constexpr size_t name_length = prefix_length + sum_digits + sizeof suffix - 1;
-
-std::string folder_of(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    if (!slash) return ".";
-    while (slash > path && slash[-1] == '/') --slash;
-    return slash == path ? "/" : std::string(path, static_cast<size_t>(slash - path));
-}
 
 bool is_replay_name(const char* name) {
     if (std::strlen(name) != name_length || std::strncmp(name, prefix, prefix_length) != 0) return false;
