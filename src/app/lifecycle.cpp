@@ -25,7 +25,6 @@
 #include "play/sprites.h"
 #include "records/display_choice.h"
 #include "records/all_records.h"
-#include "records/data_folder.h"
 #include "screens/end_screen.h"
 
 namespace {

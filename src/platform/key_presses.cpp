@@ -11,12 +11,15 @@ constexpr int press_room = 64;
 int press_queue[press_room];
 std::atomic<int> presses_written{0};
 std::atomic<int> presses_read{0};
-bool down_now[KEY_MAX];  // the callback's own view, so a repeat is not a new press
+// The callback's own view, so a repeat is not a new press. Sized by the scancode's seven
+// bits, one more than KEY_MAX: a stray 0x7f must not write past it.
+constexpr int scancode_mask = 0x7f;
+bool down_now[scancode_mask + 1];
 
 }  // namespace
 
 void note_key_press(int scancode) {
-    const int k = scancode & 0x7f;
+    const int k = scancode & scancode_mask;
     const bool released = scancode & 0x80;
     const bool repeat = !released && down_now[k];
     down_now[k] = !released;

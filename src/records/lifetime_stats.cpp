@@ -9,15 +9,10 @@ int32_t m_score = 0;
 int32_t t_play_time[3] = {};
 bool finished_round_waiting = false;
 
-namespace {
-
-// A file can hold any figure, so sums stop at the limits rather than wrap.
 int32_t add_clamped(int32_t total, int64_t amount) {
     const int64_t sum = total + amount;
     return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
 }
-
-}  // namespace
 
 void update_long_timer(int32_t* hours, int32_t* minutes, int32_t* seconds) {
     if (*seconds > 59) {

@@ -14,6 +14,9 @@ extern int32_t t_play_time[3];  // seconds, minutes, hours
 
 extern const char* const stats_path;
 
+// A file can hold any figure, so sums stop at the 32-bit limits rather than wrap.
+int32_t add_clamped(int32_t total, int64_t amount);
+
 // Folds whole minutes out of the seconds, then whole hours out of the minutes. Values of
 // 59 or less, negative ones included, are left alone.
 void update_long_timer(int32_t* hours, int32_t* minutes, int32_t* seconds);

@@ -21,11 +21,6 @@ bool file_refused = false;
 // difference to the figures in memory.
 lifetime_figures last_on_disk = {};
 
-int32_t add_clamped(int32_t total, int64_t amount) {
-    const int64_t sum = total + amount;
-    return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
-}
-
 int32_t add_ours(int32_t disk, int32_t base, int32_t ours) {
     return add_clamped(disk, int64_t{ours} - base);
 }

@@ -3,8 +3,6 @@
 
 #include <allegro.h>
 
-#include <atomic>
-
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/key_presses.h"
