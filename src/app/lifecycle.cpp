@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -111,13 +112,23 @@ display_wish display_wish_of(const launch_options& options) {
     return wish;
 }
 
+// A busy X server can turn a connection away for a moment (its queue of new ones is
+// full: EAGAIN); that is worth a few more tries, a missing display is not.
+bool start_the_library() {
+    for (int tries = 1;; ++tries) {
+        if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) == 0) return true;
+        if (errno != EAGAIN || tries == 20) return false;
+        usleep(50 * 1000);
+    }
+}
+
 }  // namespace
 
 bool start_up(const launch_options& options) {
     hold_signals_during_start_up();
     use_quiet_input_thread();
     // Without a display the library cannot start, and going on would die in install_mouse.
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+    if (!start_the_library()) {
         // The library often gives no reason of its own; the system's last word is a clue.
         const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr,

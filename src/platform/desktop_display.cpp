@@ -64,6 +64,10 @@ int window_w = 0, window_h = 0;  // the client area the picture is laid out in
 // After the game placed its window, for a second: a frame or a size the manager gives it
 // that puts part of it off its monitor's work area is corrected.
 long long refit_until_ms = 0;
+// The window asked for by a switch to the window (empty otherwise). A manager may first
+// restore a size of its own as it leaves full screen; until the window has the size asked
+// for, for a second at most, the game asks again.
+screen_rect planned_window;
 
 // The display keeps its own clock: the host's seam sits above it.
 long long steady_ms() {
@@ -261,8 +265,17 @@ void take_pending_layout() {
 // shrunk onto it.
 void keep_window_on_screen() {
     if (fullscreen) return;
-    const int monitor = current_monitor();
     const screen_rect now = read_window_rect(watch, wm);
+    if (planned_window.w > 0) {
+        if (now.w != planned_window.w || now.h != planned_window.h) {
+            XMoveResizeWindow(watch, wm, planned_window.x, planned_window.y, planned_window.w,
+                              planned_window.h);
+            XFlush(watch);
+            return;
+        }
+        planned_window = {};  // it has the size asked for: from here the manager's changes stand
+    }
+    const int monitor = current_monitor();
     const screen_rect room = room_on(facts.monitors[monitor], facts.work_area);
     const screen_rect fitted = fit_window(now, window_frame, room);
     if (fitted == now) return;
@@ -401,6 +414,7 @@ void carry_out_switch() {
     const int monitor = current_monitor();
     const display_plan plan = plan_for(monitor, nullptr);
     shape_window(plan, monitor);
+    planned_window = fullscreen ? screen_rect{} : plan.window;
     lay_out_window(plan.window.w, plan.window.h);  // as planned; the real size follows
     tell_listener(monitor);
 }
@@ -529,7 +543,10 @@ bool follow_display_requests() {
         whole_picture |= lay_out_window(news.w, news.h);
         if (facts.monitors.size() > 1) follow_monitor();
     }
-    if ((news.frame || news.resized) && steady_ms() < refit_until_ms) keep_window_on_screen();
+    if (news.frame || news.resized || news.state) {
+        if (steady_ms() < refit_until_ms) keep_window_on_screen();
+        else planned_window = {};
+    }
     if (news.exposed) {
         lock_unless_display_lost(screen_mutex);
         whole_window_due = true;
