@@ -94,12 +94,16 @@ quit_by_click
 # --- Openbox: the desktop's full-screen state, and a managed window.
 xdpyinfo >/dev/null 2>&1 || fail "the X server went away before openbox"
 manager_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
-for attempt in 1 2 3; do
-    openbox >>"$work/openbox.log" 2>&1 &
-    wm_pid=$!
-    wait_for 5 manager_running && break
-done
-manager_running || fail "openbox did not start: $(cat "$work/openbox.log")"
+# A busy X server may turn openbox's connection away for a moment: three tries.
+start_openbox() {
+    for _ in 1 2 3; do
+        openbox >>"$work/openbox.log" 2>&1 &
+        wm_pid=$!
+        wait_for 5 manager_running && return 0
+    done
+    return 1
+}
+start_openbox || fail "openbox did not start: $(cat "$work/openbox.log")"
 xsetroot -solid "#2b4a66"
 rm -f "$run/KZ DATA/display.dat" "$run/KZ DATA/stats.dat"
 "$DESKTOP_PROBE" launch-notices 20 >"$work/notices.txt" &
@@ -221,9 +225,7 @@ export DISPLAY=$host_display
 kill "$xvfb_pid"
 wait "$xvfb_pid" 2>/dev/null
 start_display 2560x1440
-openbox >>"$work/openbox.log" 2>&1 &
-wm_pid=$!
-wait_for 5 manager_running || fail "openbox did not start on 2560x1440"
+start_openbox || fail "openbox did not start on 2560x1440: $(cat "$work/openbox.log")"
 start_game -- --window
 wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window"
 on_screen_with_frame() {
