@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 #include "platform/atomic_save.h"
 #include "platform/display_loss.h"
 #include "records/all_records.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 #include "platform/data_file.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"

@@ -9,7 +9,7 @@
 #include <climits>
 #include <string>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 #include "play/round.h"
 #include "screens/end_screen.h"
 #include "records/data_folder.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 #include "records/all_records.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"

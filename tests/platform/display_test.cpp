@@ -1,5 +1,5 @@
-// The picture on bigger displays: the scalers, where the picture and the window go, how the
-// pointer maps back, the command line that asks for them and the file that remembers them.
+// The picture on bigger displays: the scalers, where the picture and the window go, and how
+// the pointer maps back.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -7,16 +7,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "platform/desktop_facts.h"
 #include "platform/display_layout.h"
 #include "platform/picture_scaler.h"
-#include "records/display_choice.h"
 #include "support/headless.h"
 
 using namespace testing_support;
@@ -294,91 +290,4 @@ TEST(display_layout, the_pointer_maps_onto_the_picture_and_clamps_outside_it) {
     EXPECT_EQ(map_pointer(sharp, 171 + 1023, 767).y, 479);
     EXPECT_EQ(map_pointer(sharp, 171 + 512, 384).x, 320);
     EXPECT_EQ(map_pointer(sharp, 171 + 512, 384).y, 240);
-}
-
-TEST(command_line, display_options_help_version_and_replays) {
-    auto parse = [](std::vector<const char*> args, launch_options& o, std::string& error) {
-        args.insert(args.begin(), "blockdash");
-        o = {};
-        return parse_command_line(static_cast<int>(args.size()), args.data(), o, error);
-    };
-    launch_options o;
-    std::string error;
-    ASSERT_TRUE(parse({}, o, error));
-    EXPECT_EQ(o.display, display_request::remembered);
-    EXPECT_EQ(o.scale, 0);
-    ASSERT_TRUE(parse({"--window", "--scale", "3"}, o, error));
-    EXPECT_EQ(o.display, display_request::window);
-    EXPECT_EQ(o.scale, 3);
-    ASSERT_TRUE(parse({"--window", "--fullscreen", "--scale=2"}, o, error));
-    EXPECT_EQ(o.display, display_request::fullscreen);  // the last word counts
-    EXPECT_EQ(o.scale, 2);
-    EXPECT_FALSE(o.scaling_given);
-    ASSERT_TRUE(parse({"--scaling", "sharp"}, o, error));
-    EXPECT_TRUE(o.scaling_given);
-    EXPECT_EQ(o.scaling, picture_scaling::sharp);
-    ASSERT_TRUE(parse({"--scaling=pixel", "--scale", "2"}, o, error));
-    EXPECT_EQ(o.scaling, picture_scaling::pixel);
-    ASSERT_TRUE(parse({"--scaling", "auto"}, o, error));
-    EXPECT_EQ(o.scaling, picture_scaling::automatic);
-    ASSERT_TRUE(parse({"--help"}, o, error));
-    EXPECT_TRUE(o.show_help);
-    ASSERT_TRUE(parse({"--version"}, o, error));
-    EXPECT_TRUE(o.show_version);
-    EXPECT_EQ(std::string(version_text()).rfind("blockdash ", 0), 0u);
-    ASSERT_TRUE(parse({"--window", "--replay", "--verify"}, o, error));  // a file may have any name
-    EXPECT_EQ(o.replay, replay_request::watch);
-    EXPECT_EQ(o.replay_file, "--verify");
-    ASSERT_TRUE(parse({"--verify", "a.rpl"}, o, error));
-    EXPECT_EQ(o.replay, replay_request::verify);
-
-    for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
-             {"--scale"}, {"--scale", "0"}, {"--scale", "-2"}, {"--scale", "2x"},
-             {"--scale", "99999999999"}, {"--scale="}, {"--scaling"}, {"--scaling", "smooth"}, {"--scaling="},
-             {"--scalingx"}, {"--windowed"}, {"-x"}, {"window"}, {"--replay"}, {"--verify", ""}}) {
-        SCOPED_TRACE(bad.back());
-        error.clear();
-        EXPECT_FALSE(parse(bad, o, error));
-        EXPECT_FALSE(error.empty());
-    }
-}
-
-TEST(display_choice, old_files_read_the_same_and_the_scaling_is_kept_beside_them) {
-    ASSERT_EQ(chdir(scratch_dir("display_choice").c_str()), 0);
-    mkdir("KZ DATA", 0755);
-    auto write = [](const char* text) {
-        FILE* f = std::fopen(display_choice_path, "w");
-        ASSERT_TRUE(f);
-        std::fputs(text, f);
-        std::fclose(f);
-    };
-    auto read_back = [] {
-        std::ifstream in(display_choice_path);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    display_choice c = remembered_display_choice();  // no file: full screen, auto
-    EXPECT_TRUE(c.fullscreen);
-    EXPECT_EQ(c.scaling, picture_scaling::automatic);
-
-    write("window\n");  // as older versions wrote it
-    c = remembered_display_choice();
-    EXPECT_FALSE(c.fullscreen);
-    EXPECT_EQ(c.scaling, picture_scaling::automatic);
-    remember_scaling(picture_scaling::sharp);
-    EXPECT_EQ(read_back(), "window\nscaling sharp\n");
-    remember_display_choice(true, "HDMI-2");
-    EXPECT_EQ(read_back(), "fullscreen\nscaling sharp\nmonitor HDMI-2\n");
-    c = remembered_display_choice();
-    EXPECT_TRUE(c.fullscreen);
-    EXPECT_EQ(c.scaling, picture_scaling::sharp);
-    EXPECT_EQ(c.monitor, "HDMI-2");
-    remember_display_choice(false, "");  // no monitor known: the last one stays
-    EXPECT_EQ(read_back(), "window\nscaling sharp\nmonitor HDMI-2\n");
-
-    write("window\r\nscaling pixel\r\n");
-    EXPECT_EQ(remembered_display_choice().scaling, picture_scaling::pixel);
-    write("window\nscaling blurry\nmonitor two words\n");  // not the game's words: defaults
-    c = remembered_display_choice();
-    EXPECT_EQ(c.scaling, picture_scaling::automatic);
-    EXPECT_EQ(c.monitor, "");
 }

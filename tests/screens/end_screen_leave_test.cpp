@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 
 #include "key_script.h"
 #include "play/round.h"
