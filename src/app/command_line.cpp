@@ -72,6 +72,13 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
             }
             options.replay = arg[2] == 'r' ? replay_request::watch : replay_request::verify;
             options.replay_file = argv[++i];
+        } else if (is_option(arg, "--board")) {
+            const char* value = value_of("--board", argc, argv, i);
+            if (!value || !*value) {
+                error = "--board needs the world table's address (https://...) or off";
+                return false;
+            }
+            options.board = value;
         } else {
             error = std::string("unknown option \"") + arg + "\"";
             return false;
@@ -82,7 +89,7 @@ bool parse_command_line(int argc, const char* const* argv, launch_options& optio
 
 const char* usage_text() {
     return "Usage: blockdash [--fullscreen | --window] [--scale N] [--scaling auto|pixel|sharp]\n"
-           "                 [--help] [--version]\n"
+           "                 [--board URL | --board off] [--help] [--version]\n"
            "       blockdash [--fullscreen | --window] [--scale N] [--scaling ...] --replay FILE\n"
            "       blockdash --verify FILE\n"
            "\n"
@@ -98,6 +105,13 @@ const char* usage_text() {
            "  --verify FILE     replay it at full speed with no display and no sound, print its\n"
            "                    score, blocks cut and best combo; exit 1 when it is damaged or\n"
            "                    its input does not give the score it claims\n"
+           "  --board URL       play for the world table at URL (https://..., or http:// on this\n"
+           "                    machine); remembered until --board off. The board keeps a random\n"
+           "                    player key made once on this machine, your initials, the replay\n"
+           "                    of each board round, the times of its notices, and the address\n"
+           "                    your requests come from. BLOCKDASH_BOARD_CA=FILE trusts another\n"
+           "                    certificate authority (a private board)\n"
+           "  --board off       stop playing for the world table: no connection is made\n"
            "  --help            show this help and exit\n"
            "  --version         show the version and exit\n"
            "\n"

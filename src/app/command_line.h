@@ -17,6 +17,7 @@ struct launch_options {
     bool show_version = false;
     replay_request replay = replay_request::none;
     std::string replay_file;
+    std::string board;  // --board: an address, or "off"; empty when not given
 };
 
 // Reads argv[1..]. On a bad option or value returns false and says why in `error`.

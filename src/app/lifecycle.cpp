@@ -23,7 +23,9 @@
 #include "platform/key_presses.h"
 #include "platform/mouse_presses.h"
 #include "platform/surfaces.h"
+#include "play/board_link.h"
 #include "play/sprites.h"
+#include "records/board_settings.h"
 #include "records/display_choice.h"
 #include "records/all_records.h"
 #include "screens/end_screen.h"
@@ -124,6 +126,21 @@ bool start_the_library() {
 
 }  // namespace
 
+bool choose_board(const std::string& url_or_off) {
+    board_settings now;
+    std::string why;
+    if (!set_board(url_or_off, &now, &why)) {
+        std::fprintf(stderr, "blockdash: --board %s: %s\n", url_or_off.c_str(), why.c_str());
+        return false;
+    }
+    if (!why.empty()) std::fprintf(stderr, "blockdash: %s\n", why.c_str());
+    if (now.url.empty())
+        std::fprintf(stderr, "blockdash: the world table is off\n");
+    else
+        std::fprintf(stderr, "blockdash: playing for the world table at %s\n", now.url.c_str());
+    return true;
+}
+
 bool start_up(const launch_options& options) {
     hold_signals_during_start_up();
     use_quiet_input_thread();
@@ -167,6 +184,7 @@ bool start_up(const launch_options& options) {
     }
     set_window_icon(player_panel);
     load_records();
+    start_board(read_board_settings());  // with the board off, nothing starts
     game_state = state_title;
     leave_politely_on_close();
     install_int(draw_screen, 17);
@@ -175,6 +193,7 @@ bool start_up(const launch_options& options) {
 
 bool shut_down() {
     remove_int(draw_screen);
+    stop_board();  // what waits to be sent stays queued on disk
     const bool saved = save_records();
     release_round_sprites();
     release_assets();

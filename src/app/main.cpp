@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     }
     if (options.replay == replay_request::verify) return verify_replay_file(options.replay_file.c_str());
     if (options.replay == replay_request::watch) return watch_replay_file(options);
+    if (!options.board.empty() && !choose_board(options.board)) return 2;
     use_real_host();
     if (!start_up(options)) return 1;
     run_screen_loop();

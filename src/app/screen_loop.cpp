@@ -4,6 +4,7 @@
 #include "app/screen_loop.h"
 
 #include "platform/host.h"
+#include "play/board_link.h"
 #include "play/round.h"
 #include "screens/credits_screen.h"
 #include "screens/end_screen.h"
@@ -26,6 +27,7 @@ void visit(int state) {
     screens[state].enter();
     while (game_state == state) {
         screens[state].frame();
+        board_between_frames();
         if (leave_requested()) game_state = state_leave;
     }
 }
@@ -39,6 +41,7 @@ void run_screen_loop() {
         visit(state_title);
         screen_lock = true;
         visit(state_play);
+        if (game_state != state_end_of_game) board_round_dropped();
         stopmusic();  // every pass, whether or not a round was played
         screen_lock = true;
         visit(state_end_of_game);

@@ -5,6 +5,7 @@
 
 #include "platform/host.h"
 #include "platform/window_focus.h"
+#include "play/board_link.h"
 #include "play/dash.h"
 #include "play/pacing.h"
 #include "play/pause_menu.h"
@@ -16,7 +17,19 @@
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
 
+namespace {
+int frames_played = 0;
+}  // namespace
+
+// A board round plays the board's seed from the state the first round after start-up
+// has, so the board can replay it: nothing is carried over from an earlier round.
 void start_round() {
+    uint32_t board_seed = 0;
+    if (begin_board_round(&board_seed)) {
+        reset_round_state();
+        start_round_seeded(board_seed);
+        return;
+    }
     start_round_seeded(static_cast<unsigned>(std::time(nullptr)) + static_cast<unsigned>(now_ms()));
 }
 
@@ -53,6 +66,7 @@ void start_round_seeded(unsigned seed) {
     gravity = 0;
     best_combo = 0;
     round_over = false;
+    frames_played = 0;
     srand(seed);
     if (!replaying) start_recording(seed);
     startmusic();
@@ -89,6 +103,7 @@ void play_frame() {
     release_mouse_latch();
     record_round_input();
     move_and_show(nullptr);
+    board_frame_done(++frames_played);
 }
 
 void replayed_frame(void (*label)(BITMAP*)) {

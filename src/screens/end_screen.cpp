@@ -3,11 +3,16 @@
 
 #include <allegro.h>
 
+#include <string>
+
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/key_presses.h"
+#include "platform/mouse_presses.h"
 #include "platform/surfaces.h"
+#include "play/board_link.h"
 #include "play/round.h"
+#include "records/board_settings.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
@@ -159,6 +164,9 @@ void insert_entry() {
         of_round = &recorded_round;
     }
     got_highscore = enter_highscore(highscore_path, player_score, of_round);
+    // The local row is on disk first; the board gets the round after.
+    remember_initials(player_score.name);
+    send_board_round(recorded_round, player_score.name);
 }
 
 bool run_name_entry() {
@@ -177,7 +185,69 @@ bool run_name_entry() {
     return true;
 }
 
+// ---- the world's best, in place of the local table ----
+
+enum class table_view { local, today, all_time };
+table_view view = table_view::local;
+unsigned switch_press_seen = 0;
+std::string world_status;  // a replay being fetched, or why it cannot be played
+
+constexpr int switch_left = 480, switch_right = 600, switch_top = 130;
+const char* const view_names[] = {"LOCAL", "TODAY", "ALL TIME"};
+
+const world_table* shown_world() {
+    if (view == table_view::local) return nullptr;
+    const world_table& t = world(view == table_view::today ? world_period::day : world_period::all);
+    return t.answered ? &t : nullptr;
+}
+
+void draw_switch(BITMAP* dest) {
+    if (!board_on()) return;
+    textout_ex(dest, font, "WORLD TABLE", switch_left, switch_top - 16, makecol(160, 160, 160), -1);
+    for (int i = 0; i < 3; ++i)
+        textout_ex(dest, font, view_names[i], switch_left + 8, switch_top + 14 * i,
+                   static_cast<int>(view) == i ? yellow() : white(), -1);
+    const world_table* t = shown_world();
+    const bool away = view != table_view::local &&
+                      world(view == table_view::today ? world_period::day : world_period::all).unreachable;
+    const char* status = "";
+    std::string fetched;
+    if (away) status = "cannot be reached";
+    else if (view != table_view::local && !t) status = "fetching...";
+    else if (t) {
+        fetched = "fetched " + t->fetched_at;
+        status = fetched.c_str();
+    }
+    if (!world_status.empty()) status = world_status.c_str();
+    textout_ex(dest, font, status, switch_left, switch_top + 48, away ? makecol(255, 96, 96) : white(), -1);
+}
+
+void draw_world_rows(BITMAP* dest, const world_table& t) {
+    const std::string own_id = board_round_id();
+    for (size_t i = 0; i < t.rows.size() && i < highscore_rows; ++i) {
+        const world_row& row = t.rows[i];
+        const bool own = !own_id.empty() && row.replay.size() >= own_id.size() &&
+                         row.replay.compare(row.replay.size() - own_id.size(), own_id.size(), own_id) == 0;
+        const int colour = own ? yellow() : white();
+        const int y = row_top(static_cast<int>(i));
+        textprintf_right_ex(dest, font, 242, y, colour, -1, "%i.", row.rank);
+        print_name(dest, 250, y, colour, (row.name + "   ").c_str());
+        textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", row.score);
+        if (!row.replay.empty()) triangle(dest, 388, y, 388, y + 6, 394, y + 3, colour);
+    }
+}
+
 void draw_table(BITMAP* dest) {
+    draw_switch(dest);
+    const std::string round_line = board_round_line();
+    const std::string refusal = board_refusal_line();
+    if (!round_line.empty()) textout_centre_ex(dest, font, round_line.c_str(), 320, 322, yellow(), -1);
+    else if (!refusal.empty()) textout_centre_ex(dest, font, refusal.c_str(), 320, 322, makecol(255, 96, 96), -1);
+    if (const world_table* t = shown_world()) {
+        draw_world_rows(dest, *t);
+        if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
+        return;
+    }
     for (int i = 0; i < highscore_rows; ++i) {
         const int colour = i == got_highscore ? yellow() : white();
         const int y = row_top(i);
@@ -196,6 +266,44 @@ int row_at(int x, int y) {
     return highscore_rows;
 }
 
+// A press on the switch's words shows that view, and asks the board for it afresh.
+bool take_switch_press() {
+    if (!board_on()) return false;
+    const left_press press = last_left_press();
+    if (press.serial == switch_press_seen) return false;
+    if (press.x < switch_left || press.x > switch_right || press.y < switch_top - 4 ||
+        press.y >= switch_top + 14 * 3 - 4 || !press_may_act(press))
+        return false;
+    switch_press_seen = press.serial;
+    view = static_cast<table_view>((press.y - (switch_top - 4)) / 14);
+    world_status.clear();
+    if (view == table_view::today) fetch_world(world_period::day);
+    if (view == table_view::all_time) fetch_world(world_period::all);
+    return true;
+}
+
+void play_world_replay() {
+    std::string path, why;
+    if (!world_replay_ready(&path, &why)) return;
+    world_status = why;
+    if (path.empty()) return;
+    static replay watched;
+    const replay_status status = read_replay_file(path.c_str(), watched);
+    if (status != replay_status::read) {
+        world_status = "That replay cannot be played.";
+        return;
+    }
+    world_status.clear();
+    watch_replay(watched);
+}
+
+void watch_world_row(int row) {
+    const world_table* t = shown_world();
+    if (!t || row >= static_cast<int>(t->rows.size()) || t->rows[static_cast<size_t>(row)].replay.empty()) return;
+    world_status = "fetching the replay...";
+    download_world_replay(t->rows[static_cast<size_t>(row)].replay);
+}
+
 void watch_clicked_row() {
     if (!(mouse_b & 1)) {
         press_may_watch = true;
@@ -204,7 +312,12 @@ void watch_clicked_row() {
     if (!press_may_watch) return;
     press_may_watch = false;
     const int row = row_at(pointer_x(), pointer_y());
-    if (row == highscore_rows || row_replay[row].empty()) return;
+    if (row == highscore_rows) return;
+    if (view != table_view::local) {
+        watch_world_row(row);
+        return;
+    }
+    if (row_replay[row].empty()) return;
     static replay watched;
     const replay_status status = read_replay_file(row_replay[row].c_str(), watched);
     if (status == replay_status::read)
@@ -235,14 +348,24 @@ void enter_end_screen() {
     finished_round_waiting = false;
     first_pass = true;
     press_may_watch = false;
+    switch_press_seen = last_left_press().serial;
+    world_status.clear();
+    if (view != table_view::local) {
+        fetch_world(world_period::day);
+        fetch_world(world_period::all);
+    }
 }
 
 void end_screen_frame() {
     draw_backdrop(buffer);
     // Ties with the tenth row qualify.
-    if (first_pass && may_offer_entry &&
-        shown_score(player.score) >= highscore[highscore_rows - 1].score) {
-        if (!run_name_entry()) return;
+    if (first_pass && may_offer_entry) {
+        if (shown_score(player.score) >= highscore[highscore_rows - 1].score) {
+            if (!run_name_entry()) return;
+        } else {
+            // No row, so no name typed: the board round goes under the last initials.
+            send_board_round(recorded_round, read_board_settings().initials.c_str());
+        }
     }
     first_pass = false;
     draw_table(buffer);
@@ -253,6 +376,7 @@ void end_screen_frame() {
     hand_over(buffer);
     quit.is_clicked();
     progress.is_clicked();
-    if (game_state == state_end_of_game) watch_clicked_row();
+    if (game_state == state_end_of_game && !take_switch_press()) watch_clicked_row();
+    if (game_state == state_end_of_game) play_world_replay();
     wait_ms(20);
 }
