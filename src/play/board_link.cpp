@@ -44,6 +44,8 @@ std::unique_ptr<http_lane> other_lane;
 std::string ticket_in_hand;
 int ticket_rules = 0;
 bool ticket_asked = false;
+int next_ticket_ms = 0;  // a board that gave none is asked again after a growing pause
+int ticket_retry_ms = 0;
 
 enum class round_kind { none, local, board };
 
@@ -116,7 +118,7 @@ std::string error_of(const http_answer& a) {
 }
 
 void ask_for_ticket() {
-    if (ticket_asked || !other_lane) return;
+    if (ticket_asked || !other_lane || now_ms() < next_ticket_ms) return;
     ticket_asked = true;
     http_request r = request_to(ask_ticket, "/api/v1/tickets");
     r.method = "POST";
@@ -127,6 +129,8 @@ void ask_for_ticket() {
 
 void take_ticket(const http_answer& a) {
     ticket_asked = false;
+    ticket_retry_ms = std::min(std::max(ticket_retry_ms * 2, first_retry_ms), last_retry_ms);
+    next_ticket_ms = now_ms() + ticket_retry_ms;
     if (a.status != 201 && a.status != 200) return;
     const json body = json::parse(a.body, nullptr, false);
     if (!body.is_object() || !body.contains("ticket") || !body["ticket"].is_string() || !body.contains("rules") ||
@@ -134,6 +138,8 @@ void take_ticket(const http_answer& a) {
         return;
     const std::string t = body["ticket"].get<std::string>();
     if (t.empty() || t.size() > 512) return;
+    ticket_retry_ms = 0;
+    next_ticket_ms = 0;
     ticket_in_hand = t;
     ticket_rules = body["rules"].get<int>();
 }
@@ -407,7 +413,7 @@ void board_round_ended(int frames) {
     watch_pace(frames - 1);  // the pace up to the last whole frame
     send_notice("end", frames);
     current.end_sent = true;
-    ticket_asked = false;
+    next_ticket_ms = 0;
     ask_for_ticket();  // the next round's
 }
 
