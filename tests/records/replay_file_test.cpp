@@ -104,6 +104,58 @@ TEST(ReplayFile, AnotherRulesVersionAndOutlandishFieldsAreRefused) {
     EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::damaged);
 }
 
+// Each way to write the same round's bytes differently, written back through the writer's
+// own encoding after the change, so only the one under test is off.
+TEST(ReplayFile, OneRoundHasOneFileAndOneChecksum) {
+    static replay r;
+    r = blank_replay("ABC", 10, 0);
+    std::strcpy(r.game_version, "1.0");
+    replay_input_writer writer(r);
+    round_input in;
+    const int frames = 10;
+    for (int f = 0; f < frames; ++f) {
+        if (f == 0) in.x += 5;                       // a short record
+        if (f == 6) in.left = in.any_button = true;  // a long one after a gap
+        writer.add(in);
+    }
+    r.frames = frames;
+    const replay good = r;
+    std::vector<uint8_t> bytes(replay_file_room);
+    auto reads = [&](const replay& changed) {
+        bytes.resize(replay_file_room);
+        bytes.resize(write_replay_bytes(changed, bytes.data()));
+        static replay back;
+        return read_replay_bytes(bytes.data(), bytes.size(), back);
+    };
+    ASSERT_EQ(reads(good), replay_status::read);
+    ASSERT_EQ(good.input_size, 4u) << "a short record, then a long one with its gap";
+
+    r = good;
+    r.input[r.input_size++] = 0, r.input[r.input_size++] = 0;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "padding that repeats the last input";
+
+    r = good;
+    r.input[r.input_size++] = 0x80 | 0x40 | 0x20;  // the same buttons again on frame 7
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a repeated record";
+
+    r = good;
+    const uint8_t long_move[] = {0x80 | 0x04, 10, 0, good.input[2], good.input[3]};
+    std::memcpy(r.input, long_move, sizeof long_move), r.input_size = sizeof long_move;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a long record where a short one fits";
+
+    r = good;
+    r.input[3] = 0x80 | good.input[3], r.input[4] = 0x00, r.input_size = 5;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a number longer than it needs";
+
+    r = good;
+    r.frames = 6;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a record beyond the last frame";
+
+    r = good;
+    r.game_version[5] = 'x';
+    EXPECT_EQ(reads(r), replay_status::damaged) << "bytes after the version string's end";
+}
+
 class ReplayStore : public ::testing::Test {
 protected:
     void SetUp() override {
