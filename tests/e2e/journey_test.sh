@@ -81,6 +81,7 @@ wait_game_exit 5
 replays=("$run/KZ DATA"/replay-*.rpl)
 [ ${#replays[@]} -eq 1 ] && [ -f "${replays[0]}" ] || fail "not one replay beside the table: ${replays[*]}"
 "$GAME" --verify "${replays[0]}" >"$work/verify.out" 2>&1 || fail "--verify refused the saved replay: $(cat "$work/verify.out")"
+grep -qx "name: DOT" "$work/verify.out" || fail "--verify did not name the round's player: $(cat "$work/verify.out")"
 score=$(sed -n 's/^score: //p' "$work/verify.out")
 blocks=$(sed -n 's/^blocks cut: //p' "$work/verify.out")
 combo=$(sed -n 's/^best combo: //p' "$work/verify.out")
