@@ -107,6 +107,13 @@ bool http_lane::idle() {
     return waiting_.empty() && !busy_;
 }
 
+int http_lane::drop_waiting() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    const int n = static_cast<int>(waiting_.size());
+    waiting_.clear();
+    return n;
+}
+
 void http_lane::run() {
     CURL* curl = curl_easy_init();
     for (;;) {

@@ -51,6 +51,8 @@ public:
     bool take(http_answer* answer);
     // Nothing queued and nothing under way.
     bool idle();
+    // The requests not yet started are dropped; returns how many.
+    int drop_waiting();
 
 private:
     void run();

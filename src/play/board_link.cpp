@@ -56,8 +56,7 @@ struct round_progress {
     int seq = 0;
     int notices_out = 0;
     bool end_sent = false;
-    bool end_heard = false;
-    bool end_lost = false;
+    bool notice_lost = false;  // the board missed part of the round: it cannot count
     int first_frame_ms = 0;
     int paused_ms = 0;
     int pause_began = -1;
@@ -65,6 +64,7 @@ struct round_progress {
     bool too_slow = false;
     std::string not_sent_why;
     bool queued = false;
+    std::string queued_path;
     int rank = 0;
     std::string id;
     std::string refused;
@@ -145,7 +145,7 @@ void take_ticket(const http_answer& a) {
 }
 
 void send_notice(const char* event, int frame) {
-    if (!notice_lane) return;
+    if (!notice_lane || current.notice_lost) return;
     http_request r = request_to(notice, "/api/v1/tickets/" + escaped(current.ticket) + "/notices");
     r.method = "POST";
     r.headers.push_back("Content-Type: application/json");
@@ -160,12 +160,17 @@ void send_notice(const char* event, int frame) {
 void take_notice_answer(const http_answer& a) {
     if (current.notices_out > 0) --current.notices_out;
     const bool heard = a.status >= 200 && a.status < 300;
-    if (a.id == -notice) {
-        current.end_heard = heard;
-        current.end_lost = !heard;
-        if (!heard && current.not_sent_why.empty())
-            current.not_sent_why = "Not sent: the world table did not hear the round end.";
-    }
+    if (heard) return;
+    // The board would refuse the round for the gap; the notices after it are not worth sending.
+    current.notice_lost = true;
+    current.notices_out = std::max(0, current.notices_out - notice_lane->drop_waiting());
+    if (current.not_sent_why.empty())
+        current.not_sent_why = a.id == -notice ? "Not sent: the world table did not hear the round end."
+                                               : "Not sent: the world table did not hear the round as it went.";
+    // Queued before the word came: kept aside, never sent to be refused.
+    queued_round q;
+    if (current.queued && read_queued_round(current.queued_path, &q))
+        set_board_round_aside(highscore_path, q, "the board did not hear the whole round");
 }
 
 world_table& table_of(int kind) { return tables[kind == board_day ? 0 : 1]; }
@@ -288,6 +293,18 @@ void take(const http_answer& a) {
 // ---- start and stop ----
 
 void start_board(const board_settings& s) {
+    stop_board();
+    // Nothing of an earlier start holds: a fresh ticket, the queue as it is on disk.
+    ticket_in_hand.clear();
+    ticket_asked = false;
+    next_ticket_ms = ticket_retry_ms = 0;
+    current = {};
+    sending = false;
+    next_send_ms = 0;
+    retry_ms = first_retry_ms;
+    board_away = false;
+    tables[0] = tables[1] = {};
+    replay_pending = replay_done = false;
     if (s.url.empty() || s.key.empty()) return;
     settings = s;
     http_limits notices;
@@ -305,6 +322,7 @@ void stop_board() {
 }
 
 bool board_on() { return other_lane != nullptr; }
+bool board_ticket_in_hand() { return !ticket_in_hand.empty(); }
 
 void board_between_frames() {
     if (!board_on()) return;
@@ -439,6 +457,7 @@ void send_board_round(const replay& finished, const char name[3]) {
         return;
     }
     current.queued = true;
+    current.queued_path = path;
     next_send_ms = 0;
     retry_ms = first_retry_ms;
 }
@@ -474,7 +493,7 @@ void fetch_world(world_period period) {
                                     (period == world_period::day ? "day" : "all")));
 }
 
-const world_table& world(world_period period) { return tables[period == world_period::day ? 0 : 1]; }
+const world_table& world_best(world_period period) { return tables[period == world_period::day ? 0 : 1]; }
 
 void download_world_replay(const std::string& address) {
     if (!board_on() || replay_pending) return;

@@ -17,6 +17,8 @@ void start_board(const board_settings& settings);
 // Shut-down: stops the threads at once; what is queued stays on disk for next time.
 void stop_board();
 bool board_on();
+// A ticket is in hand for the next round.
+bool board_ticket_in_hand();
 
 // Between frames, on the main thread: takes the answers that came, sends what is due.
 void board_between_frames();
@@ -72,7 +74,7 @@ struct world_table {
 
 // Asks for the period's top ten in the background.
 void fetch_world(world_period period);
-const world_table& world(world_period period);
+const world_table& world_best(world_period period);
 
 // Downloads a row's replay into the cache folder; `world_replay_ready` says when it has
 // come (its path) or failed (empty path, `why` says why).

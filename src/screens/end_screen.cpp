@@ -197,7 +197,7 @@ const char* const view_names[] = {"LOCAL", "TODAY", "ALL TIME"};
 
 const world_table* shown_world() {
     if (view == table_view::local) return nullptr;
-    const world_table& t = world(view == table_view::today ? world_period::day : world_period::all);
+    const world_table& t = world_best(view == table_view::today ? world_period::day : world_period::all);
     return t.answered ? &t : nullptr;
 }
 
@@ -209,7 +209,7 @@ void draw_switch(BITMAP* dest) {
                    static_cast<int>(view) == i ? yellow() : white(), -1);
     const world_table* t = shown_world();
     const bool away = view != table_view::local &&
-                      world(view == table_view::today ? world_period::day : world_period::all).unreachable;
+                      world_best(view == table_view::today ? world_period::day : world_period::all).unreachable;
     const char* status = "";
     std::string fetched;
     if (away) status = "cannot be reached";

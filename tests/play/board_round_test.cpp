@@ -1,0 +1,259 @@
+// Board rounds against a board on loopback: the drawn seed played from a fresh start, the
+// notices the board asks for, the round sent after it ends; and boards that hang, fail or
+// refuse, which change nothing of the round and lose nothing of it.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fixture/scripted_board.h"
+#include "play/board_link.h"
+#include "play/round_tape.h"
+#include "play_fixture.h"
+#include "records/board_queue.h"
+#include "records/highscore_file.h"
+#include "support/headless.h"
+#include "ui/screen_state.h"
+
+using namespace play_testing;
+using namespace testing_support;
+using json = nlohmann::json;
+
+namespace {
+
+// Until `done` holds, reading answers between frames; false past a deadline of real time.
+template <typename Condition>
+bool between_frames_until(Condition done, int ms = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        board_between_frames();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A fresh data folder and the board at `url` on, with a ticket in hand.
+void board_at(const std::string& url, const char* folder) {
+    fresh_round(1);
+    ASSERT_EQ(chdir(scratch_dir(folder).c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    board_settings s;
+    s.url = url;
+    s.key = new_player_key();
+    s.initials = "---";
+    stop_board();
+    start_board(s);
+    ASSERT_TRUE(between_frames_until([] { return board_ticket_in_hand(); }));
+    // The fake clock keeps step with real time while the game waits for the seed.
+    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
+}
+
+// Leftovers of an earlier round, which a board round must not carry over.
+void leave_an_earlier_round_behind() {
+    till_next = 24;
+    player.facing = 1;
+    got_combo[2] = {300, 200, 20};
+    lost_time = {250, 420, 12};
+}
+
+// The round from its start to the time-out, with a hand that clicks now and then.
+void play_to_the_end(int extra_ms_a_frame = 0) {
+    game_state = state_play;
+    skip_drawing = true;
+    start_round();
+    world.on_wait = [extra_ms_a_frame](int) { world.now += extra_ms_a_frame; };
+    int frame = 0;
+    while (game_state == state_play) {
+        set_mouse(200 + (frame * 37) % 240, 300 + (frame * 13) % 150, frame % 17 == 0 ? 1 : 0);
+        play_frame();
+        board_between_frames();
+        ++frame;
+    }
+    set_mouse(320, 240, 0);
+}
+
+std::vector<json> notices(scripted_board& board) {
+    std::vector<json> out;
+    for (const seen_request& r : board.requests())
+        if (r.path.find("/notices") != std::string::npos) out.push_back(json::parse(r.body));
+    return out;
+}
+
+int rounds_sent(scripted_board& board) {
+    int n = 0;
+    for (const seen_request& r : board.requests()) n += r.path.compare(0, 15, "/api/v1/rounds?") == 0;
+    return n;
+}
+
+}  // namespace
+
+TEST(BoardRound, PlaysTheDrawnSeedFromAFreshStartTellsTheBoardAndIsSent) {
+    scripted_board board([](const seen_request& r) { return polite_board(r, 4242, 7); });
+    board_at(board.url(), "board_round_polite");
+    leave_an_earlier_round_behind();
+    play_to_the_end();
+
+    ASSERT_TRUE(recorded_round_complete());
+    EXPECT_EQ(recorded_round.seed, 4242u);
+    for (int32_t v : recorded_round.carried) EXPECT_EQ(v, 0) << "a board round carries nothing over";
+
+    // Let the end notice's answer in, as the end screen's frames would.
+    between_frames_until([] { return false; }, 300);
+    const std::vector<json> sent = notices(board);
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent.front()["event"], "start");
+    EXPECT_EQ(sent.front()["frame"], 0);
+    const int frames = recorded_round.frames;
+    for (size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i]["seq"], static_cast<int>(i));
+    for (size_t i = 1; i + 1 < sent.size(); ++i) {
+        EXPECT_EQ(sent[i]["event"], "tick");
+        EXPECT_EQ(sent[i]["frame"], 390 * static_cast<int>(i));
+    }
+    EXPECT_EQ(sent.back()["event"], "end");
+    EXPECT_EQ(sent.back()["frame"], frames);
+    EXPECT_EQ(static_cast<int>(sent.size()), frames / 390 + 2);
+
+    send_board_round(recorded_round, "ABC");
+    ASSERT_TRUE(between_frames_until([] { return board_round_rank() == 7; }));
+    EXPECT_EQ(board_round_line(), "WORLD #7");
+    EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
+    // What was sent is the round's replay under the name, byte for byte.
+    std::string body;
+    for (const seen_request& r : board.requests())
+        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0) body = r.body;
+    replay back;
+    ASSERT_EQ(read_replay_bytes(reinterpret_cast<const uint8_t*>(body.data()), body.size(), back), replay_status::read);
+    EXPECT_EQ(std::string(back.name, 3), "ABC");
+    EXPECT_EQ(back.seed, 4242u);
+    EXPECT_EQ(back.frames, frames);
+    stop_board();
+}
+
+TEST(BoardRound, FramesRunningSlowAreNotSentAndSaySo) {
+    scripted_board board([](const seen_request& r) { return polite_board(r, 99, 1); });
+    board_at(board.url(), "board_round_slow");
+    play_to_the_end(2);  // 22 ms frames: 10 % slow
+    send_board_round(recorded_round, "SLO");
+    EXPECT_NE(board_round_line().find("slow"), std::string::npos) << board_round_line();
+    between_frames_until([] { return false; }, 300);
+    EXPECT_EQ(rounds_sent(board), 0);
+    EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
+    stop_board();
+}
+
+TEST(BoardRound, NoSeedWithinASecondPlaysALocalRound) {
+    scripted_board board([](const seen_request& r) {
+        if (r.body.find("\"start\"") != std::string::npos) return hanging_answer();
+        return polite_board(r, 5, 1);
+    });
+    board_at(board.url(), "board_round_no_seed");
+    game_state = state_play;
+    uint32_t seed = 0;
+    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(50)); };
+    EXPECT_FALSE(begin_board_round(&seed));
+    EXPECT_GE(world.now, 1000);
+    EXPECT_LT(world.now, 1100);
+    EXPECT_NE(board_round_line().find("local round"), std::string::npos);
+    EXPECT_EQ(board_pauses_left(), -1);
+    stop_board();
+}
+
+// The same seed and the same hand give the same round, whatever the board does with its
+// notices and its round; the round is kept in the queue while the board fails, and a
+// refusal is final.
+TEST(BoardRound, HangingFailingAndRefusingBoardsChangeNothingAndLoseNothing) {
+    // The round as played with the board off.
+    fresh_round(1);
+    stop_board();
+    reset_round_state();
+    skip_drawing = true;
+    game_state = state_play;
+    start_round_seeded(321);
+    int frame = 0;
+    while (game_state == state_play) {
+        set_mouse(200 + (frame * 37) % 240, 300 + (frame * 13) % 150, frame % 17 == 0 ? 1 : 0);
+        play_frame();
+        ++frame;
+    }
+    const replay off = recorded_round;
+    const round_figures off_figures = finished_round_figures();
+
+    int answers = 0;
+    for (int kind = 0; kind < 3; ++kind) {
+        scripted_board board([kind, &answers](const seen_request& r) {
+            const bool notice = r.path.find("/notices") != std::string::npos && r.body.find("\"start\"") == std::string::npos;
+            const bool round = r.path.compare(0, 15, "/api/v1/rounds?") == 0;
+            if (!notice && !round) return polite_board(r, 321, 1);
+            ++answers;
+            if (kind == 0) return hanging_answer();
+            if (kind == 1) return garbage_answer();
+            return scripted_answer{scripted_answer::reply, 500, "{\"error\":\"down\"}"};
+        });
+        board_at(board.url(), "board_round_hostile");
+        play_to_the_end();
+        EXPECT_EQ(recorded_round.seed, off.seed);
+        EXPECT_EQ(recorded_round.frames, off.frames);
+        EXPECT_EQ(recorded_round.score, off.score);
+        EXPECT_EQ(recorded_round.input_size, off.input_size);
+        EXPECT_EQ(0, std::memcmp(recorded_round.input, off.input, off.input_size));
+        EXPECT_EQ(finished_round_figures().score, off_figures.score);
+        if (kind != 0) {
+            // The end notice failed: the round cannot count, and says why.
+            ASSERT_TRUE(between_frames_until([] { return !board_round_line().empty(); }, 20000));
+            EXPECT_NE(board_round_line().find("did not hear"), std::string::npos) << board_round_line();
+        }
+        stop_board();
+    }
+    EXPECT_GT(answers, 0);
+}
+
+TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
+    int status = 500;
+    scripted_board board([&status](const seen_request& r) {
+        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0)
+            return scripted_answer{scripted_answer::reply, status, "{\"error\":\"too fast\"}"};
+        return polite_board(r, 11, 1);
+    });
+    board_at(board.url(), "board_round_queue");
+    play_to_the_end();
+    ASSERT_TRUE(between_frames_until([&] { return notices(board).back()["event"] == "end"; }));
+    between_frames_until([] { return false; }, 200);  // the end notice's answer
+    send_board_round(recorded_round, "QUE");
+    ASSERT_EQ(waiting_board_rounds(highscore_path).size(), 1u) << "kept on disk before anything is sent";
+    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 1; }));
+    ASSERT_TRUE(between_frames_until([] { return board_round_line().find("away") != std::string::npos; }));
+    EXPECT_EQ(waiting_board_rounds(highscore_path).size(), 1u);
+
+    // After a restart of the game the queue is picked up; this time the board refuses it.
+    status = 422;
+    stop_board();
+    board_settings s = {board.url(), new_player_key(), "---"};
+    start_board(s);
+    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 2; }));
+    ASSERT_TRUE(between_frames_until([] { return !board_refusal_line().empty(); }));
+    EXPECT_NE(board_refusal_line().find("too fast"), std::string::npos);
+    EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
+    EXPECT_EQ(last_board_refusal(highscore_path), "too fast");
+    between_frames_until([] { return false; }, 300);
+    EXPECT_EQ(rounds_sent(board), 2) << "a refusal is never retried";
+    stop_board();
+}
+
+TEST(BoardRound, WithTheBoardOffNothingStarts) {
+    fresh_round(1);
+    stop_board();
+    board_settings off;
+    start_board(off);
+    EXPECT_FALSE(board_on());
+    uint32_t seed = 0;
+    EXPECT_FALSE(begin_board_round(&seed));
+    EXPECT_EQ(board_round_line(), "");
+    EXPECT_EQ(board_pauses_left(), -1);
+}
