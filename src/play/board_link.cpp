@@ -14,6 +14,7 @@
 #include "platform/atomic_save.h"
 #include "platform/host.h"
 #include "platform/http_lane.h"
+#include "play/round_events.h"
 #include "play/round_state.h"
 #include "play/round_tape.h"
 #include "records/board_queue.h"
@@ -313,10 +314,14 @@ void start_board(const board_settings& s) {
     notice_lane.reset(new http_lane(notices));
     other_lane.reset(new http_lane());
     last_refusal = last_board_refusal(highscore_path);
+    static const round_listener to_board = {begin_board_round, board_frame_done, board_round_paused,
+                                            board_round_resumed,  board_round_ended, board_pauses_left};
+    listen_to_rounds(&to_board);
     ask_for_ticket();
 }
 
 void stop_board() {
+    listen_to_rounds(nullptr);
     notice_lane.reset();
     other_lane.reset();
 }

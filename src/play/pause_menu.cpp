@@ -12,7 +12,7 @@
 #include "platform/host.h"
 #include "platform/surfaces.h"
 #include "platform/window_focus.h"
-#include "play/board_link.h"
+#include "play/round_events.h"
 #include "play/round_input.h"
 #include "play/round_tape.h"
 #include "play/round_state.h"
@@ -30,7 +30,7 @@ void draw_pause_menu() {
     masked_blit(title, buffer, 0, 96, 80, 120, 480, 96);
     draw_button(buffer, quit, "Return to", "Title");
     draw_button(buffer, progress, "Continue");
-    const int pauses_left = board_pauses_left();
+    const int pauses_left = pauses_left_in_round();
     if (pauses_left >= 0)
         textprintf_centre_ex(buffer, font, 320, 330, makecol(255, 255, 255), -1,
                              pauses_left == 1 ? "World round: 1 pause left" : "World round: %i pauses left",
@@ -82,7 +82,7 @@ void run_pause_menu() {
     if (key[KEY_ESC]) paused = true;
     if (take_focus_loss()) paused = true;  // a player who looked away finds the round waiting
     if (!paused) return;
-    board_round_paused(recorded_round.frames);
+    tell_paused(recorded_round.frames);
     quit.shown = true;
     progress.shown = true;
     mouse_b = 0;
@@ -92,6 +92,6 @@ void run_pause_menu() {
     take_focus_loss();  // losing the focus while paused asks for nothing more
     quit.shown = false;
     progress.shown = false;
-    board_round_resumed(recorded_round.frames);
+    tell_resumed(recorded_round.frames);
     start_button_screen();  // nor does the click that closed it act on the round
 }

@@ -5,11 +5,11 @@
 
 #include "platform/host.h"
 #include "platform/window_focus.h"
-#include "play/board_link.h"
 #include "play/dash.h"
 #include "play/pacing.h"
 #include "play/pause_menu.h"
 #include "play/render.h"
+#include "play/round_events.h"
 #include "play/round_input.h"
 #include "play/round_tape.h"
 #include "play/scoring.h"
@@ -25,7 +25,7 @@ int frames_played = 0;
 // has, so the board can replay it: nothing is carried over from an earlier round.
 void start_round() {
     uint32_t board_seed = 0;
-    if (begin_board_round(&board_seed)) {
+    if (round_seed_drawn_elsewhere(&board_seed)) {
         reset_round_state();
         start_round_seeded(board_seed);
         return;
@@ -103,7 +103,7 @@ void play_frame() {
     release_mouse_latch();
     record_round_input();
     move_and_show(nullptr);
-    board_frame_done(++frames_played);
+    tell_frame_done(++frames_played);
 }
 
 void replayed_frame(void (*label)(BITMAP*)) {

@@ -2,8 +2,8 @@
 #include "play/scoring.h"
 
 #include "platform/host.h"
-#include "play/board_link.h"
 #include "play/hud.h"
+#include "play/round_events.h"
 #include "play/round_tape.h"
 #include "play/round_state.h"
 #include "records/lifetime_stats.h"
@@ -52,7 +52,7 @@ void age_popups() {
 // The rest of the frame still runs; its hand-over replaces the banner.
 void check_time_out() {
     if (time_left >= 0) return;
-    if (!replaying) board_round_ended(recorded_round.frames);
+    if (!replaying) tell_round_ended(recorded_round.frames);
     draw_time_out_banner();
     playsound(3);
     wait_ms(2000);

@@ -1,0 +1,23 @@
+// The round's listener, if any.
+#include "play/round_events.h"
+
+namespace {
+const round_listener* listener = nullptr;
+}  // namespace
+
+void listen_to_rounds(const round_listener* l) { listener = l; }
+
+bool round_seed_drawn_elsewhere(uint32_t* seed) { return listener && listener->drawn_seed(seed); }
+void tell_frame_done(int frames) {
+    if (listener) listener->frame_done(frames);
+}
+void tell_paused(int frames) {
+    if (listener) listener->paused(frames);
+}
+void tell_resumed(int frames) {
+    if (listener) listener->resumed(frames);
+}
+void tell_round_ended(int frames) {
+    if (listener) listener->ended(frames);
+}
+int pauses_left_in_round() { return listener ? listener->pauses_left() : -1; }
