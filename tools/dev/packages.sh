@@ -2,7 +2,7 @@
 game_packages=(cmake g++ make pkg-config liballegro4-dev libxext-dev libxrandr-dev libxinerama-dev freepats
                libcurl4-openssl-dev nlohmann-json3-dev)
 test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox wmctrl xserver-xephyr sox
-               clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db socat openssl strace)
+               clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db socat openssl curl)
 
 # install_packages <log> <package...>: installs the missing ones, in one line of output.
 install_packages() {

@@ -1,0 +1,134 @@
+#!/bin/bash
+# The world table in the real game, against the real board server on loopback with its
+# timing rule on: --board off makes no connection at all; a round played over HTTPS (a
+# local TLS endpoint with a certificate made here) plays the board's seed, is accepted,
+# shows in the world view with its rank, and its world row plays back; a round whose board
+# goes down as it ends is saved locally at once, kept in the queue, and sent after the
+# board and the game are started again.
+. "$(dirname "$0")/lib.sh"
+
+board_pid=""
+free_port() {
+    local p
+    for _ in $(seq 50); do
+        p=$((20000 + RANDOM % 20000))
+        (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return 0; }
+    done
+    fail "no free port"
+}
+port=$(free_port)
+api="http://127.0.0.1:$port"
+
+start_board() {
+    "$BOARD" --listen "127.0.0.1:$port" --data "$work/board-data" >>"$work/board.log" 2>&1 &
+    board_pid=$!
+    other_pids="$other_pids $board_pid"
+    wait_for 10 curl -sf "$api/healthz" -o /dev/null || fail "the board did not start: $(tail -3 "$work/board.log")"
+}
+board_shows() { curl -sf "$api/api/v1/board?period=all&limit=10" | grep -q "\"name\":\"$1\""; }
+quit_game() {
+    tap_at 320 450
+    wait_game_exit 10
+    [ "$exit_status" -eq 0 ] || fail "the game ended with $exit_status"
+}
+# play_round_and_type LETTERS [COMMAND]: the round runs out with no input (a table of zero
+# scores takes its score of 0); COMMAND runs once the name entry shows, then the letters.
+play_round_and_type() {
+    wait_for 10 on_title_menu || fail "no title menu"
+    press_until 5 320 250 in_round || fail "Start Game did not start a round"
+    name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
+    wait_for 200 name_entry || fail "no name entry after the round"
+    [ $# -lt 2 ] || "$2"
+    xdotool type --delay 250 "$1"
+    xdotool key Return
+    wait_for 5 on_highscore_table || fail "the name entry did not end"
+}
+
+start_display
+make_run_dir
+for i in 1 2 3 4 5 6 7 8 9 10; do printf 'A A A 0 1 \n'; done >"$run/KZ DATA/highscore.dat"
+
+# --board off: a board named before stays unasked, through the title and a round.
+off_port=$(free_port)
+socat "TCP-LISTEN:$off_port,bind=127.0.0.1,reuseaddr,fork" SYSTEM:"echo hit >>'$work/hits'" &
+other_pids="$other_pids $!"
+wait_for 5 bash -c "(exec 3<>/dev/tcp/127.0.0.1/$off_port) 2>/dev/null" || fail "no listener"
+rm -f "$work/hits"  # the readiness check itself
+printf 'url http://127.0.0.1:%s\nkey 00112233445566778899aabbccddeeff\ninitials ---\n' "$off_port" \
+    >"$run/KZ DATA/board.txt"
+start_game -- --board off
+wait_for 10 on_title_menu || fail "no title menu with the board off"
+grep -q '^url' "$run/KZ DATA/board.txt" && fail "--board off was not remembered"
+press_until 5 320 250 in_round || fail "no round with the board off"
+sleep 3
+paused() { shot && [ "$(pixel 272 284)" = "$white" ] && [ "$(pixel 5 5)" = "$black" ]; }
+key_until 5 Escape paused || fail "Esc did not pause"
+tap_at 320 300  # Return to Title
+wait_for 5 on_title_menu || fail "Return to Title did not return"
+tap_at 320 400
+wait_game_exit 10
+[ -e "$work/hits" ] && fail "a connection was made with the board off"
+[ -e "$run/KZ DATA/board-queue" ] && fail "a queue was made with the board off"
+
+# HTTPS: a certificate for this machine, trusted by the game through BLOCKDASH_BOARD_CA.
+start_board
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
+    -subj /CN=localhost -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" 2>/dev/null ||
+    fail "no certificate"
+tls_port=$(free_port)
+socat "OPENSSL-LISTEN:$tls_port,bind=127.0.0.1,reuseaddr,fork,cert=$work/cert.pem,key=$work/key.pem,verify=0" \
+    "TCP:127.0.0.1:$port" 2>>"$work/socat.log" &
+other_pids="$other_pids $!"
+wait_for 5 curl -sf --cacert "$work/cert.pem" "https://localhost:$tls_port/healthz" -o /dev/null ||
+    fail "no TLS endpoint"
+start_game env BLOCKDASH_BOARD_CA="$work/cert.pem" -- --board "https://localhost:$tls_port"
+play_round_and_type WLD
+wait_for 30 board_shows WLD || fail "the board did not take the round: $(tail -5 "$work/board.log")"
+# "WORLD #1" in yellow under the table: eight letters centred, nothing further left.
+world_rank_shown() {
+    shot && [ "$(count 288 322 352 329 "$yellow")" -gt 20 ] && [ "$(count 200 322 280 329 "$yellow")" -eq 0 ]
+}
+wait_for 10 world_rank_shown || fail "the end screen shows no world rank"
+keep_shot board_world_rank
+# Its replay as the board keeps it verifies, with the name typed.
+replay_path=$(curl -sf "$api/api/v1/board?period=all" | grep -o '"replay":"[^"]*"' | head -1 | cut -d'"' -f4)
+case "$replay_path" in http*) replay_url=$replay_path ;; *) replay_url="$api$replay_path" ;; esac
+curl -sf "$replay_url" -o "$work/world.rpl" || fail "no replay at $replay_url"
+"$GAME" --verify "$work/world.rpl" | grep -q WLD || fail "the board's replay does not verify"
+
+# The world view: ALL TIME in place of the local table, the round's row in yellow with
+# its rank beside it; a click on it plays it back, and Esc comes back.
+tap_at 510 160
+world_row_shown() { on_highscore_table && [ "$(count 226 130 242 137 "$yellow")" -gt 5 ]; }
+wait_for 10 world_row_shown || fail "the world view does not show the round with its rank"
+keep_shot board_world_view
+replaying() { in_round && [ "$(count 16 440 63 447 "$yellow")" -gt 10 ]; }
+tap_at 300 133
+wait_for 15 replaying || fail "the world row did not play back"
+key_until 10 Escape on_highscore_table || fail "Esc did not end the world replay"
+quit_game
+[ -z "$(ls "$run/KZ DATA/world-replays")" ] && fail "the world replay was not kept in its cache folder"
+ls "$run/KZ DATA/"*.rpl 2>/dev/null | grep -q 'world-' && fail "a world replay landed among the local ones"
+
+# The board goes down as the round ends: the row is saved at once, the round queued; a
+# new start of the game, with the board back, sends it.
+kill_board() {
+    kill -KILL "$board_pid"
+    wait "$board_pid" 2>/dev/null
+}
+# Another player on this machine's data folder, so the board shows both (one row a key).
+sed -i 's/^key .*/key ffeeddccbbaa99887766554433221100/' "$run/KZ DATA/board.txt"
+start_game -- --board "$api"
+play_round_and_type DWN kill_board
+grep -q '^D W N ' "$run/KZ DATA/highscore.dat" || fail "the local row was not saved at once"
+wait_for 10 sh -c "ls '$run/KZ DATA/board-queue/'*.sub >/dev/null 2>&1" || fail "the round was not queued"
+quit_game
+ls "$run/KZ DATA/board-queue/"*.sub >/dev/null 2>&1 || fail "the queued round did not outlive the game"
+start_board
+start_game
+wait_for 10 on_title_menu || fail "no title menu on the new start"
+wait_for 30 board_shows DWN || fail "the queued round was not sent: $(tail -5 "$work/board.log")"
+wait_for 10 sh -c "! ls '$run/KZ DATA/board-queue/'*.sub >/dev/null 2>&1" || fail "the sent round stayed queued"
+tap_at 320 400
+wait_game_exit 10
+echo "PASS"
