@@ -241,8 +241,8 @@ void draw_table(BITMAP* dest) {
     draw_switch(dest);
     const std::string round_line = board_round_line();
     const std::string refusal = board_refusal_line();
-    if (!round_line.empty()) textout_centre_ex(dest, font, round_line.c_str(), 320, 322, yellow(), -1);
-    else if (!refusal.empty()) textout_centre_ex(dest, font, refusal.c_str(), 320, 322, makecol(255, 96, 96), -1);
+    if (!round_line.empty()) textout_centre_ex(dest, font, round_line.c_str(), 320, 328, yellow(), -1);
+    else if (!refusal.empty()) textout_centre_ex(dest, font, refusal.c_str(), 320, 328, makecol(255, 96, 96), -1);
     if (const world_table* t = shown_world()) {
         draw_world_rows(dest, *t);
         if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);

@@ -86,7 +86,7 @@ play_round_and_type WLD
 wait_for 30 board_shows WLD || fail "the board did not take the round: $(tail -5 "$work/board.log")"
 # "WORLD #1" in yellow under the table: eight letters centred, nothing further left.
 world_rank_shown() {
-    shot && [ "$(count 288 322 352 329 "$yellow")" -gt 20 ] && [ "$(count 200 322 280 329 "$yellow")" -eq 0 ]
+    shot && [ "$(count 288 328 352 335 "$yellow")" -gt 20 ] && [ "$(count 200 328 280 335 "$yellow")" -eq 0 ]
 }
 wait_for 10 world_rank_shown || fail "the end screen shows no world rank"
 keep_shot board_world_rank

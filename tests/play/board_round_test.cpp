@@ -15,6 +15,7 @@
 #include "fixture/scripted_board.h"
 #include "play/board_link.h"
 #include "play/round_tape.h"
+#include "platform/surfaces.h"
 #include "play_fixture.h"
 #include "records/board_queue.h"
 #include "records/highscore_file.h"
@@ -243,6 +244,50 @@ TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
     EXPECT_EQ(last_board_refusal(highscore_path), "too fast");
     between_frames_until([] { return false; }, 300);
     EXPECT_EQ(rounds_sent(board), 2) << "a refusal is never retried";
+    stop_board();
+}
+
+// Each pause is told to the board and counted on the menu; a fourth means the round
+// cannot count, and the end screen says why.
+TEST(BoardRound, PausesAreToldCountedOnTheMenuAndCapped) {
+    scripted_board board([](const seen_request& r) { return polite_board(r, 8, 1); });
+    board_at(board.url(), "board_round_pauses");
+    game_state = state_play;
+    skip_drawing = false;
+    start_round();
+    ASSERT_EQ(board_pauses_left(), 3);
+    std::vector<int> line_pixels;
+    for (int pause = 1; pause <= 4; ++pause) {
+        run_frames(5);
+        const_cast<char*>(key)[KEY_ESC] = 1;
+        int passes = 0;
+        world.on_wait = [&](int) {
+            if (world.waits.back() != 20 || !paused) return;
+            ++passes;
+            if (passes == 1) {
+                const_cast<char*>(key)[KEY_ESC] = 0;
+                int lit = 0;
+                for (int x = 200; x < 440; ++x)
+                    for (int y = 330; y < 338; ++y) lit += getpixel(fake_screen, x, y) == makecol(255, 255, 255);
+                line_pixels.push_back(lit);
+            }
+            if (passes == 3) set_mouse(320, 250, 1);  // Continue
+        };
+        play_frame();
+        world.on_wait = nullptr;
+        set_mouse(320, 250, 0);
+        EXPECT_FALSE(paused);
+    }
+    EXPECT_EQ(board_pauses_left(), 0);
+    ASSERT_EQ(line_pixels.size(), 4u);
+    for (int lit : line_pixels) EXPECT_GT(lit, 50) << "the menu shows the pauses left";
+    EXPECT_NE(board_round_line().find("paused more than 3"), std::string::npos) << board_round_line();
+    ASSERT_TRUE(between_frames_until([&] { return notices(board).size() == 9; }));
+    const std::vector<json> sent = notices(board);
+    for (size_t i = 1; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i]["seq"], static_cast<int>(i));
+        EXPECT_EQ(sent[i]["event"], i % 2 ? "pause" : "resume");
+    }
     stop_board();
 }
 
