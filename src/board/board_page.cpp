@@ -24,7 +24,7 @@ td.empty { text-align: center; color: #aaa; }
 a { color: #8cf; }
 p.note { color: #ccc; font-size: 0.9rem; }
 .waiver { background: #a33; padding: 0.5rem; }
-@media (max-width: 30rem) { body { font-size: 14px; } th, td { padding: 0.25rem; } }
+@media (max-width: 30rem) { body { font-size: 13px; } th, td { padding: 0.2rem 0.25rem; } }
 </style>
 </head>
 <body>
@@ -39,7 +39,7 @@ void add_table(std::string& page, int which, const std::vector<board_row>& rows)
     page += anchors[which];
     page += "\">";
     page += titles[which];
-    page += "</h2>\n<div class=\"scroll\"><table>\n<tr><th>Rank</th><th>Name</th><th>Score</th><th>Blocks</th>"
+    page += "</h2>\n<div class=\"scroll\"><table>\n<tr><th>#</th><th>Name</th><th>Score</th><th>Blocks</th>"
             "<th>Best combo</th><th>Paused s</th><th>When (UTC)</th><th>Replay</th></tr>\n";
     if (rows.empty()) page += "<tr><td class=\"empty\" colspan=\"8\">No rounds yet</td></tr>\n";
     for (const board_row& r : rows) {

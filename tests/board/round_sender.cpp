@@ -3,6 +3,8 @@
 // round's notices at PACE times the round's own clock (1: as the game would, playing in
 // real time) and leaves the ticket and the replay in OUT for the test to send.
 //   round_sender PORT KEY OUT PACE [NAME]
+// or changes one byte of a replay's input and writes it with its checksum made good again:
+//   round_sender --tamper IN OUT
 #include <httplib.h>
 
 #include <chrono>
@@ -27,9 +29,18 @@ int fail(const std::string& why) {
     return 1;
 }
 
+int tamper(const char* in, const char* out) {
+    const auto r = std::make_unique<replay>();
+    if (read_replay_file(in, *r) != replay_status::read || r->input_size == 0) return fail("cannot read the replay");
+    r->input[r->input_size / 2] ^= 0x01;
+    std::ofstream(out, std::ios::binary) << board_testing::replay_bytes(*r);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--tamper") return tamper(argv[2], argv[3]);
     if (argc < 5) return fail("usage: round_sender PORT KEY OUT PACE [NAME]");
     const int port = std::atoi(argv[1]);
     const std::string key = argv[2], out = argv[3];
