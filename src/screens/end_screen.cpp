@@ -198,7 +198,7 @@ const char* const view_names[] = {"LOCAL", "TODAY", "ALL TIME"};
 const world_table* shown_world() {
     if (view == table_view::local) return nullptr;
     const world_table& t = world_best(view == table_view::today ? world_period::day : world_period::all);
-    return t.answered ? &t : nullptr;
+    return t.answered && !t.unreachable ? &t : nullptr;  // a board away leaves the local table
 }
 
 void draw_switch(BITMAP* dest) {
