@@ -42,11 +42,16 @@ TEST(command_line, display_options_help_version_and_replays) {
     EXPECT_EQ(o.replay_file, "--verify");
     ASSERT_TRUE(parse({"--verify", "a.rpl"}, o, error));
     EXPECT_EQ(o.replay, replay_request::verify);
+    ASSERT_TRUE(parse({"--board", "https://board.example.org"}, o, error));
+    EXPECT_EQ(o.board, "https://board.example.org");
+    ASSERT_TRUE(parse({"--board=off", "--window"}, o, error));
+    EXPECT_EQ(o.board, "off");
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {"--scale"}, {"--scale", "0"}, {"--scale", "-2"}, {"--scale", "2x"},
              {"--scale", "99999999999"}, {"--scale="}, {"--scaling"}, {"--scaling", "smooth"}, {"--scaling="},
-             {"--scalingx"}, {"--windowed"}, {"-x"}, {"window"}, {"--replay"}, {"--verify", ""}}) {
+             {"--scalingx"}, {"--windowed"}, {"-x"}, {"window"}, {"--replay"}, {"--verify", ""},
+             {"--board"}, {"--board="}, {"--boards", "off"}}) {
         SCOPED_TRACE(bad.back());
         error.clear();
         EXPECT_FALSE(parse(bad, o, error));
