@@ -71,6 +71,9 @@ struct round_progress {
     std::string refused;
 } current;
 
+// A round is being played: the queue waits, so its files are never read during frames.
+bool playing = false;
+
 // The sender: one round in flight at a time, pauses growing while the board is away.
 bool sending = false;
 std::string sending_path;
@@ -275,6 +278,7 @@ void take_replay(const http_answer& a) {
         replay_path.clear();
         replay_why = "The replay could not be kept.";
     }
+    trim_world_replays(highscore_path, 20);
 }
 
 void take(const http_answer& a) {
@@ -300,6 +304,7 @@ void start_board(const board_settings& s) {
     ticket_asked = false;
     next_ticket_ms = ticket_retry_ms = 0;
     current = {};
+    playing = false;
     sending = false;
     next_send_ms = 0;
     retry_ms = first_retry_ms;
@@ -335,7 +340,7 @@ void board_between_frames() {
     while (notice_lane->take(&a)) take(a);
     while (other_lane->take(&a)) take(a);
     if (ticket_in_hand.empty() && !board_round_running()) ask_for_ticket();
-    send_next_round();
+    if (!playing) send_next_round();
 }
 
 // ---- the round ----
@@ -343,6 +348,7 @@ void board_between_frames() {
 bool begin_board_round(uint32_t* seed) {
     current = {};
     current.kind = round_kind::local;
+    playing = true;
     if (!board_on()) {
         current.kind = round_kind::none;
         return false;
@@ -432,6 +438,7 @@ int board_pauses_left() {
 }
 
 void board_round_ended(int frames) {
+    playing = false;
     if (!board_round_running()) return;
     watch_pace(frames - 1);  // the pace up to the last whole frame
     send_notice("end", frames);
@@ -441,6 +448,7 @@ void board_round_ended(int frames) {
 }
 
 void board_round_dropped() {
+    playing = false;
     if (current.kind != round_kind::board) return;
     current = {};
     ask_for_ticket();
@@ -516,9 +524,8 @@ void download_world_replay(const std::string& address) {
     uint64_t h = 1469598103934665603ULL;
     for (unsigned char c : path) h = (h ^ c) * 1099511628211ULL;
     char name[48];
-    std::snprintf(name, sizeof name, "/world-replays/world-%016llx.rpl", static_cast<unsigned long long>(h));
-    replay_path = board_queue_folder(highscore_path);
-    replay_path = replay_path.substr(0, replay_path.rfind('/')) + name;
+    std::snprintf(name, sizeof name, "/world-%016llx.rpl", static_cast<unsigned long long>(h));
+    replay_path = world_replay_folder(highscore_path) + name;
     http_request r = request_to(replay_download, path);
     r.answer_limit = replay_file_room;
     replay_pending = true;

@@ -152,6 +152,27 @@ bool set_board_round_aside(const char* data_path, const queued_round& round, con
     return true;
 }
 
+std::string world_replay_folder(const char* data_path) { return folder_of(data_path) + "/world-replays"; }
+
+void trim_world_replays(const char* data_path, size_t keep) {
+    const std::string folder = world_replay_folder(data_path);
+    std::vector<std::pair<time_t, std::string>> found;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        struct stat info;
+        const std::string path = folder + "/" + name;
+        if (name.compare(0, 6, "world-") == 0 && ends_with(name, ".rpl") && lstat(path.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            found.emplace_back(info.st_mtime, path);
+    }
+    closedir(dir);
+    if (found.size() <= keep) return;
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = keep; i < found.size(); ++i) unlink(found[i].second.c_str());
+}
+
 std::string last_board_refusal(const char* data_path) {
     const std::string folder = board_queue_folder(data_path);
     std::string newest;

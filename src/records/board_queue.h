@@ -38,5 +38,10 @@ bool set_board_round_aside(const char* data_path, const queued_round& round, con
 // The newest reason among the refused rounds; empty when none was refused.
 std::string last_board_refusal(const char* data_path);
 
+// The cache of world replays beside the data file: "world-replays", of which only the
+// newest `keep` "world-*.rpl" files stay. Nothing else there is touched.
+std::string world_replay_folder(const char* data_path);
+void trim_world_replays(const char* data_path, size_t keep);
+
 // Reads one queue file (bounded); false when it is not one.
 bool read_queued_round(const std::string& path, queued_round* out);

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +133,20 @@ TEST(board_queue, rounds_wait_under_their_own_names_and_refusals_are_kept_aside)
     remove_board_round(highscore_path, waiting[0].path);
     EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
     EXPECT_EQ(file_bytes::read(board_queue_folder(highscore_path) + "/round-0000000000000000.sub"), "junk");
+
+    // The world replays' cache keeps its newest files and nothing else is touched there.
+    mkdir(world_replay_folder(highscore_path).c_str(), 0755);
+    for (int i = 0; i < 5; ++i) {
+        const std::string path = world_replay_folder(highscore_path) + "/world-" + std::to_string(i) + ".rpl";
+        file_bytes::write(path, "r");
+        const timespec when[2] = {{1000 + i, 0}, {1000 + i, 0}};
+        utimensat(AT_FDCWD, path.c_str(), when, 0);
+    }
+    file_bytes::write(world_replay_folder(highscore_path) + "/notes.txt", "mine");
+    trim_world_replays(highscore_path, 2);
+    std::vector<std::string> left = names_in(world_replay_folder(highscore_path));
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"notes.txt", "world-3.rpl", "world-4.rpl"}));
 
     // A ticket that is not one line cannot be kept, and is not.
     std::string path;
