@@ -126,13 +126,20 @@ bool start_the_library() {
 
 }  // namespace
 
+namespace {
+// The command line's choice holds for this session even where it could not be saved.
+bool board_chosen = false;
+board_settings chosen_board;
+}  // namespace
+
 bool choose_board(const std::string& url_or_off) {
-    board_settings now;
+    board_settings& now = chosen_board;
     std::string why;
     if (!set_board(url_or_off, &now, &why)) {
         std::fprintf(stderr, "blockdash: --board %s: %s\n", url_or_off.c_str(), why.c_str());
         return false;
     }
+    board_chosen = true;
     if (!why.empty()) std::fprintf(stderr, "blockdash: %s\n", why.c_str());
     if (now.url.empty())
         std::fprintf(stderr, "blockdash: the world table is off\n");
@@ -184,7 +191,7 @@ bool start_up(const launch_options& options) {
     }
     set_window_icon(player_panel);
     load_records();
-    start_board(read_board_settings());  // with the board off, nothing starts
+    start_board(board_chosen ? chosen_board : read_board_settings());  // off: nothing starts
     game_state = state_title;
     leave_politely_on_close();
     install_int(draw_screen, 17);
