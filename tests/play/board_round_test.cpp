@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -186,7 +187,7 @@ TEST(BoardRound, HangingFailingAndRefusingBoardsChangeNothingAndLoseNothing) {
     const replay off = recorded_round;
     const round_figures off_figures = finished_round_figures();
 
-    int answers = 0;
+    std::atomic<int> answers{0};
     for (int kind = 0; kind < 3; ++kind) {
         scripted_board board([kind, &answers](const seen_request& r) {
             const bool notice = r.path.find("/notices") != std::string::npos && r.body.find("\"start\"") == std::string::npos;
@@ -216,10 +217,10 @@ TEST(BoardRound, HangingFailingAndRefusingBoardsChangeNothingAndLoseNothing) {
 }
 
 TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
-    int status = 500;
+    std::atomic<int> status{500};
     scripted_board board([&status](const seen_request& r) {
         if (r.path.compare(0, 15, "/api/v1/rounds?") == 0)
-            return scripted_answer{scripted_answer::reply, status, "{\"error\":\"too fast\"}"};
+            return scripted_answer{scripted_answer::reply, status.load(), "{\"error\":\"too fast\"}"};
         return polite_board(r, 11, 1);
     });
     board_at(board.url(), "board_round_queue");
