@@ -1,122 +1,280 @@
-// Frame work of a busy round with the world table off, and on with a board that takes the
-// connection and never answers, or answers a megabyte of garbage, to every notice and
-// round. Printed as `name: value unit` lines: the median and p99 of play_frame plus the
-// between-frames step, in microseconds, headless, without waiting (8000 frames a run).
-#include <allegro.h>
+// The board server's figures, printed as `name: value unit` lines. Each mode talks to
+// boards on loopback only, sends a bounded number of requests and stops by itself;
+// bench/board_bench.sh starts the boards (and a PostgreSQL) and runs them all.
+//   board_bench submit PORT N          N busy rounds played from the board's seeds, then
+//                                      sent by 4 clients at once: accepted rounds a second
+//   board_bench fill DATABASE DIR      1,000,000 rounds of 50,000 keys over a year, put
+//                                      straight into the store ("" for SQLite in DIR)
+//   board_bench reads PORT             1,000 reads of each board (limit 10) and of the page
+//   board_bench race PORT1 PORT2 N     each of N rounds sent to two boards at once
+//   board_bench kills BOARD DIR N K    N rounds sent while the board is killed (-9) K times
+//                                      and started again; every round answered 201 is kept
+#include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "fixture/fake_host.h"
-#include "fixture/scripted_board.h"
-#include "fixture/stand_in_art.h"
-#include "play/board_link.h"
-#include "play/round.h"
-#include "ui/screen_state.h"
+#include "board/board_store.h"
+#include "board/tickets.h"
+#include "board_player.h"
 
 namespace {
 
-using namespace testing_support;
+using nlohmann::json;
 using bench_clock = std::chrono::steady_clock;
+
+double ms_between(bench_clock::time_point a, bench_clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
 }
 
-// Fourteen falling blocks and a click every eighth frame: a busy round.
-void keep_busy(int frame, std::mt19937& rng) {
-    int falling = 0;
-    for (const block_record& b : block) falling += b.active;
-    for (block_record& b : block) {
-        if (falling >= 14) break;
-        if (b.active || b.cut) continue;
-        b = {};
-        b.active = true;
-        b.x = 192 + 32 * std::uniform_int_distribution<int>(0, 9)(rng);
-        b.y = std::uniform_int_distribution<int>(-32, 380)(rng);
-        b.speed = std::uniform_int_distribution<int>(2, 7)(rng);
-        ++falling;
-    }
-    mouse_x = 192 + (frame * 37) % 288;
-    mouse_y = 200 + (frame * 13) % 250;
-    mouse_b = frame % 8 == 0 ? 1 : 0;
-}
-
-struct figures {
-    double median, p99;
+// A round made ready to send: its ticket taken, started and ended at `port`.
+struct ready_round {
+    std::string key, ticket, bytes;
 };
 
-figures frame_work(const std::string& board_url) {
-    stand_ins::reset_to_round(1);
-    if (!board_url.empty()) {
-        board_settings s{board_url, new_player_key(), "---"};
-        start_board(s);
-        const auto deadline = bench_clock::now() + std::chrono::seconds(5);
-        while (!board_ticket_in_hand() && bench_clock::now() < deadline) {
-            board_between_frames();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(100)); };
-    }
-    game_state = state_play;
-    start_round();
-    if (!board_url.empty() && board_pauses_left() < 0) std::fprintf(stderr, "board_bench: no board round\n");
-    world.on_wait = nullptr;
-    std::mt19937 rng(1);
-    std::vector<double> work;
-    const int frames = 8000;  // 20 ticks
-    for (int i = 0; i < 200 + frames; ++i) {
-        keep_busy(i, rng);
-        time_left = std::max(time_left, 100);  // the round never ends
-        const auto start = bench_clock::now();
-        play_frame();
-        board_between_frames();
-        const auto end = bench_clock::now();
-        if (i >= 200) work.push_back(std::chrono::duration<double, std::micro>(end - start).count());
-    }
-    stop_board();
-    return {percentile(work, 0.5), percentile(work, 0.99)};
+bool prepare(int port, ready_round& out, int frames_per_click = 25) {
+    httplib::Client c("127.0.0.1", port);
+    c.set_read_timeout(30, 0);
+    out.key = random_hex(32);
+    const httplib::Headers who = {{"X-Player-Key", out.key}};
+    auto t = c.Post("/api/v1/tickets", who, "", "application/json");
+    if (!t || t->status != 201) return false;
+    out.ticket = json::parse(t->body)["ticket"];
+    const std::string path = "/api/v1/tickets/" + out.ticket + "/notices";
+    auto s = c.Post(path.c_str(), who, json{{"seq", 0}, {"frame", 0}, {"event", "start"}}.dump(), "application/json");
+    if (!s || s->status != 200) return false;
+    static auto round = std::make_unique<replay>();
+    board_testing::play_round(json::parse(s->body)["seed"].get<uint32_t>(), frames_per_click, "BEN", *round);
+    auto e = c.Post(path.c_str(), who, json{{"seq", 1}, {"frame", round->frames}, {"event", "end"}}.dump(),
+                    "application/json");
+    if (!e || e->status != 204) return false;
+    out.bytes = board_testing::replay_bytes(*round);
+    return true;
 }
 
-// Tickets and the start's seed as a board gives them; everything after that as `how`.
-scripted_board::rule hostile(scripted_answer (*how)()) {
-    return [how](const seen_request& r) {
-        const bool start = r.body.find("\"start\"") != std::string::npos;
-        if (r.path == "/api/v1/tickets" || start) return polite_board(r, 77, 1);
-        return how();
-    };
+// The status of sending the round, 0 when no answer came; the answer's id in `id`.
+int send(httplib::Client& c, const ready_round& r, std::string* id = nullptr) {
+    auto a = c.Post(("/api/v1/rounds?ticket=" + r.ticket).c_str(), {{"X-Player-Key", r.key}}, r.bytes,
+                    "application/octet-stream");
+    if (!a) return 0;
+    if (id && a->status == 201) *id = json::parse(a->body)["id"];
+    return a->status;
+}
+
+int submit(int port, int n) {
+    std::vector<ready_round> rounds(static_cast<size_t>(n));
+    long frames = 0;
+    for (ready_round& r : rounds) {
+        if (!prepare(port, r)) return std::fprintf(stderr, "board_bench: the board did not take a round\n"), 1;
+        frames += static_cast<long>(r.bytes.size());
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<int> accepted{0};
+    const auto start = bench_clock::now();
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 4; ++t)
+        clients.emplace_back([&] {
+            httplib::Client c("127.0.0.1", port);
+            c.set_read_timeout(60, 0);
+            for (size_t i = next++; i < rounds.size(); i = next++) accepted += send(c, rounds[i]) == 201;
+        });
+    for (std::thread& t : clients) t.join();
+    const double seconds = ms_between(start, bench_clock::now()) / 1000;
+    std::printf("submit_rounds: %d sent, %d accepted\n", n, accepted.load());
+    std::printf("submit_replay_size: %ld bytes on average\n", frames / n);
+    std::printf("submit_per_second: %.1f rounds/s\n", accepted / seconds);
+    return accepted == n ? 0 : 1;
+}
+
+int fill(const std::string& database, const std::string& dir) {
+    const int64_t now = system_wall_ms();
+    board_store store(database, dir, 1);
+    const auto start = bench_clock::now();
+    {
+        const std::unique_ptr<sql_connection> c = open_sql(database, dir);
+        const bool pg = c->shared();
+        const std::string hex16 = pg ? "lpad(to_hex(i), 16, '0')" : "printf('%016x', i)";
+        const std::string key = pg ? "lpad(to_hex(i % 50000), 32, '0')" : "printf('%032x', i % 50000)";
+        c->begin_write();
+        c->run("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 999999) "
+               "INSERT INTO rounds (id, ticket, player, name, score, blocks, best_combo, paused_ms, played_ms, frames, "
+               "seed, fingerprint, replay) SELECT " + hex16 + ", 't' || " + hex16 + ", " + key +
+                   ", 'BEN', (i * 2654435761) % 100000, i % 400, i % 12, 0, $1 - ((i * 7919) % 31536000) * 1000, 6000, "
+                   "i, 'f' || " + hex16 + ", $2 FROM n",
+               {now, sql_value::blob(std::string(64, '\1'))});
+        c->commit();
+        if (pg) c->run("ANALYZE");
+    }
+    const double inserted = ms_between(start, bench_clock::now()) / 1000;
+    store.rebuild_bests();
+    std::printf("fill_rounds: 1000000 rounds of 50000 keys over a year\n");
+    std::printf("fill_insert: %.1f s\n", inserted);
+    std::printf("fill_bests: %.1f s\n", ms_between(start, bench_clock::now()) / 1000 - inserted);
+    return 0;
+}
+
+int reads(int port) {
+    httplib::Client c("127.0.0.1", port);
+    c.set_keep_alive(true);
+    for (const char* path : {"/api/v1/board?period=all&limit=10", "/api/v1/board?period=week&limit=10",
+                             "/api/v1/board?period=day&limit=10", "/"}) {
+        std::vector<double> times;
+        size_t size = 0;
+        for (int i = 0; i < 1000; ++i) {
+            const auto start = bench_clock::now();
+            auto a = c.Get(path);
+            times.push_back(ms_between(start, bench_clock::now()));
+            if (!a || a->status != 200) return std::fprintf(stderr, "board_bench: %s failed\n", path), 1;
+            size = a->body.size();
+        }
+        std::printf("reads %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms (%zu bytes)\n", path, percentile(times, 0.5),
+                    percentile(times, 0.99), percentile(times, 1.0), size);
+    }
+    return 0;
+}
+
+int race(int port1, int port2, int n) {
+    int one_each = 0, other = 0;
+    std::vector<std::string> ids;
+    httplib::Client a("127.0.0.1", port1), b("127.0.0.1", port2);
+    a.set_read_timeout(60, 0);
+    b.set_read_timeout(60, 0);
+    for (int i = 0; i < n; ++i) {
+        ready_round r;
+        if (!prepare(port1, r, 0)) return std::fprintf(stderr, "board_bench: no round to race\n"), 1;
+        std::string id_a, id_b;
+        int status_a = 0;
+        std::thread first([&] { status_a = send(a, r, &id_a); });
+        const int status_b = send(b, r, &id_b);
+        first.join();
+        const bool pair = (status_a == 201 && status_b == 409) || (status_a == 409 && status_b == 201);
+        one_each += pair;
+        other += !pair;
+        if (pair) ids.push_back(id_a.empty() ? id_b : id_a);
+    }
+    int stored = 0;
+    for (const std::string& id : ids) {
+        auto got = a.Get(("/api/v1/replays/" + id).c_str());
+        stored += got && got->status == 200;
+    }
+    std::printf("race_rounds: %d sent to two boards at once\n", n);
+    std::printf("race_one_201_one_409: %d\n", one_each);
+    std::printf("race_other_answers: %d\n", other);
+    std::printf("race_accepted_and_stored: %d of %zu\n", stored, ids.size());
+    return one_each == n && stored == n ? 0 : 1;
+}
+
+// The board as a child process, its port read from its log.
+struct board_process {
+    pid_t pid = -1;
+    int port = 0;
+};
+
+board_process start_board(const std::string& binary, const std::string& dir) {
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) return {};
+    board_process b;
+    b.pid = fork();
+    if (b.pid == 0) {
+        dup2(pipe_fds[1], 2);
+        close(pipe_fds[0]);
+        execl(binary.c_str(), binary.c_str(), "--listen", "127.0.0.1:0", "--data", dir.c_str(), "--testing-waiver",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipe_fds[1]);
+    // Its start-up lines, up to the one that says where it listens; the rest is drained.
+    FILE* log = fdopen(pipe_fds[0], "r");
+    char line[512];
+    while (std::fgets(line, sizeof line, log))
+        if (const char* at = std::strstr(line, "listening on 127.0.0.1:")) {
+            b.port = std::atoi(at + std::strlen("listening on 127.0.0.1:"));
+            break;
+        }
+    std::thread([log] {
+        char rest[512];
+        while (std::fgets(rest, sizeof rest, log)) {
+        }
+        std::fclose(log);
+    }).detach();
+    return b;
+}
+
+int kills(const std::string& binary, const std::string& dir, int n, int kill_count) {
+    std::mt19937 rng(7);
+    std::vector<std::string> acknowledged;
+    int sent = 0, unanswered = 0;
+    for (int k = 0; k <= kill_count && sent < n; ++k) {
+        board_process b = start_board(binary, dir);
+        if (b.port == 0) return std::fprintf(stderr, "board_bench: the board did not start\n"), 1;
+        const int batch = k == kill_count ? n - sent : n / (kill_count + 1);
+        std::vector<ready_round> rounds(static_cast<size_t>(batch));
+        for (ready_round& r : rounds)
+            if (!prepare(b.port, r, 0)) return std::fprintf(stderr, "board_bench: no round\n"), 1;
+        std::atomic<bool> killed{false};
+        // The kill comes at a random moment while the batch is being sent.
+        std::thread killer([&] {
+            if (k == kill_count) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(5, 150)(rng)));
+            kill(b.pid, SIGKILL);
+            killed = true;
+        });
+        httplib::Client c("127.0.0.1", b.port);
+        c.set_read_timeout(10, 0);
+        for (const ready_round& r : rounds) {
+            std::string id;
+            const int status = send(c, r, &id);
+            ++sent;
+            if (status == 201) acknowledged.push_back(id);
+            if (status == 0) ++unanswered;
+        }
+        killer.join();
+        if (!killed) kill(b.pid, SIGKILL);
+        waitpid(b.pid, nullptr, 0);
+    }
+    board_process b = start_board(binary, dir);
+    httplib::Client c("127.0.0.1", b.port);
+    int found = 0;
+    for (const std::string& id : acknowledged) {
+        auto got = c.Get(("/api/v1/replays/" + id).c_str());
+        found += got && got->status == 200;
+    }
+    kill(b.pid, SIGTERM);
+    waitpid(b.pid, nullptr, 0);
+    std::printf("kills_sent: %d rounds, %d kills\n", sent, kill_count);
+    std::printf("kills_answered_201: %zu\n", acknowledged.size());
+    std::printf("kills_unanswered: %d\n", unanswered);
+    std::printf("kills_201_kept: %d of %zu\n", found, acknowledged.size());
+    return found == static_cast<int>(acknowledged.size()) ? 0 : 1;
 }
 
 }  // namespace
 
-// Each case three times, interleaved, so a busy moment of the machine falls on all alike;
-// the middle of the three figures is printed.
-int main() {
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
-    set_color_depth(32);
-    scripted_board hanging(hostile(hanging_answer));
-    scripted_board flooding(hostile(garbage_answer));
-    const std::string urls[3] = {"", hanging.url(), flooding.url()};
-    const char* names[3] = {"off", "hanging", "garbage"};
-    std::vector<double> medians[3], p99s[3];
-    for (int run = 0; run < 3; ++run)
-        for (int c = 0; c < 3; ++c) {
-            const figures f = frame_work(urls[c]);
-            medians[c].push_back(f.median);
-            p99s[c].push_back(f.p99);
-        }
-    for (int c = 0; c < 3; ++c) {
-        std::printf("board_%s_frame_work_median: %.1f us\n", names[c], percentile(medians[c], 0.5));
-        std::printf("board_%s_frame_work_p99: %.1f us\n", names[c], percentile(p99s[c], 0.5));
-    }
-    std::printf("board_hanging_connections: %d\n", hanging.connections());
-    std::printf("board_garbage_requests_answered: %zu requests\n", flooding.requests().size());
-    return 0;
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "submit" && argc == 4) return submit(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (mode == "fill" && argc == 4) return fill(argv[2], argv[3]);
+    if (mode == "reads" && argc == 3) return reads(std::atoi(argv[2]));
+    if (mode == "race" && argc == 5) return race(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    if (mode == "kills" && argc == 6) return kills(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
+    std::fprintf(stderr, "usage: see the top of bench/board_bench.cpp\n");
+    return 2;
 }

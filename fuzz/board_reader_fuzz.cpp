@@ -10,6 +10,7 @@
 #include "board/tickets.h"
 #include "board/timing_rule.h"
 #include "reader_check.h"
+#include "records/replay_file.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 # A real PostgreSQL for a test, in a folder of its own: made with initdb, listening on a
 # unix socket in that folder only, stopped by stop_postgres. PostgreSQL will not run as
-# root, so under root it runs as nobody.
+# root, so under root it runs as nobody. Tests run it without fsync (POSTGRES_FSYNC=on for
+# benchmarks).
 #   start_postgres FOLDER   sets POSTGRES_URL; false after 30 s without a server
 #   stop_postgres FOLDER
 
@@ -23,7 +24,7 @@ start_postgres() {
     as_postgres_user "$bin/initdb" -D "$folder/data" -A trust -U board -E UTF8 --no-sync >"$folder/initdb.log" 2>&1 ||
         { cat "$folder/initdb.log" >&2; return 1; }
     as_postgres_user "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 30 \
-        -o "-k $folder -c listen_addresses= -c fsync=off -c max_connections=60" start >/dev/null ||
+        -o "-k $folder -c listen_addresses= -c fsync=${POSTGRES_FSYNC:-off} -c max_connections=60" start >/dev/null ||
         { cat "$folder/server.log" >&2; return 1; }
     POSTGRES_URL="postgresql:///postgres?host=$folder&user=board"
     export POSTGRES_URL
