@@ -1,6 +1,6 @@
-// The game's frame work in a busy round with the world table off, and on with a board that takes the
-// connection and never answers, or answers a megabyte of garbage, to every notice and
-// round. Printed as `name: value unit` lines: the median and p99 of play_frame plus the
+// The game's frame work in a busy round with the world table off, and on with a board
+// that takes the connection and never answers, or answers a megabyte of garbage, to every
+// notice and round. Printed as `name: value unit` lines: the median and p99 of play_frame plus the
 // between-frames step, in microseconds, headless, without waiting (8000 frames a run).
 #include <allegro.h>
 
@@ -67,7 +67,7 @@ figures frame_work(const std::string& board_url) {
     }
     game_state = state_play;
     start_round();
-    if (!board_url.empty() && board_pauses_left() < 0) std::fprintf(stderr, "board_bench: no board round\n");
+    if (!board_url.empty() && board_pauses_left() < 0) std::fprintf(stderr, "board_client_bench: no board round\n");
     world.on_wait = nullptr;
     std::mt19937 rng(1);
     std::vector<double> work;
