@@ -513,7 +513,13 @@ void download_world_replay(const std::string& address) {
     replay_done = false;
     // Only the board's own replays: a row cannot send the game elsewhere.
     std::string path = address;
-    if (path.compare(0, settings.url.size(), settings.url) == 0) path = path.substr(settings.url.size());
+    if (path.compare(0, settings.url.size(), settings.url) == 0) {
+        path = path.substr(settings.url.size());
+    } else if (const size_t scheme_end = path.find("://"); scheme_end != std::string::npos) {
+        // The board may name itself otherwise (behind a proxy): its path, asked of our board.
+        const size_t path_start = path.find('/', scheme_end + 3);
+        path = path_start == std::string::npos ? "" : path.substr(path_start);
+    }
     if (path.compare(0, 16, "/api/v1/replays/") != 0 || path.size() > 200 ||
         path.find_first_of("?#") != std::string::npos) {
         replay_done = true;
