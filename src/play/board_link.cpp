@@ -521,7 +521,7 @@ void download_world_replay(const std::string& address) {
         path = path_start == std::string::npos ? "" : path.substr(path_start);
     }
     if (path.compare(0, 16, "/api/v1/replays/") != 0 || path.size() > 200 ||
-        path.find_first_of("?#") != std::string::npos) {
+        path.find_first_of("?#%") != std::string::npos || path.find("..") != std::string::npos) {
         replay_done = true;
         replay_path.clear();
         replay_why = "That replay is not on the world table.";

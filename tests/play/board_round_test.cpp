@@ -20,6 +20,7 @@
 #include "play_fixture.h"
 #include "records/board_queue.h"
 #include "records/highscore_file.h"
+#include "support/file_bytes.h"
 #include "support/headless.h"
 #include "ui/screen_state.h"
 
@@ -289,6 +290,54 @@ TEST(BoardRound, PausesAreToldCountedOnTheMenuAndCapped) {
         EXPECT_EQ(sent[i]["seq"], static_cast<int>(i));
         EXPECT_EQ(sent[i]["event"], i % 2 ? "pause" : "resume");
     }
+    stop_board();
+}
+
+// The world's best as the board gives it, read with care: ten rows at most, odd rows
+// skipped or cut short; a replay fetched only from the board itself, into its cache.
+TEST(BoardRound, TheWorldsBestIsReadWithCareAndItsReplaysComeOnlyFromTheBoard) {
+    std::atomic<bool> flood{false};
+    scripted_board board([&flood](const seen_request& r) {
+        if (r.path.compare(0, 14, "/api/v1/board?") == 0) {
+            if (flood) return garbage_answer();
+            std::string rows = R"([7, {"rank": 1, "name": "TOOLONGNAME", "score": 900, "replay": "/api/v1/replays/a"},)";
+            for (int i = 2; i <= 15; ++i) rows += "{\"rank\": " + std::to_string(i) + ", \"score\": " + std::to_string(1000 - i) + "},";
+            rows.back() = ']';
+            return scripted_answer{scripted_answer::reply, 200, "{\"period\":\"day\",\"rows\":" + rows + "}"};
+        }
+        if (r.path.compare(0, 16, "/api/v1/replays/") == 0) return scripted_answer{scripted_answer::reply, 200, "RPL"};
+        return polite_board(r, 1, 1);
+    });
+    board_at(board.url(), "board_world");
+    fetch_world(world_period::day);
+    ASSERT_TRUE(between_frames_until([] { return world_best(world_period::day).answered; }));
+    const world_table& day = world_best(world_period::day);
+    ASSERT_EQ(day.rows.size(), 10u);
+    EXPECT_EQ(day.rows[0].name, "TOO");
+    EXPECT_EQ(day.rows[0].score, 900);
+    EXPECT_EQ(day.rows[1].name, "");
+    EXPECT_EQ(day.rows[9].rank, 10);
+    EXPECT_FALSE(day.fetched_at.empty());
+
+    std::string path, why;
+    download_world_replay("https://elsewhere.example/api/v1/replays/b");
+    ASSERT_TRUE(between_frames_until([&] { return world_replay_ready(&path, &why); }));
+    EXPECT_NE(path.find("world-replays/world-"), std::string::npos) << why;
+    EXPECT_EQ(file_bytes::read(path), "RPL");
+    EXPECT_EQ(board.requests().back().path, "/api/v1/replays/b") << "asked of the board itself";
+    const size_t asked = board.requests().size();
+    for (const char* odd : {"/etc/passwd", "/api/v1/replays/../../x", "/api/v1/replays/x?y", "ftp://x/api/v1/board"}) {
+        download_world_replay(odd);
+        ASSERT_TRUE(world_replay_ready(&path, &why)) << odd;
+        EXPECT_TRUE(path.empty());
+    }
+    EXPECT_EQ(board.requests().size(), asked);
+
+    // A board that floods: the rows seen before stay, marked as not reachable now.
+    flood = true;
+    fetch_world(world_period::day);
+    ASSERT_TRUE(between_frames_until([] { return world_best(world_period::day).unreachable; }));
+    EXPECT_EQ(world_best(world_period::day).rows.size(), 10u);
     stop_board();
 }
 
