@@ -34,7 +34,7 @@ constexpr int max_paused_ms = 60000;
 // Frames may run this much slower than 20 ms before the round is not sent: past it the
 // board would find it too slow, and the player deserves to know why first.
 constexpr double pace_allowance = 1.04;
-constexpr int wipe_allowance_ms = 1000;  // the first frame's wipe
+constexpr int pace_grace_ms = 500;  // a moment's hitch, not a slow machine
 constexpr int first_retry_ms = 5000;
 constexpr int last_retry_ms = 5 * 60 * 1000;
 
@@ -58,7 +58,9 @@ struct round_progress {
     int notices_out = 0;
     bool end_sent = false;
     bool notice_lost = false;  // the board missed part of the round: it cannot count
-    int first_frame_ms = 0;
+    // The pace is timed from the end of the first frame, whose wipe is not play.
+    int pace_from_ms = 0;
+    int pace_from_stage = 0;
     int paused_ms = 0;
     int pause_began = -1;
     int pauses = 0;
@@ -354,6 +356,14 @@ bool begin_board_round(uint32_t* seed) {
         return false;
     }
     board_between_frames();
+    // The ticket and the seed share one second: a ticket on its way (a round started the
+    // moment the game opened) is worth waiting for within it.
+    const int deadline = now_ms() + seed_wait_ms;
+    while (ticket_in_hand.empty() && ticket_asked && now_ms() < deadline) {
+        wait_ms(2);
+        http_answer a;
+        while (other_lane->take(&a)) take(a);
+    }
     if (ticket_in_hand.empty()) {
         current.local_why = "A local round: no ticket from the world table yet.";
         return false;
@@ -370,7 +380,6 @@ bool begin_board_round(uint32_t* seed) {
     r.body = json{{"seq", current.seq++}, {"frame", 0}, {"event", "start"}}.dump();
     r.id = 0;  // answered here, not between frames
     notice_lane->send(r);
-    const int deadline = now_ms() + seed_wait_ms;
     http_answer a;
     for (;;) {
         if (notice_lane->take(&a)) break;
@@ -389,7 +398,7 @@ bool begin_board_round(uint32_t* seed) {
     *seed = static_cast<uint32_t>(body["seed"].get<uint64_t>());
     current.kind = round_kind::board;
     current.local_why.clear();
-    current.first_frame_ms = now_ms();
+    current.pace_from_ms = now_ms();
     return true;
 }
 
@@ -398,10 +407,13 @@ bool board_round_running() { return current.kind == round_kind::board && !curren
 // The round's own clock (20 ms a frame, 1.5 s a stage banner) against the time it took,
 // pauses left out.
 namespace {
+int pace_took_ms(int) { return now_ms() - current.pace_from_ms - current.paused_ms; }
+int pace_own_ms(int frames) { return (frames - 1) * 20 + (stage - current.pace_from_stage) * 1500; }
+
 void watch_pace(int frames) {
-    const int took = now_ms() - current.first_frame_ms - current.paused_ms;
-    const int own = frames * 20 + stage * 1500;
-    if (took > own * pace_allowance + wipe_allowance_ms && !current.too_slow) {
+    const int took = pace_took_ms(frames);
+    const int own = pace_own_ms(frames);
+    if (took > own * pace_allowance + pace_grace_ms && !current.too_slow) {
         current.too_slow = true;
         current.not_sent_why = "Not sent: the game ran over 4% slow (a busy computer?).";
     }
@@ -410,6 +422,12 @@ void watch_pace(int frames) {
 
 void board_frame_done(int frames) {
     if (!board_round_running()) return;
+    if (frames == 1) {
+        current.pace_from_ms = now_ms();
+        current.pace_from_stage = stage;
+        current.paused_ms = 0;
+        return;
+    }
     if (frames % tick_frames == 0) send_notice("tick", frames);
     watch_pace(frames);
 }
@@ -441,6 +459,9 @@ void board_round_ended(int frames) {
     playing = false;
     if (!board_round_running()) return;
     watch_pace(frames - 1);  // the pace up to the last whole frame
+    std::fprintf(stderr, "blockdash: world round of %d frames: %.1f s played for %.1f s of its own clock%s\n",
+                 frames, pace_took_ms(frames - 1) / 1000.0, pace_own_ms(frames - 1) / 1000.0,
+                 current.too_slow ? ", too slow to send" : "");
     send_notice("end", frames);
     current.end_sent = true;
     next_ticket_ms = 0;

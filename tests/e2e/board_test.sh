@@ -33,15 +33,37 @@ quit_game() {
 }
 # play_round_and_type LETTERS [COMMAND]: the round runs out with no input (a table of zero
 # scores takes its score of 0); COMMAND runs once the name entry shows, then the letters.
+# A round the game found too slow to send (a machine busy with other work) is played
+# again, up to three times, so the rest of the test sees a round that counts.
+rounds_told() { grep -c "world round" "$work/game.err" || true; }
 play_round_and_type() {
-    wait_for 10 on_title_menu || fail "no title menu"
-    press_until 5 320 250 in_round || fail "Start Game did not start a round"
-    name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
-    wait_for 200 name_entry || fail "no name entry after the round"
-    [ $# -lt 2 ] || "$2"
-    xdotool type --delay 250 "$1"
-    xdotool key Return
-    wait_for 5 on_highscore_table || fail "the name entry did not end"
+    local try
+    for try in 1 2 3; do
+        local told_before
+        told_before=$(rounds_told)
+        wait_for 10 on_title_menu || fail "no title menu"
+        press_until 5 320 250 in_round || fail "Start Game did not start a round"
+        name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
+        wait_for 200 name_entry || fail "no name entry after the round"
+        [ "$(rounds_told)" -gt "$told_before" ] || fail "the game did not tell its world round"
+        local pace
+        pace=$(grep "world round" "$work/game.err" | tail -1)
+        echo "$pace"  # for the log
+        if [[ "$pace" == *"too slow"* ]]; then
+            xdotool type --delay 250 "$1"
+            xdotool key Return
+            wait_for 5 on_highscore_table || fail "the name entry did not end"
+            sleep 0.5  # past the double-click window
+            tap_at 320 400  # Return to Title, for another round
+            continue
+        fi
+        [ $# -lt 2 ] || "$2"
+        xdotool type --delay 250 "$1"
+        xdotool key Return
+        wait_for 5 on_highscore_table || fail "the name entry did not end"
+        return 0
+    done
+    fail "three rounds in a row ran over 4 % slow: the machine is too busy for this test"
 }
 
 start_display
@@ -53,7 +75,8 @@ off_port=$(free_port)
 socat "TCP-LISTEN:$off_port,bind=127.0.0.1,reuseaddr,fork" SYSTEM:"echo hit >>'$work/hits'" &
 other_pids="$other_pids $!"
 wait_for 5 bash -c "(exec 3<>/dev/tcp/127.0.0.1/$off_port) 2>/dev/null" || fail "no listener"
-rm -f "$work/hits"  # the readiness check itself
+wait_for 5 test -s "$work/hits" || fail "the listener does not count"
+rm -f "$work/hits"  # the readiness check's own connection
 printf 'url http://127.0.0.1:%s\nkey 00112233445566778899aabbccddeeff\ninitials ---\n' "$off_port" \
     >"$run/KZ DATA/board.txt"
 start_game -- --board off

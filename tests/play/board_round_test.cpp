@@ -168,6 +168,19 @@ TEST(BoardRound, NoSeedWithinASecondPlaysALocalRound) {
     stop_board();
 }
 
+TEST(BoardRound, ARoundStartedAsTheGameOpensWaitsForItsTicketWithinTheSecond) {
+    scripted_board board([](const seen_request& r) { return polite_board(r, 31337, 1); });
+    fresh_round(1);
+    ASSERT_EQ(chdir(scratch_dir("board_round_at_once").c_str()), 0);
+    board_settings s{board.url(), new_player_key(), "---"};
+    start_board(s);  // and Start Game at once, before the ticket has come
+    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(500)); };
+    uint32_t seed = 0;
+    ASSERT_TRUE(begin_board_round(&seed)) << board_round_line();
+    EXPECT_EQ(seed, 31337u);
+    stop_board();
+}
+
 // The same seed and the same hand give the same round, whatever the board does with its
 // notices and its round; the round is kept in the queue while the board fails, and a
 // refusal is final.
