@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +25,7 @@
 #include "platform/desktop_facts.h"
 #include "platform/desktop_identity.h"
 #include "platform/display_loss.h"
+#include "platform/monotonic_clock.h"
 #include "platform/picture_scaler.h"
 #include "platform/picture_size.h"
 #include "platform/window_focus.h"
@@ -68,13 +68,6 @@ long long refit_until_ms = 0;
 // restore a size of its own as it leaves full screen; until the window has the size asked
 // for, for a second at most, the game asks again.
 screen_rect planned_window;
-
-// The display keeps its own clock: the host's seam sits above it.
-long long steady_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 Cursor arrow = 0;
 bool pointer_hidden = true;  // Allegro starts with its invisible cursor on the window
@@ -193,7 +186,7 @@ void shape_window(const display_plan& plan, int monitor) {
         XRaiseWindow(watch, wm);
     }
     XFlush(watch);
-    refit_until_ms = steady_ms() + 1000;
+    refit_until_ms = monotonic_ms() + 1000;
 }
 
 // Asks the manager, before the window is shown, how large its frame will be; a manager
@@ -544,7 +537,7 @@ bool follow_display_requests() {
         if (facts.monitors.size() > 1) follow_monitor();
     }
     if (news.frame || news.resized || news.state) {
-        if (steady_ms() < refit_until_ms) keep_window_on_screen();
+        if (monotonic_ms() < refit_until_ms) keep_window_on_screen();
         else planned_window = {};
     }
     if (news.exposed) {
