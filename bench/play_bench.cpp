@@ -30,6 +30,7 @@
 #include "play/sprites.h"
 #include "play/cut_pieces.h"
 #include "platform/desktop_display.h"
+#include "platform/window_presenter.h"
 #include "play/render.h"
 #include "play/round.h"
 #include "play/round_input.h"

@@ -9,6 +9,7 @@
 #include "platform/display_loss.h"
 #include "platform/monotonic_clock.h"
 #include "platform/surfaces.h"
+#include "platform/window_presenter.h"
 
 namespace {
 

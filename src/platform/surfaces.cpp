@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/desktop_display.h"
+#include "platform/window_presenter.h"
 #include "platform/display_loss.h"
 
 BITMAP* buffer = nullptr;

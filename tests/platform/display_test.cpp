@@ -172,7 +172,14 @@ TEST(display_layout, one_rule_for_any_area) {
         {5000, 480, s::automatic, 2180, 0, 640, 480},
         {300, 2000, s::automatic, 0, 887, 300, 225},
         {600, 400, s::automatic, 33, 0, 533, 400},
-        {600, 400, s::pixel, 0, 0, 640, 480},  // its top-left part, never off the window
+        // Below 640x480, sharp and smaller whatever the mode, down to the smallest window.
+        {600, 400, s::pixel, 33, 0, 533, 400},
+        {798, 455, s::pixel, 95, 0, 607, 455},  // an 800x480 screen less a frame
+        {320, 240, s::automatic, 0, 0, 320, 240},
+        // Windows of any shape: a half-screen tile, a wide and a tall one.
+        {683, 768, s::automatic, 21, 144, 640, 480},
+        {683, 768, s::sharp, 0, 128, 683, 512},
+        {1000, 500, s::sharp, 166, 0, 667, 500},
         // Chosen by the player.
         {1366, 768, s::pixel, 363, 144, 640, 480},
         {1920, 1080, s::sharp, 240, 0, 1440, 1080},
@@ -186,10 +193,9 @@ TEST(display_layout, one_rule_for_any_area) {
         EXPECT_EQ(at.top, c.top);
         EXPECT_EQ(at.w, c.w);
         EXPECT_EQ(at.h, c.h);
-        const display_plan plan = plan_fullscreen({100, 50, c.area_w, c.area_h}, c.how);
+        const display_plan plan = plan_fullscreen({100, 50, c.area_w, c.area_h});
         EXPECT_EQ(plan.window.x, 100);
         EXPECT_EQ(plan.window.w, c.area_w);
-        EXPECT_EQ(plan.picture.w, c.w);
     }
 }
 
@@ -219,8 +225,7 @@ TEST(display_layout, the_window_fits_the_work_area_of_its_own_monitor_frame_incl
     EXPECT_EQ(plan.window.h, 960);
     EXPECT_EQ(plan.window.x, 320);
     EXPECT_EQ(plan.window.y, 30 + (1050 - 960) / 2);
-    EXPECT_EQ(plan.picture.left, 0);
-    EXPECT_EQ(plan.picture.w, 1280);
+    EXPECT_EQ(lay_out_picture(plan.window.w, plan.window.h, automatic), (picture_layout{0, 0, 1280, 960}));
 
     // The second monitor's size counts there, never the whole desktop's 5760 columns.
     plan = plan_window(monitors[1], work, none, 0, automatic, &reduced);
@@ -234,7 +239,6 @@ TEST(display_layout, the_window_fits_the_work_area_of_its_own_monitor_frame_incl
     plan = plan_window(monitors[0], work, none, 1, automatic, &reduced);
     EXPECT_FALSE(reduced);
     EXPECT_EQ(plan.window.w, 640);
-    EXPECT_EQ(plan.picture.w, 640);
 
     // 2560x1440 with no panel: the title bar counts, so 1920x1440 no longer fits and the
     // window takes the sharp picture that does, wholly on the screen.
@@ -246,7 +250,7 @@ TEST(display_layout, the_window_fits_the_work_area_of_its_own_monitor_frame_incl
     EXPECT_EQ(plan.window.y, 22);
     EXPECT_GE(plan.window.x - frame.left, 0);
     EXPECT_LE(plan.window.x + plan.window.w + frame.right, 2560);
-    EXPECT_EQ(plan.picture.w, plan.window.w);
+    EXPECT_EQ(lay_out_picture(plan.window.w, plan.window.h, automatic).w, plan.window.w);
     plan = plan_window(wide, wide, frame, 0, picture_scaling::pixel, &reduced);
     EXPECT_EQ(plan.window.w, 1280);  // pixel: the largest whole factor that fits with the frame
     EXPECT_EQ(plan.window.y, 22 + (1414 - 960) / 2);
