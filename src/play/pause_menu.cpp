@@ -75,14 +75,10 @@ void run_pause_menu() {
     if (key[KEY_ESC]) paused = true;
     if (take_focus_loss()) paused = true;  // a player who looked away finds the round waiting
     if (!paused) return;
-    quit.shown = true;
-    progress.shown = true;
     mouse_b = 0;
     start_button_screen();  // a press held in play does not act on the menu
     // Closing the window while paused leaves through the screen loop.
     while (paused && !leave_requested()) pause_menu_pass();
     take_focus_loss();  // losing the focus while paused asks for nothing more
-    quit.shown = false;
-    progress.shown = false;
     start_button_screen();  // nor does the click that closed it act on the round
 }
