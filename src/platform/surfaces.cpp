@@ -1,7 +1,10 @@
 // Surfaces, the presenter and the lock that keeps its copy from tearing.
 #include "platform/surfaces.h"
 
+#include <allegro/internal/aintern.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -42,6 +45,22 @@ bool same_row(BITMAP* a, BITMAP* b, int y) {
 
 }  // namespace
 
+void fill_area(BITMAP* dest, int x0, int y0, int x1, int y1, int color) {
+    if (!is_memory_bitmap(dest) || bitmap_color_depth(dest) != 32 || _drawing_mode != DRAW_MODE_SOLID)
+        return rectfill(dest, x0, y0, x1, y1, color);
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    if (dest->clip) {
+        x0 = std::max(x0, dest->cl);
+        y0 = std::max(y0, dest->ct);
+        x1 = std::min(x1, dest->cr - 1);
+        y1 = std::min(y1, dest->cb - 1);
+    }
+    if (x1 < x0 || y1 < y0) return;
+    for (int y = y0; y <= y1; ++y)
+        std::fill_n(reinterpret_cast<uint32_t*>(dest->line[y]) + x0, x1 - x0 + 1, static_cast<uint32_t>(color));
+}
+
 presented_write::presented_write() { lock_unless_display_lost(presented_mutex); }
 presented_write::~presented_write() {
     mark_unshown(0, screen_h);
@@ -58,12 +77,15 @@ void draw_screen() {
 
 // Only the rows that differ are copied and marked, so a still screen costs the presenter
 // nothing and a moving cursor only its own rows.
-void hand_over(BITMAP* src) {
+void hand_over(BITMAP* src) { hand_over_rows(src, 0, screen_h); }
+
+void hand_over_rows(BITMAP* src, int top, int bottom) {
     presented_lock guard;
-    int first = 0;
-    while (first < screen_h && same_row(src, fake_screen, first)) ++first;
-    if (first == screen_h) return;
-    int last = screen_h - 1;
+    int first = std::max(top, 0);
+    bottom = std::min(bottom, screen_h);
+    while (first < bottom && same_row(src, fake_screen, first)) ++first;
+    if (first >= bottom) return;
+    int last = bottom - 1;
     while (same_row(src, fake_screen, last)) --last;
     blit(src, fake_screen, 0, first, 0, first, screen_w, last - first + 1);
     mark_unshown(first, last + 1);

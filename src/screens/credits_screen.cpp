@@ -18,7 +18,7 @@ void enter_credits_screen() { progress.edit_button(320, 420, 96, 32, state_title
 
 void draw_credits_screen(BITMAP* dest) {
     const int white = makecol(255, 255, 255);
-    clear_to_color(dest, makecol(40, 40, 40));
+    fill_area(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
     masked_blit(title, dest, 0, 480, 75, 50, 480, 96);
     textprintf_ex(dest, font, 200, 250, white, -1, "Total blocks cut: %i", t_blocks_cut);
     textprintf_ex(dest, font, 200, 270, white, -1, "Total games: %i", t_games);

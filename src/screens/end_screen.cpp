@@ -38,7 +38,7 @@ int yellow() { return makecol(255, 255, 0); }
 
 // The grey, the stage's band and the heading: what both the entry and the table draw on.
 void draw_backdrop(BITMAP* dest) {
-    rectfill(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
+    fill_area(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
     const int band = stage > 5 ? 4 : stage - 1;
     blit(background, dest, 0, back_word[band], 0, 184, 640, 100);
     masked_blit(title, dest, 0, 288, 75, 25, 480, 96);

@@ -25,7 +25,7 @@ void enter_title_menu() {
 }
 
 void draw_title_menu(BITMAP* dest) {
-    rectfill(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
+    fill_area(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
     masked_blit(title, dest, 0, 0, 75, 100, 480, 96);
     draw_button(dest, quit, "Quit");
     draw_button(dest, progress, "Start Game");
