@@ -302,29 +302,41 @@ wait_game_exit 10
 kill "$wm_pid"
 wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
 
-# --- A nested screen under openbox shrinks from 1920x1200 to 1600x900 and 1366x768: the
-# window follows it and stays wholly on it, frame included.
-nested=":$((100 + RANDOM % 800))"
-Xephyr "$nested" -screen 1920x1200 -resizeable -nolisten tcp >"$work/xephyr.log" 2>&1 &
-nested_pid=$!
-other_pids="$other_pids $nested_pid"
+# --- A nested screen shrinks from 1920x1200 to 1600x900 and 1366x768, under openbox and
+# under icewm: the window follows it and stays wholly on it, frame included.
+start_manager() {  # openbox or icewm, on $DISPLAY
+    for _ in 1 2 3; do
+        "$1" >>"$work/$1.log" 2>&1 &
+        wm_pid=$!
+        wait_for 5 manager_running && return 0
+    done
+    return 1
+}
 host_display=$DISPLAY
-wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start: $(cat "$work/xephyr.log")"
-export DISPLAY=$nested
-start_openbox || fail "openbox did not start on the nested screen: $(cat "$work/openbox.log")"
-start_game -- --window
-wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the nested window"
-wait_for 5 window_on_screen 1920 1200 || fail "the window $(geometry) is not on the 1920x1200 screen"
-for size in 1600x900 1366x768; do
-    resize_nested "${size%x*}" "${size#*x}"
-    wait_for 3 window_on_screen "${size%x*}" "${size#*x}" || fail "the window $(geometry) was left off the screen shrunk to $size"
-    sleep 1  # a manager that puts the old height back does so within this
-    window_on_screen "${size%x*}" "${size#*x}" || fail "the window $(geometry) went off the $size screen again"
+for manager in openbox icewm; do
+    nested=":$((100 + RANDOM % 800))"
+    Xephyr "$nested" -screen 1920x1200 -resizeable -nolisten tcp >"$work/xephyr.log" 2>&1 &
+    nested_pid=$!
+    other_pids="$other_pids $nested_pid"
+    wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start: $(cat "$work/xephyr.log")"
+    export DISPLAY=$nested
+    start_manager "$manager" || fail "$manager did not start on the nested screen: $(cat "$work/$manager.log")"
+    start_game -- --window
+    wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window under $manager"
+    wait_for 5 window_on_screen 1920 1200 || fail "under $manager the window $(geometry) is not on the 1920x1200 screen"
+    for size in 1600x900 1366x768; do
+        resize_nested "${size%x*}" "${size#*x}"
+        wait_for 3 window_on_screen "${size%x*}" "${size#*x}" ||
+            fail "under $manager the window $(geometry) was left off the screen shrunk to $size"
+        sleep 1  # a manager that puts the old height back does so within this
+        window_on_screen "${size%x*}" "${size#*x}" || fail "under $manager the window $(geometry) went off the $size screen again"
+    done
+    kill "$game_pid"
+    wait_game_exit 10
+    kill "$wm_pid" "$nested_pid"
+    wait "$wm_pid" "$nested_pid" 2>/dev/null
+    export DISPLAY=$host_display
 done
-kill "$game_pid"
-wait_game_exit 10
-kill "$wm_pid" "$nested_pid"
-export DISPLAY=$host_display
 
 # --- Two monitors that only Xinerama lists (RandR sees one "default"): full screen and
 # back stay on the second, which is remembered by a name of its own.
