@@ -1,5 +1,6 @@
 // Reading the desktop: RandR monitors with a Xinerama fallback, the work area, the
-// manager's check window and _NET_SUPPORTED, the window's frame and state.
+// manager's check window and _NET_SUPPORTED, the window's frame and state. The main thread
+// calls these, at start-up and between frames, on its own connection.
 #include "platform/desktop_facts.h"
 
 #include <X11/Xatom.h>
