@@ -34,7 +34,10 @@ public:
 int unshown_top = 0;
 int unshown_bottom = screen_h;
 
+unsigned writes = 0;  // main thread only
+
 void mark_unshown(int top, int bottom) {
+    ++writes;
     unshown_top = std::min(unshown_top, std::max(top, 0));
     unshown_bottom = std::max(unshown_bottom, std::min(bottom, screen_h));
 }
@@ -105,4 +108,6 @@ void show_whole_picture_again() {
     presented_lock guard;
     mark_unshown(0, screen_h);
 }
+
+unsigned presented_writes() { return writes; }
 

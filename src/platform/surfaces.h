@@ -20,6 +20,10 @@ void fill_area(BITMAP* dest, int x0, int y0, int x1, int y1, int color);
 // presents: the display's own changes are made on the main thread.
 void draw_screen();
 
+// Writes to fake_screen so far (hand-overs, banners, wipe steps): a screen that finds the
+// count moved since its own last hand-over knows another picture came in between.
+unsigned presented_writes();
+
 // After the display changed its layout: the next tick shows the whole picture.
 void show_whole_picture_again();
 
