@@ -136,7 +136,7 @@ TEST_F(screens_headless, title_menu_frames_after_the_first_show_the_whole_menu_a
     int step = 0;
     for (const auto& at : path) {
         SCOPED_TRACE(step);
-        if (step++ == 5) std::snprintf(data_notice, sizeof data_notice, "Statistics not saved: disk full");
+        if (step++ == 7) std::snprintf(data_notice, sizeof data_notice, "Statistics not saved: disk full");
         set_mouse(at[0], at[1], 0);
         title_menu_frame();
         draw_title_menu(whole);
