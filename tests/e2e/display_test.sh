@@ -270,6 +270,15 @@ rm -f "$run/KZ DATA/display.dat"
 start_game -- --window
 wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window on 1366x768"
 wait_for 3 sh -c "head -1 '$run/KZ DATA/display.dat' | grep -qx window" || fail "--window was not remembered"
+# The frame as finally decorated (a first guess may come before): the window planned to
+# fill the screen's height then fills it, frame included.
+fills_height() {
+    local g h y t b
+    g=$(geometry) g=${g#*x} h=${g%%+*} y=${g##*+}
+    read -r _ _ t b <<<"$(frame_of)"
+    [ -n "$b" ] && [ $((y - t)) -eq 0 ] && [ $((y + h + b)) -eq "$1" ]
+}
+wait_for 10 fills_height 768 || fail "the window $(geometry) with its frame $(frame_of) does not fill the height"
 read -r fl fr ft fb <<<"$(frame_of)"
 # Tiled to the left half of the screen.
 tile="$((683 - fl - fr))x$((768 - ft - fb))"
