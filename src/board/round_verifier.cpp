@@ -20,16 +20,19 @@ namespace {
 
 constexpr size_t queue_most = 256;
 
-int virtual_now = 0;
-int virtual_clock() { return virtual_now; }
-void virtual_wait(int ms) { virtual_now += ms; }
+// Microseconds, as the host seam counts; every wait ends exactly on its deadline.
+long long virtual_now = 0;
+long long virtual_clock() { return virtual_now; }
+void virtual_wait(long long until) {
+    if (until > virtual_now) virtual_now = until;
+}
 void no_sound(int) {}
 void no_music() {}
 
 std::vector<int32_t>* clock_readings = nullptr;
 void read_clock(int32_t frames) {
     if (clock_readings && frames >= 0 && static_cast<size_t>(frames) < clock_readings->size())
-        (*clock_readings)[static_cast<size_t>(frames)] = virtual_now;
+        (*clock_readings)[static_cast<size_t>(frames)] = static_cast<int32_t>(virtual_now / 1000);
 }
 
 struct job {

@@ -22,6 +22,7 @@
 #include "ui/aimer.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
+#include "ui/still_picture.h"
 #include "ui/wipe.h"
 
 record player_score = {};
@@ -32,6 +33,7 @@ namespace {
 // Whether this visit may still offer the name entry: only its first pass, after a round.
 bool may_offer_entry = false;
 bool first_pass = true;
+still_picture table_still;  // the table, once the name entry is over
 // A row plays its replay on a press that began on this screen, not on the click that led here.
 bool press_may_watch = false;
 
@@ -43,7 +45,7 @@ int yellow() { return makecol(255, 255, 0); }
 
 // The grey, the stage's band and the heading: what both the entry and the table draw on.
 void draw_backdrop(BITMAP* dest) {
-    rectfill(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
+    fill_area(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
     const int band = stage > 5 ? 4 : stage - 1;
     blit(background, dest, 0, back_word[band], 0, 184, 640, 100);
     masked_blit(title, dest, 0, 288, 75, 25, 480, 96);
@@ -222,6 +224,18 @@ void draw_switch(BITMAP* dest) {
     textout_ex(dest, font, status, switch_left, switch_top + 48, away ? makecol(255, 96, 96) : white(), -1);
 }
 
+// What the world table adds to the screen, as text: a change shows it afresh.
+std::string board_text() {
+    if (!board_on()) return "";
+    std::string text = std::to_string(static_cast<int>(view)) + board_round_line() + board_refusal_line() + world_status;
+    for (const world_table* t : {&world_best(world_period::day), &world_best(world_period::all)}) {
+        text += t->fetched_at + (t->unreachable ? "!" : "") + (t->answered ? "+" : "");
+        for (const world_row& row : t->rows)
+            text += std::to_string(row.rank) + row.name + std::to_string(row.score) + row.replay;
+    }
+    return text;
+}
+
 void draw_world_rows(BITMAP* dest, const world_table& t) {
     const std::string own_id = board_round_id();
     for (size_t i = 0; i < t.rows.size() && i < highscore_rows; ++i) {
@@ -357,10 +371,10 @@ void enter_end_screen() {
 }
 
 void end_screen_frame() {
-    draw_backdrop(buffer);
     // Ties with the tenth row qualify.
     if (first_pass && may_offer_entry) {
         if (shown_score(player.score) >= highscore[highscore_rows - 1].score) {
+            draw_backdrop(buffer);
             if (!run_name_entry()) return;
         } else {
             // No row, so no name typed: the board round goes under the last initials.
@@ -368,12 +382,15 @@ void end_screen_frame() {
         }
     }
     first_pass = false;
+    const int x = pointer_x(), y = pointer_y();
+    table_still.start(buffer, text_key(data_notice) ^ uint64_t(got_highscore) ^ text_key(board_text().c_str()), y);
+    draw_backdrop(buffer);
     draw_table(buffer);
     draw_button(buffer, quit, "Quit");
     draw_button(buffer, progress, "Return to", "Title");
     wipe_in_if_pending(buffer);
-    draw_aimer(buffer);
-    hand_over(buffer);
+    draw_aimer_at(buffer, x, y);
+    table_still.finish(buffer);
     quit.is_clicked();
     progress.is_clicked();
     if (game_state == state_end_of_game && !take_switch_press()) watch_clicked_row();
