@@ -34,7 +34,7 @@ start_board() {
     "${board_core[@]}" "$board" --listen 127.0.0.1:0 --testing-waiver "$@" >"$log" 2>&1 &
     server_pids+=($!)
     for _ in $(seq 100); do
-        port=$(grep -o 'listening on 127.0.0.1:[0-9]*' "$log" | cut -d: -f2 || true)
+        port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$log" | cut -d: -f2 || true)
         [ -z "$port" ] || return 0
         sleep 0.1
     done
