@@ -131,7 +131,11 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     std::string input(reinterpret_cast<const char*>(&r.seed), sizeof r.seed);
     input.append(reinterpret_cast<const char*>(r.input), r.input_size);
     kept.fingerprint = sha256_hex(input);
-    if (board.store.copy_stored(kept.fingerprint)) return refuse(res, 422, "a copy of a stored round");
+    if (board.store.copy_stored(kept.fingerprint)) {
+        // Kept a moment ago through this ticket, by another board or another request.
+        if (board.store.find_ticket(tf.id).state == ticket_state::used) return refuse(res, 409, "the ticket was used");
+        return refuse(res, 422, "a copy of a stored round");
+    }
 
     const verification v = verify_on_worker(r);
     if (!v.done) return refuse(res, 503, "the board is busy; try again in a moment");

@@ -231,8 +231,11 @@ board_store::keep_result board_store::keep_round(const accepted_round& r, int64_
     keep_result kept = keep_result::kept;
     try {
         kept = in_transaction(c, [&] {
+            // A copy kept through this very ticket by another board a moment ago is a used ticket.
             if (!c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {r.fingerprint}).rows.empty())
-                return keep_result::copy;
+                return c->run("SELECT 1 FROM tickets WHERE id = $1 AND state = 3", {r.ticket}).rows.empty()
+                           ? keep_result::copy
+                           : keep_result::ticket_used;
             if (c->run("UPDATE tickets SET state = 3 WHERE id = $1 AND state = 2", {r.ticket}).changed != 1)
                 return keep_result::ticket_used;
             c->run("INSERT INTO rounds (id, ticket, player, name, score, blocks, best_combo, paused_ms, played_ms, "
@@ -355,19 +358,22 @@ int64_t board_store::forget_old(int64_t now_ms, int retention_days) {
     });
 }
 
-void board_store::rebuild_bests() {
+void board_store::rebuild_bests(int64_t now_ms) {
     lease c(*this);
     in_transaction(c, [&] {
         c->run("DELETE FROM bests");
+        // Only the boards shown: all time, this week, today.
         const char* since[] = {"0", "(played_ms / 86400000 - (played_ms / 86400000 + 3) % 7) * 86400000",
                                "(played_ms / 86400000) * 86400000"};
-        for (int p = 0; p < 3; ++p) {
-            const std::string s = since[p];
-            c->run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) SELECT " + std::to_string(p) +
-                   ", since_ms, player, id, score, played_ms FROM (SELECT " + s +
-                   " AS since_ms, player, id, score, played_ms, ROW_NUMBER() OVER (PARTITION BY player, " + s +
-                   " ORDER BY score DESC, played_ms, id) AS n FROM rounds WHERE player NOT IN "
-                   "(SELECT player FROM bans)) ranked WHERE n = 1");
+        for (board_period p : periods) {
+            const std::string s = since[static_cast<int>(p)];
+            c->run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) SELECT " +
+                       std::to_string(static_cast<int>(p)) +
+                       ", since_ms, player, id, score, played_ms FROM (SELECT " + s +
+                       " AS since_ms, player, id, score, played_ms, ROW_NUMBER() OVER (PARTITION BY player, " + s +
+                       " ORDER BY score DESC, played_ms, id) AS n FROM rounds WHERE played_ms >= $1 AND player NOT IN "
+                       "(SELECT player FROM bans)) ranked WHERE n = 1",
+                   {period_start(p, now_ms)});
         }
         return 0;
     });

@@ -84,8 +84,9 @@ public:
     // Drops spent tickets and past boards, and with `retention_days` > 0 rounds older than
     // that which stand on no board. Returns the rounds dropped.
     int64_t forget_old(int64_t now_ms, int retention_days);
-    // Works out every best again from the rounds (after rounds were put in by other means).
-    void rebuild_bests();
+    // Works out the bests of the boards shown at `now_ms` again from the rounds (after rounds
+    // were put in by other means).
+    void rebuild_bests(int64_t now_ms);
 
     int64_t wall_ms();
     bool shared();

@@ -4,7 +4,7 @@
 # playing in real time would (and faster, and slower), then sent, shown on the board and on
 # the page in a real browser, refused where they should be, an operator's remove and ban,
 # and a stop by SIGTERM.
-#   board_test.sh sqlite|postgres     (BOARD, SENDER: the programs; CHROMIUM for the page)
+#   board_test.sh sqlite|postgres     (BOARD, SENDER, GAME: the programs; CHROMIUM for the page)
 set -euo pipefail
 store=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -101,6 +101,7 @@ done
 grep -q "\"replay\":\"/api/v1/replays/$round_id\"" "$work/board.json" || fail "the row names no replay"
 curl -sf -o "$work/fetched.rpl" "http://127.0.0.1:$port/api/v1/replays/$round_id" || fail "no replay download"
 cmp -s "$work/fetched.rpl" "$work/good/replay.rpl" || fail "the replay served is not the one sent"
+"$GAME" --verify "$work/fetched.rpl" >/dev/null || fail "the game's --verify refuses the replay served"
 [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/api/v1/board?limit=101")" = 400 ] ||
     fail "a limit over 100 was taken"
 

@@ -155,6 +155,9 @@ diff <(cd "$work/board-reference" && find . | sort) <(cd "$work/board-root" && f
 grep -q '^ExecStart=/usr/bin/blockdash-board' "$work/board-root/usr/lib/systemd/system/blockdash-board.service" ||
     fail "the unit does not start the packaged board"
 "$work/board-root/usr/bin/blockdash-board" --version | grep -q "$version" || fail "the packaged board does not run"
+board_man_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+    "$work/board-root/usr/share/man/man8/blockdash-board.8.gz" 2>&1 >/dev/null)
+[ -z "$board_man_warnings" ] || fail "the board's manual page has faults: $board_man_warnings"
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 diff <(cd "$work/reference" && find . | sort) <(cd "$root" && find . | sort) >"$work/tree.diff" ||
