@@ -67,6 +67,7 @@ struct round_progress {
     bool too_slow = false;
     std::string not_sent_why;
     bool queued = false;
+    bool taken_before = false;
     std::string queued_path;
     int rank = 0;
     std::string id;
@@ -232,6 +233,14 @@ void take_send_answer(const http_answer& a) {
         }
         fetch_world(world_period::day);
         fetch_world(world_period::all);
+        return;
+    }
+    // The ticket was used already: only this game held it, so the board took this round
+    // before and its answer was lost (a quit while it was on its way). Nothing to keep.
+    if (a.status == 409 && still_there) {
+        board_away = false;
+        remove_board_round(highscore_path, sending_path);
+        if (q.ticket == current.ticket) current.taken_before = true;
         return;
     }
     // A refusal is final; a board away, busy or failing is tried again later.
@@ -500,6 +509,7 @@ std::string board_round_line() {
     if (current.kind == round_kind::local) return current.local_why;
     if (current.kind != round_kind::board) return "";
     if (current.rank > 0) return "WORLD #" + std::to_string(current.rank);
+    if (current.taken_before) return "The world table has this round already.";
     if (!current.refused.empty()) return "Refused by the world table: " + current.refused;
     if (!current.not_sent_why.empty()) return current.not_sent_why;
     if (!current.queued) return "";

@@ -251,6 +251,7 @@ TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
     status = 422;
     stop_board();
     board_settings s = {board.url(), new_player_key(), "---"};
+    std::string path_kept;
     start_board(s);
     ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 2; }));
     ASSERT_TRUE(between_frames_until([] { return !board_refusal_line().empty(); }));
@@ -259,6 +260,15 @@ TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
     EXPECT_EQ(last_board_refusal(highscore_path), "too fast");
     between_frames_until([] { return false; }, 300);
     EXPECT_EQ(rounds_sent(board), 2) << "a refusal is never retried";
+
+    // A round the board took before, whose answer was lost: a used ticket, nothing refused.
+    stop_board();
+    status = 409;
+    ASSERT_TRUE(queue_board_round(highscore_path, board.url(), "tk.lost", recorded_round, &path_kept));
+    start_board(s);
+    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 3; }));
+    ASSERT_TRUE(between_frames_until([] { return waiting_board_rounds(highscore_path).empty(); }));
+    EXPECT_EQ(last_board_refusal(highscore_path), "too fast");
     stop_board();
 }
 
