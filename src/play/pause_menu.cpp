@@ -34,11 +34,12 @@ void draw_pause_menu() {
 
 // Either button sets the latch, so the click that closed the menu cannot start a dash; it
 // is noted in the frame's input, which is all a replay of the round sees of the pause.
+// The library's button state is never written: it would report a button still held as a
+// new press at the next motion, and that press would act on the title.
 void test_buttons() {
     if (quit.is_clicked() == 1) {
         paused = false;
         round_in.pause_closed = true;
-        mouse_b = 0;
     }
     if (progress.is_clicked() == 1) {
         paused = false;
@@ -77,7 +78,6 @@ void run_pause_menu() {
     if (!paused) return;
     quit.shown = true;
     progress.shown = true;
-    mouse_b = 0;
     start_button_screen();  // a press held in play does not act on the menu
     // Closing the window while paused leaves through the screen loop.
     while (paused && !leave_requested()) pause_menu_pass();
