@@ -3,11 +3,11 @@
 
 #include <allegro.h>
 
-#include <ctime>
 #include <mutex>
 
-#include "platform/desktop_display.h"
 #include "platform/host.h"
+#include "platform/monotonic_clock.h"
+#include "platform/window_presenter.h"
 
 namespace {
 
@@ -18,11 +18,7 @@ left_press latest = {0, 0, 0, 0};
 // The input thread never reads the host's seam, which a replay swaps on the main thread:
 // its presses are timed by the machine's clock. Only press times are compared with each
 // other, so they need no common origin with the game's clock.
-int machine_ms() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<int>((t.tv_sec % 1000000) * 1000 + t.tv_nsec / 1000000);
-}
+int machine_ms() { return static_cast<int>(monotonic_ms() % 1000000000); }
 
 void latch(int window_x, int window_y, int at) {
     std::lock_guard<std::mutex> hold(latch_mutex);

@@ -18,6 +18,7 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
+#include "platform/monotonic_clock.h"
 
 char data_notice[81] = "";
 
@@ -36,12 +37,6 @@ std::vector<std::string> said;
 std::string not_saved_line[3];
 std::string other_line;
 
-
-long long monotonic_ms() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
-}
 
 bool lock_within_deadline(int fd) {
     const long long deadline = monotonic_ms() + (lock_seen_hung ? hung_lock_deadline_ms : lock_deadline_ms);
