@@ -8,7 +8,6 @@
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/key_presses.h"
-#include "platform/mouse_presses.h"
 #include "platform/surfaces.h"
 #include "play/board_link.h"
 #include "play/round.h"
@@ -34,8 +33,6 @@ namespace {
 bool may_offer_entry = false;
 bool first_pass = true;
 still_picture table_still;  // the table, once the name entry is over
-// A row plays its replay on a press that began on this screen, not on the click that led here.
-bool press_may_watch = false;
 
 constexpr int row_left = 240, row_right = 400;
 int row_top(int i) { return 130 + 20 * i; }
@@ -191,7 +188,6 @@ bool run_name_entry() {
 
 enum class table_view { local, today, all_time };
 table_view view = table_view::local;
-unsigned switch_press_seen = 0;
 std::string world_status;  // a replay being fetched, or why it cannot be played
 
 constexpr int switch_left = 480, switch_right = 600, switch_top = 130;
@@ -280,16 +276,15 @@ int row_at(int x, int y) {
     return highscore_rows;
 }
 
-// A press on the switch's words shows that view, and asks the board for it afresh.
+// A press on the switch's words shows that view, and asks the board for it afresh; it
+// goes through the press latch as a button's does.
 bool take_switch_press() {
     if (!board_on()) return false;
-    const left_press press = last_left_press();
-    if (press.serial == switch_press_seen) return false;
-    if (press.x < switch_left || press.x > switch_right || press.y < switch_top - 4 ||
-        press.y >= switch_top + 14 * 3 - 4 || !press_may_act(press))
-        return false;
-    switch_press_seen = press.serial;
-    view = static_cast<table_view>((press.y - (switch_top - 4)) / 14);
+    int x = 0, y = 0;
+    if (!press_to_act(&x, &y)) return false;
+    if (x < switch_left || x > switch_right || y < switch_top - 4 || y >= switch_top + 14 * 3 - 4) return false;
+    take_press();
+    view = static_cast<table_view>((y - (switch_top - 4)) / 14);
     world_status.clear();
     if (view == table_view::today) fetch_world(world_period::day);
     if (view == table_view::all_time) fetch_world(world_period::all);
@@ -311,27 +306,30 @@ void play_world_replay() {
     watch_replay(watched);
 }
 
-void watch_world_row(int row) {
+// False when the row has no replay to fetch.
+bool watch_world_row(int row) {
     const world_table* t = shown_world();
-    if (!t || row >= static_cast<int>(t->rows.size()) || t->rows[static_cast<size_t>(row)].replay.empty()) return;
+    if (!t || row >= static_cast<int>(t->rows.size()) || t->rows[static_cast<size_t>(row)].replay.empty())
+        return false;
     world_status = "fetching the replay...";
     download_world_replay(t->rows[static_cast<size_t>(row)].replay);
+    return true;
 }
 
+// A row is clicked as a button is: a tap that went down and up between two passes plays
+// it, the click that led here or the second half of a double-click does not. In the world
+// view the row's replay is fetched first, and plays when it has come.
 void watch_clicked_row() {
-    if (!(mouse_b & 1)) {
-        press_may_watch = true;
-        return;
-    }
-    if (!press_may_watch) return;
-    press_may_watch = false;
-    const int row = row_at(pointer_x(), pointer_y());
+    int x = 0, y = 0;
+    if (!press_to_act(&x, &y)) return;
+    const int row = row_at(x, y);
     if (row == highscore_rows) return;
     if (view != table_view::local) {
-        watch_world_row(row);
+        if (watch_world_row(row)) take_press();
         return;
     }
     if (row_replay[row].empty()) return;
+    take_press();
     static replay watched;
     const replay_status status = read_replay_file(row_replay[row].c_str(), watched);
     if (status == replay_status::read)
@@ -361,8 +359,6 @@ void enter_end_screen() {
     may_offer_entry = finished_round_waiting;
     finished_round_waiting = false;
     first_pass = true;
-    press_may_watch = false;
-    switch_press_seen = last_left_press().serial;
     world_status.clear();
     if (view != table_view::local) {
         fetch_world(world_period::day);
