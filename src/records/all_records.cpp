@@ -37,5 +37,5 @@ void load_records() {
 bool save_records() {
     const bool stats_kept = save_stats(stats_path);
     const bool entries_kept = save_held_highscores(highscore_path);
-    return stats_kept && entries_kept;
+    return stats_kept && entries_kept && every_replay_saved();
 }

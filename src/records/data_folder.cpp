@@ -18,6 +18,7 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
+#include "platform/display_loss.h"
 #include "platform/monotonic_clock.h"
 
 char data_notice[81] = "";
@@ -94,6 +95,7 @@ std::string folder_of(const char* path) {
 }
 
 data_folder_lock::data_folder_lock(const char* data_path) {
+    begin_writing_records();
     const std::string lock_path = folder_of(data_path) + "/save.lock";
     fd_ = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) fd_ = open(lock_path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -102,6 +104,7 @@ data_folder_lock::data_folder_lock(const char* data_path) {
 
 data_folder_lock::~data_folder_lock() {
     if (fd_ >= 0) close(fd_);  // closing lets the lock go
+    end_writing_records();
 }
 
 void tell_player(const char* screen_line, const char* format, ...) {

@@ -62,6 +62,7 @@ struct pushed_out {
 std::vector<pushed_out> pushed;
 // The row each file in row_replay was found or saved for, moved along with it.
 record replay_row[highscore_rows];
+bool replay_lost = false;
 
 // One line of the index; false when it is not in the one form the game writes.
 bool read_index_line(const char*& at, const char* end, int& row, record& r, std::string& file) {
@@ -206,6 +207,7 @@ bool save_replay_file(const char* data_path, const replay& r, std::string* path)
     std::snprintf(name, sizeof name, "%s%016llx%s", prefix, static_cast<unsigned long long>(sum), suffix);
     const std::string file = folder_of(data_path) + "/" + name;
     if (!save_atomically(file.c_str(), reinterpret_cast<const char*>(bytes), size)) {
+        replay_lost = true;
         tell_not_saved(data_file_kind::replays, "The round's replay could not be saved.",
                        "cannot save the replay \"%s\": %s", file.c_str(), refusal_reason(errno));
         return false;
@@ -266,6 +268,8 @@ void save_replay_index(const char* data_path) {
 }
 
 void forget_pushed_out_replays() { pushed.clear(); }
+
+bool every_replay_saved() { return !replay_lost; }
 
 bool is_replay_temporary(const char* name) {
     if (is_save_temporary(name, replay_index_name)) return true;

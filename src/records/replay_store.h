@@ -22,6 +22,9 @@ constexpr const char* replay_index_name = "replays.dat";
 // lock, before the table that names its row is saved.
 bool save_replay_file(const char* data_path, const replay& r, std::string* path = nullptr);
 
+// False once a round's replay could not be saved this session.
+bool every_replay_saved();
+
 // Finds the file of each row of `highscore` (the table just read from `data_path`): the
 // file the index names when the index agrees with the table; otherwise, with no index or
 // one that disagrees, the newest readable file with the row's name and score, each once.

@@ -342,6 +342,13 @@ void watch_clicked_row() {
 }  // namespace
 
 void keep_unfinished_entry() {
+    if (!entry_open && finished_round_waiting) {
+        // The end screen never came: the round is offered its entry here, as it would be there.
+        finished_round_waiting = false;
+        player_score = {{' ', ' ', ' '}, shown_score(player.score), 1};
+        entry_open = player_score.score >= highscore[highscore_rows - 1].score;
+        if (!entry_open) send_board_round(recorded_round, read_board_settings().initials.c_str());
+    }
     if (!entry_open) return;
     for (char& c : player_score.name)
         if (c == ' ') c = unfinished_mark;
