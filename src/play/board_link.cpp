@@ -26,6 +26,7 @@ namespace {
 
 // What each answer belongs to.
 enum request_kind { ask_ticket = 1, notice, send_round, board_day, board_all, replay_download };
+constexpr int first_start_id = 1000;  // a round's start notice: this and up
 
 constexpr int tick_frames = 390;
 constexpr int seed_wait_ms = 1000;
@@ -387,11 +388,18 @@ bool begin_board_round(uint32_t* seed) {
     r.method = "POST";
     r.headers.push_back("Content-Type: application/json");
     r.body = json{{"seq", current.seq++}, {"frame", 0}, {"event", "start"}}.dump();
-    r.id = 0;  // answered here, not between frames
+    // Answered here, not between frames; its own number, so no late answer of an earlier
+    // round's notices is taken for it.
+    static int starts = 0;
+    const int start_id = first_start_id + ++starts % 1000000;
+    r.id = start_id;
     notice_lane->send(r);
     http_answer a;
     for (;;) {
-        if (notice_lane->take(&a)) break;
+        if (notice_lane->take(&a)) {
+            if (a.id == start_id) break;
+            continue;  // an earlier round's, come late: that round is over
+        }
         if (now_ms() >= deadline) {
             current.local_why = "A local round: the world table did not answer in time.";
             return false;

@@ -181,6 +181,25 @@ TEST(BoardRound, ARoundStartedAsTheGameOpensWaitsForItsTicketWithinTheSecond) {
     stop_board();
 }
 
+// A start answered too late is an earlier round's: the next round waits for its own seed.
+TEST(BoardRound, ALateStartAnswerIsNeverTakenForTheNextRoundsSeed) {
+    std::atomic<int> starts{0};
+    scripted_board board([&starts](const seen_request& r) {
+        if (r.body.find("\"start\"") != std::string::npos && ++starts == 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+            return polite_board(r, 111, 1);
+        }
+        return polite_board(r, 222, 1);
+    });
+    board_at(board.url(), "board_round_late_start");
+    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+    uint32_t seed = 0;
+    EXPECT_FALSE(begin_board_round(&seed));
+    ASSERT_TRUE(begin_board_round(&seed)) << board_round_line();
+    EXPECT_EQ(seed, 222u);
+    stop_board();
+}
+
 // The same seed and the same hand give the same round, whatever the board does with its
 // notices and its round; the round is kept in the queue while the board fails, and a
 // refusal is final.
