@@ -10,6 +10,13 @@ cd "$(dirname "$0")"
 install_packages build/logs/packages.log "${game_packages[@]}" "${test_packages[@]}"
 jobs=$(nproc)
 started=$(date +%s)
+# A run must leave nothing in the checkout that is neither tracked nor ignored; what was
+# there before it is the developer's own.
+untracked() {
+    command -v git >/dev/null && git rev-parse --is-inside-work-tree >/dev/null 2>&1 || return 0
+    git status --porcelain --untracked-files=all | sed -n 's/^?? //p' | sort
+}
+untracked_before=$(untracked)
 # The tests write only under TMPDIR and clean up when they pass, so a private one must
 # end empty.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-suite-XXXXXX")
@@ -32,4 +39,6 @@ TMPDIR=$scratch test_phase "End-to-end tests under the sanitizers" build-asan/lo
 rmdir "$scratch"
 
 fuzz/run_fuzzers.sh 20
+left=$(comm -13 <(echo "$untracked_before") <(untracked))
+[ -z "$left" ] || { echo "The tests left files in the checkout, neither tracked nor ignored:"; echo "$left"; exit 1; }
 echo "All tests passed in $(( ($(date +%s) - started) / 60 )) min"

@@ -1,14 +1,20 @@
 #!/bin/bash
 # Processor use of the game and of the X server, in percent of one core, on a private Xvfb:
-# every screen reachable by clicks at 640x480, and a scripted round (with its frame pacing)
+# every screen reachable by clicks at 640x480 (the game's own processor time, from
+# /proc/PID/stat, over the seconds asked for), and a scripted round (with its frame pacing)
 # in full screen at 640x480, 1366x768 and 1440x900 (sharp, 1024x768 and 1200x900),
-# 1920x1080 (k = 2) and 3840x2160 (k = 4). Prints `name: value unit` lines, then the
-# round's figures side by side.
+# 1920x1080 (k = 2) and 3840x2160 (k = 4): the period from one frame's start to the next's
+# on the monotonic clock, frames held by a banner left out, and the process's own processor
+# time (getrusage). Prints `name: value unit` lines, then the round's figures side by side.
+# On a busy machine processor times run high; bench/frame_instructions.sh counts
+# instructions instead.
 # Usage: bench/display_bench.sh [build folder, default build] [seconds per screen, default 10]
+#        [frames per round, default 3000]
 set -u
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-10}
+frames=${3:-3000}
 game=$build/blockdash
 assets=$build/assets
 work=$(mktemp -d "${TMPDIR:-/tmp}/blockdash-bench-XXXXXX")
@@ -86,7 +92,7 @@ sizes="640x480 1366x768 1440x900 1920x1080 3840x2160"
 for size in $sizes; do
     start_display "$size"
     x0=$(ticks "$xvfb_pid"); t0=$(now)
-    (cd "$assets" && "$build/bench/blockdash_bench" --display) >"$work/round.txt" 2>/dev/null
+    (cd "$assets" && "$build/bench/blockdash_bench" --display "$frames") >"$work/round.txt" 2>/dev/null
     x1=$(ticks "$xvfb_pid"); t1=$(now)
     sed "s/^display_/round_${size}_/" "$work/round.txt" | tee -a "$work/rounds.txt"
     echo "round_${size}_x_server_cpu: $(percent $((x1 - x0)) "$(echo "$t0 $t1" | awk '{print $2 - $1}')") percent" |

@@ -6,8 +6,12 @@
 //                              lasts the whole round): the replay's size and the processor
 //                              time of --verify (the game beside this program); the whole
 //                              round's replay written to FILE when one is named
-//   blockdash_bench --display  500 frames of a real round in a real window (needs DISPLAY
-//                              and a working directory holding "KZ IMAGE" and "KZ SOUND")
+//   blockdash_bench --display [FRAMES]
+//                              FRAMES (default 500) of a real round in a real window (needs
+//                              DISPLAY and a working directory holding "KZ IMAGE" and "KZ
+//                              SOUND"): the period from the start of one frame to the start
+//                              of the next, frames that held a stage banner left out, and
+//                              the process's own processor time
 #include <allegro.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,6 +34,7 @@
 #include "play/sprites.h"
 #include "play/cut_pieces.h"
 #include "platform/desktop_display.h"
+#include "platform/window_presenter.h"
 #include "play/render.h"
 #include "play/round.h"
 #include "play/round_input.h"
@@ -332,7 +337,7 @@ int busy_round_replays(const char* bench_path, const char* keep_as) {
     return made ? 0 : 1;
 }
 
-int real_round_on_display() {
+int real_round_on_display(int frames) {
     if (!std::getenv("DISPLAY")) {
         std::fprintf(stderr, "blockdash_bench: --display needs DISPLAY\n");
         return 1;
@@ -352,31 +357,46 @@ int real_round_on_display() {
     game_state = state_play;
     screen_lock = true;
     start_round();
-    const int frames = 500;
-    std::vector<double> length_ms;
+    std::vector<double> length_ms;  // start of a frame to the start of the next
+    int held = 0;                   // frames that held a stage banner, left out
     double cpu_start = 0;
     auto wall_start = bench_clock::now();
-    for (int i = 0; i < frames && game_state == state_play; ++i) {
-        // The first frame holds the wipe and the stage-1 banner; it is timed apart.
+    double first_frame_ms = 0;
+    auto start = bench_clock::now();
+    bool last_held = true;  // the first frame holds the wipe and the stage-1 banner
+    for (int i = 0; i <= frames && game_state == state_play; ++i) {
+        const auto now = bench_clock::now();
         if (i == 1) {
+            first_frame_ms = micros_between(start, now) / 1000.0;
             cpu_start = cpu_seconds();
-            wall_start = bench_clock::now();
+            wall_start = now;
+        } else if (i > 1) {
+            if (last_held) ++held;
+            else length_ms.push_back(micros_between(start, now) / 1000.0);
         }
+        if (i == frames) break;
+        start = now;
         script_clicks(i, rng);
-        const auto start = bench_clock::now();
+        time_left = std::max(time_left, 100);  // the round lasts as long as the bench
+        const int stage_before = stage;
         play_frame();
-        length_ms.push_back(micros_between(start, bench_clock::now()) / 1000.0);
+        last_held = i == 0 || stage != stage_before;
     }
     const double cpu = cpu_seconds() - cpu_start;
     const double wall = micros_between(wall_start, bench_clock::now()) / 1e6;
     shut_down();
     leave_scratch_run_folder(run);
-    const std::vector<double> steady(length_ms.begin() + 1, length_ms.end());
+    if (length_ms.empty()) {
+        std::fprintf(stderr, "blockdash_bench: the round ended before its frames were timed\n");
+        return 1;
+    }
+    const std::vector<double>& steady = length_ms;
     std::printf("display_frames: %zu frames\n", length_ms.size());
-    std::printf("display_first_frame: %.1f ms\n", length_ms.front());
+    std::printf("display_frames_held: %d frames (banners, left out)\n", held);
+    std::printf("display_first_frame: %.1f ms\n", first_frame_ms);
     std::printf("display_frame_min: %.2f ms\n", percentile(steady, 0.0));
-    std::printf("display_frame_median: %.2f ms\n", percentile(steady, 0.5));
-    std::printf("display_frame_mean: %.2f ms\n", 1000.0 * wall / static_cast<double>(steady.size()));
+    std::printf("display_frame_median: %.3f ms\n", percentile(steady, 0.5));
+    std::printf("display_frame_mean: %.3f ms\n", 1000.0 * wall / static_cast<double>(frames - 1));
     std::printf("display_frame_p99: %.2f ms\n", percentile(steady, 0.99));
     std::printf("display_frame_max: %.2f ms\n", percentile(steady, 1.0));
     std::printf("display_cpu: %.1f percent\n", 100.0 * cpu / wall);
@@ -388,7 +408,8 @@ int real_round_on_display() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--display") == 0) return real_round_on_display();
+    if (argc > 1 && std::strcmp(argv[1], "--display") == 0)
+        return real_round_on_display(argc > 2 ? std::max(2, std::atoi(argv[2])) : 500);
     if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) return busy_round_replays(argv[0], argc > 2 ? argv[2] : nullptr);
     return headless_frame_work();
 }

@@ -22,6 +22,7 @@
 #include "platform/background_thread.h"
 #include "platform/key_presses.h"
 #include "platform/mouse_presses.h"
+#include "platform/quiet_sound.h"
 #include "platform/surfaces.h"
 #include "play/sprites.h"
 #include "records/display_choice.h"
@@ -94,8 +95,8 @@ void leave_politely_on_close() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // one held since start-up arrives now
 }
 
-// The command line wins; without a word there, the choice the player last made. A scaling
-// named there is the player's new choice (the game has no other place to make it).
+// The command line wins; without a word there, the choice the player last made. A window,
+// full screen or a scaling named there is the player's new choice, as F11's would be.
 display_wish display_wish_of(const launch_options& options) {
     const display_choice remembered = remembered_display_choice();
     display_wish wish;
@@ -106,6 +107,7 @@ display_wish display_wish_of(const launch_options& options) {
     wish.scaling = options.scaling_given ? options.scaling : remembered.scaling;
     wish.monitor = remembered.monitor;
     if (options.scaling_given && options.scaling != remembered.scaling) remember_scaling(options.scaling);
+    if (wish.fullscreen != remembered.fullscreen) remember_display_choice(wish.fullscreen, remembered.monitor.c_str());
     if (wish.fullscreen && options.scale > 0)
         std::fprintf(stderr, "blockdash: --scale sets the size of the window; full screen fills "
                              "the monitor (F11 or Alt+Enter switches to the window)\n");
@@ -155,7 +157,7 @@ bool start_up(const launch_options& options) {
     end_in_order_on_display_loss(save_on_display_loss);
     const bool patches_plain = patch_set_is_plain(why, sizeof why);
     if (!patches_plain) std::fprintf(stderr, "blockdash: %s The music stays silent.\n", why);
-    install_sound(DIGI_AUTODETECT, patches_plain ? MIDI_AUTODETECT : MIDI_NONE, "");
+    start_sound(patches_plain ? MIDI_AUTODETECT : MIDI_NONE);
     if (!load_assets(why, sizeof why)) {
         report_failure(missing_assets_advice(why).c_str());
         return false;

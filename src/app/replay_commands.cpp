@@ -34,9 +34,9 @@ bool load(const char* path) {
 }
 
 // A clock that moves only when the round waits: the banners' holds cost nothing.
-int virtual_now = 0;
-int virtual_clock() { return virtual_now; }
-void virtual_wait(int ms) { virtual_now += ms; }
+long long virtual_now = 0;
+long long virtual_clock() { return virtual_now; }
+void virtual_wait_until(long long when) { virtual_now = when > virtual_now ? when : virtual_now; }
 void no_sound(int) {}
 void no_music() {}
 
@@ -69,7 +69,7 @@ int verify_replay_file(const char* path) {
         std::fprintf(stderr, "blockdash: out of memory\n");
         return 1;
     }
-    host = {virtual_clock, virtual_wait, no_sound, no_music, no_music};
+    host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
     const replay_outcome o = verify_replay(loaded);
     // The name is the file's claim like the figures; a stranger's bytes are shown as '?'.
     char name[4] = {};

@@ -13,7 +13,8 @@
 #include <signal.h>
 
 #include <atomic>
-#include <ctime>
+
+#include "platform/monotonic_clock.h"
 
 namespace {
 
@@ -33,19 +34,6 @@ pthread_mutex_t cli_mutex = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t cli_cond = PTHREAD_COND_INITIALIZER;
 int cli_count = 0;
 
-long long ns(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
-
-long long now_ns() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return ns(t);
-}
-
-void sleep_until(long long when) {
-    const timespec t{static_cast<time_t>(when / 1000000000LL), static_cast<long>(when % 1000000000LL)};
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr);
-}
-
 // The X system's reader is registered first; anything after it (a sound driver) wants
 // the library's regular 10 ms.
 long period() { return callback_count > 1 ? sound_period_ns : idle_period_ns; }
@@ -53,13 +41,13 @@ long period() { return callback_count > 1 ? sound_period_ns : idle_period_ns; }
 // Sleeps until `due` or until the X server sends something.
 void wait_for_events_until(long long due) {
     Display* d = _xwin.display;
-    const long long left = due - now_ns();
+    const long long left = due - monotonic_ns();
     if (left <= 0) return;
-    if (!d) return sleep_until(due);
+    if (!d) return sleep_until_ns(due);
     pollfd connection{ConnectionNumber(d), POLLIN, 0};
     if (poll(&connection, 1, static_cast<int>((left + 999999) / 1000000)) > 0 &&
         (connection.revents & (POLLERR | POLLNVAL)))
-        sleep_until(due);  // a closing connection: the reader will say so, or it is gone
+        sleep_until_ns(due);  // a closing connection: the reader will say so, or it is gone
 }
 
 void run_callbacks() {
@@ -74,15 +62,15 @@ void* run(void*) {
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
-    long long due = now_ns() + period();
+    long long due = monotonic_ns() + period();
     long long last_run = 0;
     while (keep_running) {
         wait_for_events_until(due);
-        const long long now = now_ns();
-        if (now - last_run < shortest_gap_ns) sleep_until(last_run + shortest_gap_ns);
+        const long long now = monotonic_ns();
+        if (now - last_run < shortest_gap_ns) sleep_until_ns(last_run + shortest_gap_ns);
         // After a long stall (a suspended process), carry on from now rather than catch up.
         if (now >= due) due = now - due > 1000000000LL ? now + period() : due + period();
-        last_run = now_ns();
+        last_run = monotonic_ns();
         run_callbacks();
     }
     return nullptr;

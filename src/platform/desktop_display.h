@@ -7,18 +7,7 @@
 
 #include <allegro.h>
 
-#include <string>
-
 #include "platform/display_layout.h"
-
-// What the player asked for: full screen or a window, the window's whole factor (0 for
-// the largest that fits), how the picture grows, and the monitor full screen last used.
-struct display_wish {
-    bool fullscreen = true;
-    int scale = 0;
-    picture_scaling scaling = picture_scaling::automatic;
-    std::string monitor;
-};
 
 // Opens the display as wished, where the desktop allows it. On failure returns false with
 // the reason in `why`.
@@ -36,9 +25,3 @@ void set_window_icon(BITMAP* panel);
 // hides the desktop's pointer. True when the whole picture must be shown again.
 bool follow_display_requests();
 
-// Presenter side, called under the presenter's lock: shows rows [top, bottom) of the
-// 640x480 picture, scaled.
-void show_picture_rows(BITMAP* picture, int top, int bottom);
-
-// Where the picture sits in the window now; the pointer is mapped through it.
-picture_layout current_picture_layout();

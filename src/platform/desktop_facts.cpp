@@ -1,5 +1,6 @@
 // Reading the desktop: RandR monitors with a Xinerama fallback, the work area, the
-// manager's check window and _NET_SUPPORTED, the window's frame and state.
+// manager's check window and _NET_SUPPORTED, the window's frame and state. The main thread
+// calls these, at start-up and between frames, on its own connection.
 #include "platform/desktop_facts.h"
 
 #include <X11/Xatom.h>
@@ -95,7 +96,11 @@ desktop_facts read_desktop(Display* d) {
         facts = {};
         read_randr_monitors(d, facts);
     }
-    if (facts.monitors.empty()) read_xinerama_screens(d, facts);
+    // A server may list its screens to Xinerama alone, RandR seeing one "default" monitor
+    // over the first of them: the longer list is the desktop's.
+    desktop_facts xinerama;
+    read_xinerama_screens(d, xinerama);
+    if (xinerama.monitors.size() > facts.monitors.size()) facts = xinerama;
     if (facts.monitors.empty()) {
         facts.monitors.push_back(whole);
         facts.monitor_names.push_back("");

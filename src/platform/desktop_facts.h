@@ -20,7 +20,8 @@ struct desktop_facts {
     bool manager_tells_frame = false;  // answers _NET_REQUEST_FRAME_EXTENTS
 };
 
-// RandR's monitors, else Xinerama's screens, else the whole screen.
+// RandR's monitors, or Xinerama's screens where it lists more (named "xinerama-<n>"),
+// else the whole screen.
 desktop_facts read_desktop(Display* d);
 
 // The monitor of that name, else the primary one.

@@ -56,8 +56,8 @@ void centre(picture_layout& at, int area_w, int area_h) {
 picture_layout lay_out_picture(int area_w, int area_h, picture_scaling how) {
     const int k = largest_factor(area_w, area_h);
     const bool fits = screen_w * k <= area_w && screen_h * k <= area_h;
-    const bool whole = how == picture_scaling::pixel ||
-                       (how == picture_scaling::automatic && fits && whole_factor_fills(area_w, area_h, k));
+    const bool whole = fits && (how == picture_scaling::pixel ||
+                                (how == picture_scaling::automatic && whole_factor_fills(area_w, area_h, k)));
     picture_layout at;
     if (whole) {
         at.w = screen_w * k;
@@ -82,10 +82,9 @@ int monitor_at(const std::vector<screen_rect>& monitors, int x, int y, int fallb
     return best;
 }
 
-display_plan plan_fullscreen(const screen_rect& monitor, picture_scaling how) {
+display_plan plan_fullscreen(const screen_rect& monitor) {
     display_plan plan;
     plan.window = monitor;
-    plan.picture = lay_out_picture(monitor.w, monitor.h, how);
     return plan;
 }
 
@@ -109,7 +108,6 @@ display_plan plan_window(const screen_rect& monitor, const screen_rect& work_are
     }
     plan.window.x = room.x + frame.left + std::max(0, (inner_w - plan.window.w) / 2);
     plan.window.y = room.y + frame.top + std::max(0, (inner_h - plan.window.h) / 2);
-    plan.picture = lay_out_picture(plan.window.w, plan.window.h, how);
     return plan;
 }
 

@@ -3,6 +3,7 @@
 // rectangles, so every desktop shape can be tried headless.
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct screen_rect {
@@ -31,24 +32,32 @@ struct frame_extents {
     int left = 0, right = 0, top = 0, bottom = 0;
 };
 
-// A whole window on the desktop (its client area, frame not included) and the picture
-// inside it.
-struct display_plan {
-    screen_rect window;  // in desktop coordinates
-    picture_layout picture;
+// What the player asked for: full screen or a window, the window's whole factor (0 for
+// the largest that fits), how the picture grows, and the monitor full screen last used.
+struct display_wish {
+    bool fullscreen = true;
+    int scale = 0;
+    picture_scaling scaling = picture_scaling::automatic;
+    std::string monitor;
 };
 
-// The one rule for any area: the largest 4:3 rectangle that fits, centred; by a whole
-// factor when `pixel`, or when `automatic` and that factor fills at least 80 % of the
-// area's height or width. A whole factor never goes below 1, so an area smaller than the
-// picture shows its top-left part.
+// A whole window on the desktop: its client area, frame not included, in desktop
+// coordinates. The picture in it is laid out by lay_out_picture.
+struct display_plan {
+    screen_rect window;
+};
+
+// The one rule for any area, full screen or a window of any shape: the largest 4:3
+// rectangle that fits, centred; by a whole factor when `pixel`, or when `automatic` and
+// that factor fills at least 80 % of the area's height or width. An area smaller than the
+// picture gets it sharp, made smaller, whatever the mode.
 picture_layout lay_out_picture(int area_w, int area_h, picture_scaling how);
 
 // The monitor holding the point, else the nearest one; `fallback` when there are none.
 int monitor_at(const std::vector<screen_rect>& monitors, int x, int y, int fallback);
 
-// Full screen: the window covers the monitor, the picture laid out in it.
-display_plan plan_fullscreen(const screen_rect& monitor, picture_scaling how);
+// Full screen: the window covers the monitor.
+display_plan plan_fullscreen(const screen_rect& monitor);
 
 // A window on the monitor whose outer size, frame included, fits the part of the work
 // area on that monitor, centred there. `requested` is the player's whole factor (0: the

@@ -3,47 +3,42 @@
 
 #include <allegro.h>
 #include <algorithm>
-#include <ctime>
 
 #include "platform/assets.h"
 #include "platform/desktop_display.h"
 #include "platform/display_loss.h"
+#include "platform/monotonic_clock.h"
 #include "platform/surfaces.h"
+#include "platform/window_presenter.h"
 
 namespace {
 
-long long monotonic_ms_since_boot() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
-}
+// Counted from the first reading, so the game's millisecond int never wraps on a machine
+// with a long uptime.
+const long long origin_ns = monotonic_ns();
 
-// clock() counts processor time on Linux, so frame pacing needs the monotonic wall clock.
-// Counted from the first call, so the int never wraps on a machine with a long uptime.
-int monotonic_ms() {
-    static const long long origin = monotonic_ms_since_boot();
-    return static_cast<int>(monotonic_ms_since_boot() - origin);
-}
+long long monotonic_us() { return (monotonic_ns() - origin_ns) / 1000; }
 
 // Between frames is when the main thread does the display's own work: a switch asked
 // for with F11, the pointer's shape, a lost display. A long wait (a banner's two seconds)
 // looks again every frame's length, so a switch is never held up by it; a frame's own
-// wait stays one sleep.
-constexpr int display_look_ms = 20;
+// wait stays one sleep, which ends on its deadline.
+constexpr long long display_look_us = 20000;
 
 void tend_the_display() {
     finish_if_display_lost();
     if (follow_display_requests()) show_whole_picture_again();
 }
 
-void wait_and_tend_the_display(int ms) {
-    const int end = monotonic_ms() + ms;
-    int left = ms;
-    do {
+void wait_and_tend_the_display(long long when) {
+    for (;;) {
         tend_the_display();
-        if (left > 0) rest(static_cast<unsigned>(std::min(left, display_look_ms)));
-        left = end - monotonic_ms();
-    } while (left > 0);
+        const long long now = monotonic_us();
+        if (now >= when) return;
+        const long long wake = std::min(when, now + display_look_us);
+        sleep_until_ns(origin_ns + 1000 * wake);
+        if (wake == when) return;
+    }
 }
 
 // Effects are requested by the rules but deliberately play nothing.
@@ -65,14 +60,17 @@ void play_music() {
 
 void stop_music() { midi_pause(); }
 
-constexpr host_seam real_host = {monotonic_ms, wait_and_tend_the_display, silent_effect, play_music,
+constexpr host_seam real_host = {monotonic_us, wait_and_tend_the_display, silent_effect, play_music,
                                  stop_music};
 
 }  // namespace
 
 host_seam host = real_host;
 
-void use_real_host() { host = real_host; }
+void use_real_host() {
+    host = real_host;
+    wake_this_thread_on_time();
+}
 
 void playsound(int slot) { host.sound_requested(slot); }
 void startmusic() { host.music_start(); }

@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "platform/desktop_display.h"
+#include "platform/window_presenter.h"
 #include "platform/host.h"
 
 namespace {

@@ -1,11 +1,14 @@
 // Surfaces, the presenter and the lock that keeps its copy from tearing.
 #include "platform/surfaces.h"
 
+#include <allegro/internal/aintern.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
-#include "platform/desktop_display.h"
+#include "platform/window_presenter.h"
 #include "platform/display_loss.h"
 
 BITMAP* buffer = nullptr;
@@ -31,7 +34,10 @@ public:
 int unshown_top = 0;
 int unshown_bottom = screen_h;
 
+unsigned writes = 0;  // main thread only
+
 void mark_unshown(int top, int bottom) {
+    ++writes;
     unshown_top = std::min(unshown_top, std::max(top, 0));
     unshown_bottom = std::max(unshown_bottom, std::min(bottom, screen_h));
 }
@@ -41,6 +47,26 @@ bool same_row(BITMAP* a, BITMAP* b, int y) {
 }
 
 }  // namespace
+
+void fill_area(BITMAP* dest, int x0, int y0, int x1, int y1, int color) {
+    if (!is_memory_bitmap(dest) || bitmap_color_depth(dest) != 32 || _drawing_mode != DRAW_MODE_SOLID)
+        return rectfill(dest, x0, y0, x1, y1, color);
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    if (dest->clip) {
+        x0 = std::max(x0, dest->cl);
+        y0 = std::max(y0, dest->ct);
+        x1 = std::min(x1, dest->cr - 1);
+        y1 = std::min(y1, dest->cb - 1);
+    }
+    if (x1 < x0 || y1 < y0) return;
+    // The first row pixel by pixel, the others copied from it: memcpy moves more at a time.
+    const int n = x1 - x0 + 1;
+    const uint32_t* first = reinterpret_cast<uint32_t*>(dest->line[y0]) + x0;
+    std::fill_n(reinterpret_cast<uint32_t*>(dest->line[y0]) + x0, n, static_cast<uint32_t>(color));
+    for (int y = y0 + 1; y <= y1; ++y)
+        std::memcpy(reinterpret_cast<uint32_t*>(dest->line[y]) + x0, first, n * sizeof(uint32_t));
+}
 
 presented_write::presented_write() { lock_unless_display_lost(presented_mutex); }
 presented_write::~presented_write() {
@@ -58,12 +84,15 @@ void draw_screen() {
 
 // Only the rows that differ are copied and marked, so a still screen costs the presenter
 // nothing and a moving cursor only its own rows.
-void hand_over(BITMAP* src) {
+void hand_over(BITMAP* src) { hand_over_rows(src, 0, screen_h); }
+
+void hand_over_rows(BITMAP* src, int top, int bottom) {
     presented_lock guard;
-    int first = 0;
-    while (first < screen_h && same_row(src, fake_screen, first)) ++first;
-    if (first == screen_h) return;
-    int last = screen_h - 1;
+    int first = std::max(top, 0);
+    bottom = std::min(bottom, screen_h);
+    while (first < bottom && same_row(src, fake_screen, first)) ++first;
+    if (first >= bottom) return;
+    int last = bottom - 1;
     while (same_row(src, fake_screen, last)) --last;
     blit(src, fake_screen, 0, first, 0, first, screen_w, last - first + 1);
     mark_unshown(first, last + 1);
@@ -79,4 +108,6 @@ void show_whole_picture_again() {
     presented_lock guard;
     mark_unshown(0, screen_h);
 }
+
+unsigned presented_writes() { return writes; }
 

@@ -12,9 +12,17 @@ extern BITMAP* buffer;
 extern BITMAP* frame;
 extern BITMAP* fake_screen;
 
+// Allegro's rectfill, pixel for pixel, for the large areas a frame clears: a 32-bit memory
+// bitmap is filled a row at a time in vector code (Allegro's own fill goes pixel by pixel).
+void fill_area(BITMAP* dest, int x0, int y0, int x1, int y1, int color);
+
 // Timer callback: copies the rows of fake_screen that changed to the display. It only
 // presents: the display's own changes are made on the main thread.
 void draw_screen();
+
+// Writes to fake_screen so far (hand-overs, banners, wipe steps): a screen that finds the
+// count moved since its own last hand-over knows another picture came in between.
+unsigned presented_writes();
 
 // After the display changed its layout: the next tick shows the whole picture.
 void show_whole_picture_again();
@@ -22,6 +30,8 @@ void show_whole_picture_again();
 // Every write to fake_screen from the main thread goes through one of these, under the
 // same lock the presenter takes, so the display never shows a half-written picture.
 void hand_over(BITMAP* src);                                   // whole-surface copy
+void hand_over_rows(BITMAP* src, int top, int bottom);  // the same, where rows outside
+                                                        // [top, bottom) are known unchanged
 void present_masked(BITMAP* sheet, int sx, int sy, int dx, int dy, int w, int h);  // banners
 class presented_write {                                        // any other write (the wipe)
 public:

@@ -1,5 +1,6 @@
 // An XImage in a shared memory segment (MIT-SHM), or in plain memory for a server that
-// cannot share it (another machine's).
+// cannot share it (another machine's). The main thread probes at start-up; afterwards the
+// presenter (Allegro's timer thread) makes, fills and puts the images, under the X lock.
 #include "platform/window_image.h"
 
 #include <X11/Xutil.h>

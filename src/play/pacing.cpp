@@ -4,6 +4,25 @@
 #include "platform/host.h"
 #include "play/round_state.h"
 
+namespace {
+
+// A wake-up later than this after a frame's end is not the sleep's own delay but a busy
+// machine: the next frame then starts when it really does.
+constexpr long long on_time_us = 1000;
+
+// The end of the last frame that waited for it; none after a longer frame.
+bool waited = false;
+long long last_frame_end = 0;
+
+}  // namespace
+
+void start_frame() {
+    const long long now = now_us();
+    const bool on_time = waited && now >= last_frame_end && now - last_frame_end < on_time_us;
+    loop_start = on_time ? last_frame_end : now;
+    waited = false;
+}
+
 void tick_play_clock() {
     play_time[0] += 1;
     if (play_time[0] > 38) {
@@ -17,10 +36,13 @@ void tick_play_clock() {
     }
 }
 
-// Sleeps for what is left of the frame, then reads the clock again in case the sleep
-// ended early; it never spins. Every wait moves a test's fake clock on, so the loop ends
-// there too.
+// One sleep to the frame's end, and another should a sleep ever end early; a fake clock
+// moves on by the wait, so the loop ends there too.
 void wait_for_frame_end() {
-    const int end = loop_start + frame_ms;
-    for (int left = end - now_ms(); left > 0; left = end - now_ms()) wait_ms(left);
+    const long long end = loop_start + frame_ms * 1000LL;
+    if (now_us() >= end) return;
+    do host.wait_until_us(end);
+    while (now_us() < end);
+    waited = true;
+    last_frame_end = end;
 }

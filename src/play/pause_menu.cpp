@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/assets.h"
 #include "platform/host.h"
+#include "platform/picture_size.h"
 #include "platform/surfaces.h"
 #include "platform/window_focus.h"
 #include "play/round_input.h"
@@ -22,14 +24,29 @@ const char* const screenshot_path = "trevik_screenshot.bmp";
 
 namespace {
 
+// Where the last pass drew the cursor's top row; none before the menu's first pass.
+constexpr int no_cursor_yet = -1000;
+int drawn_cursor_top = no_cursor_yet;
+
 // `frame` still holds the last picture of play; the menu is composed over a copy of it.
+// Only the cursor moves while the menu is up, so after the first pass the menu is composed
+// again in the rows the cursor left and the rows it is on alone.
 void draw_pause_menu() {
+    const int x = pointer_x(), y = pointer_y();
+    int top = 0, bottom = screen_h;
+    if (drawn_cursor_top != no_cursor_yet) {
+        top = std::max(0, std::min(y - 16, drawn_cursor_top));
+        bottom = std::min(screen_h, std::max(y - 16, drawn_cursor_top) + 32);
+    }
+    set_clip_rect(buffer, 0, top, screen_w - 1, bottom - 1);
     blit(frame, buffer, 0, 0, 0, 0, 640, 480);
     masked_blit(title, buffer, 0, 96, 80, 120, 480, 96);
     draw_button(buffer, quit, "Return to", "Title");
     draw_button(buffer, progress, "Continue");
-    draw_aimer(buffer);
-    hand_over(buffer);
+    draw_aimer_at(buffer, x, y);
+    set_clip_rect(buffer, 0, 0, screen_w - 1, screen_h - 1);
+    hand_over_rows(buffer, top, bottom);
+    drawn_cursor_top = y - 16;
 }
 
 // Either button sets the latch, so the click that closed the menu cannot start a dash; it
@@ -75,14 +92,11 @@ void run_pause_menu() {
     if (key[KEY_ESC]) paused = true;
     if (take_focus_loss()) paused = true;  // a player who looked away finds the round waiting
     if (!paused) return;
-    quit.shown = true;
-    progress.shown = true;
     mouse_b = 0;
     start_button_screen();  // a press held in play does not act on the menu
+    drawn_cursor_top = no_cursor_yet;
     // Closing the window while paused leaves through the screen loop.
     while (paused && !leave_requested()) pause_menu_pass();
     take_focus_loss();  // losing the focus while paused asks for nothing more
-    quit.shown = false;
-    progress.shown = false;
     start_button_screen();  // nor does the click that closed it act on the round
 }

@@ -12,46 +12,48 @@
 
 namespace {
 
-void draw_blocks() {
+// The field is drawn straight into `frame`: only its columns 96 to 543 are seen, and the
+// side panels are painted over the rest afterwards.
+constexpr int field_left = 96, field_right = 543;
+
+void draw_blocks(BITMAP* dest) {
     for (const block_record& b : block)
-        if (b.active) draw_sprite(buffer, block_pic[b.type], b.x - 32, b.y - 32);
+        if (b.active) draw_sprite(dest, block_pic[b.type], b.x - 32, b.y - 32);
     // Pieces go over every whole block.
     for (const block_record& b : block) {
         if (!b.cut || b.active) continue;
         const int d = b.cut_dir;
-        draw_sprite(buffer, cut_block[2 * d][b.type], b.x + b.split_x - 32, b.y + b.split_y - 32);
-        draw_sprite(buffer, cut_block[2 * d + 1][b.type], b.x - b.split_x - 32, b.y - b.split_y - 32);
+        draw_sprite(dest, cut_block[2 * d][b.type], b.x + b.split_x - 32, b.y + b.split_y - 32);
+        draw_sprite(dest, cut_block[2 * d + 1][b.type], b.x - b.split_x - 32, b.y - b.split_y - 32);
     }
 }
 
-void draw_player() {
+void draw_player(BITMAP* dest) {
     if (player.facing == 1)
-        draw_sprite_h_flip(buffer, player.sprite, player.x - 32, player.y - 32);
+        draw_sprite_h_flip(dest, player.sprite, player.x - 32, player.y - 32);
     else
-        draw_sprite(buffer, player.sprite, player.x - 32, player.y - 32);
+        draw_sprite(dest, player.sprite, player.x - 32, player.y - 32);
 }
 
-// The grey is filled only where the stage's band will not cover it: two full-screen
-// fills a frame were the round's largest drawing cost.
-void draw_field() {
+// The grey is filled only where it is seen and the stage's band will not cover it.
+void draw_field(BITMAP* dest) {
     const int grey = makecol(40, 40, 40);
     if (stage > 0) {
-        rectfill(buffer, 0, 0, 639, 183, grey);
-        blit(background, buffer, 0, back_word[stage - 1], 0, 184, 640, 100);
-        rectfill(buffer, 0, 284, 639, 479, grey);
+        fill_area(dest, field_left, 0, field_right, 183, grey);
+        blit(background, dest, field_left, back_word[stage - 1], field_left, 184, field_right + 1 - field_left, 100);
+        fill_area(dest, field_left, 284, field_right, 479, grey);
     } else {
-        rectfill(buffer, 0, 0, 639, 479, grey);
+        fill_area(dest, field_left, 0, field_right, 479, grey);
     }
-    draw_blocks();
-    if (!can_dash) line(buffer, player.start_x, player.start_y, player.x, player.y, makecol(64, 192, 255));
-    draw_player();
+    draw_blocks(dest);
+    if (!can_dash) line(dest, player.start_x, player.start_y, player.x, player.y, makecol(64, 192, 255));
+    draw_player(dest);
 }
 
-// Only field columns 96 to 543 are seen; the side panels carry the heads-up display.
+// The side panels carry the heads-up display.
 void compose_frame() {
-    rectfill(frame, 0, 0, 95, 479, makecol(0, 0, 0));
-    rectfill(frame, 544, 0, 639, 479, makecol(0, 0, 0));
-    blit(buffer, frame, 96, 0, 96, 0, 448, 480);
+    fill_area(frame, 0, 0, field_left - 1, 479, makecol(0, 0, 0));
+    fill_area(frame, field_right + 1, 0, 639, 479, makecol(0, 0, 0));
     draw_hud(frame);
 }
 
@@ -59,7 +61,7 @@ void compose_frame() {
 
 void draw_round(void (*label)(BITMAP*)) {
     if (skip_drawing) return;
-    draw_field();
+    draw_field(frame);
     compose_frame();
     if (label) label(frame);
     wipe_in_if_pending(frame);  // the first frame of a round, without the cursor

@@ -82,7 +82,7 @@ void move_and_show(void (*label)(BITMAP*)) {
 
 // One frame of the round; the order of the steps is the game's rules.
 void play_frame() {
-    loop_start = now_ms();
+    start_frame();
     read_round_input();
     start_dash();
     run_pause_menu();
@@ -92,7 +92,7 @@ void play_frame() {
 }
 
 void replayed_frame(void (*label)(BITMAP*)) {
-    loop_start = now_ms();
+    start_frame();
     feed_round_input();
     start_dash();
     release_mouse_latch();

@@ -60,7 +60,7 @@ extern int stage;
 extern bool mouseisdown;
 extern bool got_time;
 extern bool got_power;
-extern int loop_start;
+extern long long loop_start;  // the frame's start on the host clock, in microseconds
 
 // Variables of the round loop itself.
 extern bool can_dash;

@@ -17,6 +17,7 @@
 #include "ui/aimer.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
+#include "ui/still_picture.h"
 #include "ui/wipe.h"
 
 record player_score = {};
@@ -27,6 +28,7 @@ namespace {
 // Whether this visit may still offer the name entry: only its first pass, after a round.
 bool may_offer_entry = false;
 bool first_pass = true;
+still_picture table_still;  // the table, once the name entry is over
 // A row plays its replay on a press that began on this screen, not on the click that led here.
 bool press_may_watch = false;
 
@@ -38,7 +40,7 @@ int yellow() { return makecol(255, 255, 0); }
 
 // The grey, the stage's band and the heading: what both the entry and the table draw on.
 void draw_backdrop(BITMAP* dest) {
-    rectfill(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
+    fill_area(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
     const int band = stage > 5 ? 4 : stage - 1;
     blit(background, dest, 0, back_word[band], 0, 184, 640, 100);
     masked_blit(title, dest, 0, 288, 75, 25, 480, 96);
@@ -238,19 +240,22 @@ void enter_end_screen() {
 }
 
 void end_screen_frame() {
-    draw_backdrop(buffer);
     // Ties with the tenth row qualify.
     if (first_pass && may_offer_entry &&
         shown_score(player.score) >= highscore[highscore_rows - 1].score) {
+        draw_backdrop(buffer);
         if (!run_name_entry()) return;
     }
     first_pass = false;
+    const int x = pointer_x(), y = pointer_y();
+    table_still.start(buffer, text_key(data_notice) ^ uint64_t(got_highscore), y);
+    draw_backdrop(buffer);
     draw_table(buffer);
     draw_button(buffer, quit, "Quit");
     draw_button(buffer, progress, "Return to", "Title");
     wipe_in_if_pending(buffer);
-    draw_aimer(buffer);
-    hand_over(buffer);
+    draw_aimer_at(buffer, x, y);
+    table_still.finish(buffer);
     quit.is_clicked();
     progress.is_clicked();
     if (game_state == state_end_of_game) watch_clicked_row();

@@ -17,18 +17,22 @@ constexpr int fast = 4;
 char watched_name[3];
 host_seam real_host;
 int speed = 1;
-int replay_clock = 0;
-int real_then = 0;
+long long replay_clock = 0;
+long long real_then = 0;
 
 // Every wait and frame of the round runs on this clock, so the banners speed up too.
-int replay_now() {
-    const int real_now = real_host.now_ms();
+long long replay_now() {
+    const long long real_now = real_host.now_us();
     replay_clock += (real_now - real_then) * speed;
     real_then = real_now;
     return replay_clock;
 }
 
-void replay_wait(int ms) { real_host.wait_ms((ms + speed - 1) / speed); }
+void replay_wait_until(long long when) {
+    const long long left = when - replay_now();
+    if (left > 0) real_host.wait_until_us(real_then + (left + speed - 1) / speed);
+    else real_host.wait_until_us(real_then);
+}
 
 // In the left panel, below the score and clear of the field.
 void draw_label(BITMAP* picture) {
@@ -42,10 +46,10 @@ bool asked_to_stop() { return key[KEY_ESC] || (mouse_b & 2) || leave_requested()
 
 void take_the_clock() {
     real_host = host;
-    real_then = real_host.now_ms();
+    real_then = real_host.now_us();
     replay_clock = real_then;
-    host.now_ms = replay_now;
-    host.wait_ms = replay_wait;
+    host.now_us = replay_now;
+    host.wait_until_us = replay_wait_until;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "records/data_folder.h"
 #include "ui/aimer.h"
 #include "ui/screen_state.h"
+#include "ui/still_picture.h"
 #include "ui/wipe.h"
 
 clicky scores_button;
@@ -25,7 +26,7 @@ void enter_title_menu() {
 }
 
 void draw_title_menu(BITMAP* dest) {
-    rectfill(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
+    fill_area(dest, 0, 0, screen_w, screen_h, makecol(40, 40, 40));
     masked_blit(title, dest, 0, 0, 75, 100, 480, 96);
     draw_button(dest, quit, "Quit");
     draw_button(dest, progress, "Start Game");
@@ -35,11 +36,17 @@ void draw_title_menu(BITMAP* dest) {
     if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 440, makecol(255, 96, 96), -1);
 }
 
+namespace {
+still_picture title_still;
+}  // namespace
+
 void title_menu_frame() {
+    const int x = pointer_x(), y = pointer_y();
+    title_still.start(buffer, text_key(data_notice), y);
     draw_title_menu(buffer);
     wipe_in_if_pending(buffer);
-    draw_aimer(buffer);
-    hand_over(buffer);
+    draw_aimer_at(buffer, x, y);
+    title_still.finish(buffer);
     quit.is_clicked();
     progress.is_clicked();
     scores_button.is_clicked();

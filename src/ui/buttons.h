@@ -17,7 +17,6 @@ public:
     int y = 0;
     int w = 0;
     int h = 0;
-    bool shown = false;  // kept for the pause menu; nothing reads it
     int target = 0;
 };
 

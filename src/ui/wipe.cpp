@@ -6,7 +6,7 @@
 
 bool screen_lock = false;
 
-void screen_trans(BITMAP* dest, BITMAP* src, int) {
+void screen_trans(BITMAP* dest, BITMAP* src) {
     playsound(0);
     const int grey = makecol(200, 200, 200);
     const int white = makecol(255, 255, 255);
@@ -24,6 +24,6 @@ void screen_trans(BITMAP* dest, BITMAP* src, int) {
 
 void wipe_in_if_pending(BITMAP* src) {
     if (!screen_lock) return;
-    screen_trans(fake_screen, src, 1);
+    screen_trans(fake_screen, src);
     screen_lock = false;
 }

@@ -7,7 +7,7 @@
 extern bool screen_lock;
 
 // Wipes `src` into `dest` left to right, three columns per millisecond step.
-void screen_trans(BITMAP* dest, BITMAP* src, int n);
+void screen_trans(BITMAP* dest, BITMAP* src);
 
 // The second-last step of every screen's hand-over: the wipe, when one is pending.
 void wipe_in_if_pending(BITMAP* src);

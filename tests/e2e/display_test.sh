@@ -179,6 +179,7 @@ wait_for 5 state_has_fullscreen || fail "F11 after the manager's full screen did
 wmctrl -c Blockdash
 wait_game_exit 10
 kill "$wm_pid"
+wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
 
 # --- A screen that changes size under the game: a nested server resized as a window.
 nested=":$((100 + RANDOM % 800))"
@@ -239,4 +240,132 @@ wait_for 5 on_screen_with_frame || fail "the window $(geometry) with its frame $
 kill "$game_pid"
 wait_game_exit 10
 kill "$wm_pid"
+wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
+# --- Windows of any shape: the manager's or the player's size stands, the picture is the
+# largest 4:3 in it, centred on black.
+frame_of() { xprop -name Blockdash _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'; }
+size_is() { case "$(geometry)" in "$1"+*) return 0 ;; esac; return 1; }
+# picture_at_scale <k>: the title menu's picture, k times 640x480, in the window's middle.
+picture_at_scale() {
+    local g w h x y
+    g=$(geometry) w=${g%%x*} g=${g#*x} h=${g%%+*} g=${g#*+} x=${g%+*} y=${g#*+}
+    use_picture_at "$1" $((x + (w - 640 * $1) / 2)) $((y + (h - 480 * $1) / 2))
+    xdotool mousemove $((ox + 600 * $1)) $((oy + 20 * $1))
+    shot && [ "$(compare -metric AE "$work/shot.ppm" "$work/title_k2.ppm" null: 2>&1)" = "0" ] &&
+        [ "$(root_count "$x" "$y" $((x + w - 1)) $((oy - 1)) "$black")" -eq $((w * (oy - y))) ]
+}
+# window_on_screen <width> <height>: the window, frame included, lies on the screen.
+window_on_screen() {
+    local g w h x y l r t b
+    g=$(geometry) w=${g%%x*} g=${g#*x} h=${g%%+*} g=${g#*+} x=${g%+*} y=${g#*+}
+    read -r l r t b <<<"$(frame_of)"
+    [ -n "$b" ] && [ $((x - l)) -ge 0 ] && [ $((y - t)) -ge 0 ] && [ $((x + w + r)) -le "$1" ] &&
+        [ $((y + h + b)) -le "$2" ]
+}
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null
+start_display 1366x768
+start_openbox || fail "openbox did not start on 1366x768: $(cat "$work/openbox.log")"
+rm -f "$run/KZ DATA/display.dat"
+start_game -- --window
+wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window on 1366x768"
+wait_for 3 sh -c "head -1 '$run/KZ DATA/display.dat' | grep -qx window" || fail "--window was not remembered"
+# The frame as finally decorated (a first guess may come before): the window planned to
+# fill the screen's height then fills it, frame included.
+fills_height() {
+    local g h y t b
+    g=$(geometry) g=${g#*x} h=${g%%+*} y=${g##*+}
+    read -r _ _ t b <<<"$(frame_of)"
+    [ -n "$b" ] && [ $((y - t)) -eq 0 ] && [ $((y + h + b)) -eq "$1" ]
+}
+wait_for 10 fills_height 768 || fail "the window $(geometry) with its frame $(frame_of) does not fill the height"
+read -r fl fr ft fb <<<"$(frame_of)"
+# Tiled to the left half of the screen.
+tile="$((683 - fl - fr))x$((768 - ft - fb))"
+wmctrl -r Blockdash -e "0,0,0,${tile%x*},${tile#*x}"
+wait_for 5 size_is "$tile" || fail "the half-screen tile $tile gave $(geometry)"
+wait_for 3 picture_at_scale 1 || fail "the tile $(geometry) shows no centred picture"
+sleep 1
+size_is "$tile" || fail "the tile's size did not stand: $(geometry)"
+wmctrl -r Blockdash -e 0,50,50,1000,500
+wait_for 5 size_is 1000x500 || fail "asked for 1000x500 the window became $(geometry)"
+wait_for 3 picture_at_scale 1 || fail "the 1000x500 window shows no centred picture"
+sleep 1
+size_is 1000x500 || fail "the 1000x500 window did not stay so: $(geometry)"
+window_on_screen 1366 768 || fail "the 1000x500 window $(geometry) is not on the screen"
+kill "$game_pid"
+wait_game_exit 10
+kill "$wm_pid"
+wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
+
+# --- An 800x480 screen: the whole window, title bar and all, fits on it.
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null
+start_display 800x480
+start_openbox || fail "openbox did not start on 800x480: $(cat "$work/openbox.log")"
+start_game -- --window
+wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window on 800x480"
+wait_for 5 window_on_screen 800 480 || fail "the window $(geometry), frame $(frame_of), is not wholly on 800x480"
+kill "$game_pid"
+wait_game_exit 10
+kill "$wm_pid"
+wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
+
+# --- A nested screen shrinks from 1920x1200 to 1600x900 and 1366x768, under openbox and
+# under icewm: the window follows it and stays wholly on it, frame included.
+start_manager() {  # openbox or icewm, on $DISPLAY
+    for _ in 1 2 3; do
+        "$1" >>"$work/$1.log" 2>&1 &
+        wm_pid=$!
+        wait_for 5 manager_running && return 0
+    done
+    return 1
+}
+host_display=$DISPLAY
+for manager in openbox icewm; do
+    nested=":$((100 + RANDOM % 800))"
+    Xephyr "$nested" -screen 1920x1200 -resizeable -nolisten tcp >"$work/xephyr.log" 2>&1 &
+    nested_pid=$!
+    other_pids="$other_pids $nested_pid"
+    wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start: $(cat "$work/xephyr.log")"
+    export DISPLAY=$nested
+    start_manager "$manager" || fail "$manager did not start on the nested screen: $(cat "$work/$manager.log")"
+    start_game -- --window
+    wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window under $manager"
+    wait_for 5 window_on_screen 1920 1200 || fail "under $manager the window $(geometry) is not on the 1920x1200 screen"
+    for size in 1600x900 1366x768; do
+        resize_nested "${size%x*}" "${size#*x}"
+        wait_for 3 window_on_screen "${size%x*}" "${size#*x}" ||
+            fail "under $manager the window $(geometry) was left off the screen shrunk to $size"
+        sleep 1  # a manager that puts the old height back does so within this
+        window_on_screen "${size%x*}" "${size#*x}" || fail "under $manager the window $(geometry) went off the $size screen again"
+    done
+    kill "$game_pid"
+    wait_game_exit 10
+    kill "$wm_pid" "$nested_pid"
+    wait "$wm_pid" "$nested_pid" 2>/dev/null
+    export DISPLAY=$host_display
+done
+
+# --- Two monitors that only Xinerama lists (RandR sees one "default"): full screen and
+# back stay on the second, which is remembered by a name of its own.
+nested=":$((100 + RANDOM % 800))"
+Xephyr "$nested" -screen 1024x768 -screen 800x600 +xinerama -nolisten tcp >"$work/xephyr.log" 2>&1 &
+other_pids="$other_pids $!"
+wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start with two screens: $(cat "$work/xephyr.log")"
+export DISPLAY=$nested
+start_game -- --window --scale 1
+wait_for 10 sh -c "xwininfo -name Blockdash >/dev/null 2>&1" || fail "no window on the two monitors"
+xdotool search --name '^Blockdash$' windowmove 1100 40
+wait_for 5 sh -c "xwininfo -name Blockdash | grep -q 'Absolute upper-left X:  1100'" || fail "the window did not move to the second monitor: $(geometry)"
+xdotool mousemove 1400 300 key F11  # with no manager, the keys go where the pointer is
+wait_for 5 geometry_is 800x600+1024+0 || fail "F11 on the second monitor gave $(geometry)"
+wait_for 3 sh -c "grep -qx 'monitor xinerama-1' '$run/KZ DATA/display.dat'" || fail "the second monitor was remembered as $(grep monitor "$run/KZ DATA/display.dat")"
+xdotool mousemove 1400 300 key F11
+wait_for 5 size_is 640x480 || fail "F11 back gave $(geometry)"
+g=$(geometry); g=${g#*+}
+[ "${g%+*}" -ge 1024 ] || fail "back from full screen the window $(geometry) left the second monitor"
+kill "$game_pid"
+wait_game_exit 10
+export DISPLAY=$host_display
 echo "PASS"

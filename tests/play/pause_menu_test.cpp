@@ -7,7 +7,9 @@
 
 #include "play/pause_menu.h"
 #include "play_fixture.h"
+#include "ui/aimer.h"
 #include "ui/buttons.h"
+#include "platform/assets.h"
 #include "platform/host.h"
 #include "app/screen_loop.h"
 #include "platform/surfaces.h"
@@ -64,8 +66,6 @@ TEST_F(PauseMenuTest, EscFreezesTheRoundAndContinueStartsNoDash) {
     EXPECT_FALSE(paused);
     EXPECT_EQ(game_state, state_play);
     EXPECT_TRUE(mouseisdown);
-    EXPECT_FALSE(progress.shown);
-    EXPECT_FALSE(quit.shown);
     EXPECT_EQ(play_time[0], clock_before + 1) << "the menu's time is not counted";
     EXPECT_EQ(world.now, now_before + 51 * 20) << "the resumed frame is not delayed further";
 
@@ -100,6 +100,37 @@ TEST_F(PauseMenuTest, RightButtonOpensTheMenuWhichIsDrawnOverTheLastPicture) {
     EXPECT_EQ(pixel(shown, 150, 420 - 10), rgb(255, 255, 255)) << "the cursor";
     EXPECT_EQ(pixel(shown, 20, 470), pixel(last_play, 20, 470));
     destroy_bitmap(shown);
+}
+
+// Only the cursor's rows are composed again while the menu is up: wherever it goes, up,
+// down, across the banner and the buttons and off the edges, the picture shown is the
+// whole menu with the cursor where it is now, and no trace where it was.
+TEST_F(PauseMenuTest, TheCursorMovingOverTheMenuLeavesNoTrace) {
+    const int path[][2] = {{150, 420}, {320, 168}, {330, 150}, {272, 284}, {600, 5}, {2, 478}, {368, 266}, {368, 266}};
+    const int steps = static_cast<int>(sizeof path / sizeof path[0]);
+    BITMAP* shown[steps] = {};
+    set_mouse(150, 420, 2);
+    on_each_pass([&](int pass) {
+        shown[pass - 1] = create_bitmap(640, 480);
+        blit(fake_screen, shown[pass - 1], 0, 0, 0, 0, 640, 480);
+        if (pass < steps) set_mouse(path[pass][0], path[pass][1], 0);
+        else set_mouse(320, 250, 1);  // Continue
+    });
+    play_frame();
+    ASSERT_EQ(passes, steps);
+    // The whole menu composed afresh, the cursor at each place in turn.
+    BITMAP* whole = create_bitmap(640, 480);
+    for (int i = 0; i < steps; ++i) {
+        SCOPED_TRACE(i);
+        blit(last_play, whole, 0, 0, 0, 0, 640, 480);
+        masked_blit(title, whole, 0, 96, 80, 120, 480, 96);
+        draw_button(whole, quit, "Return to", "Title");
+        draw_button(whole, progress, "Continue");
+        draw_aimer_at(whole, path[i][0], path[i][1]);
+        EXPECT_TRUE(same_pixels(shown[i], whole));
+        destroy_bitmap(shown[i]);
+    }
+    destroy_bitmap(whole);
 }
 
 TEST_F(PauseMenuTest, ReturnToTitleEndsTheRoundWithoutTheTimeOut) {

@@ -8,6 +8,7 @@
 #include "play_fixture.h"
 #include "records/lifetime_stats.h"
 #include "app/screen_loop.h"
+#include "platform/host.h"
 #include "platform/surfaces.h"
 #include "support/headless.h"
 
@@ -191,30 +192,82 @@ TEST(PlayClockTest, StageHoldCountsAsOneFrame) {
 TEST(PacingTest, FrameLastsTwentyMillisecondsAndALongFrameIsNotMadeUp) {
     fresh_round();
     world.now = 1000;
-    loop_start = 995;  // 5 ms of work
+    start_frame();
+    world.now += 5;  // 5 ms of work
     wait_for_frame_end();
-    EXPECT_EQ(world.now, 1015);
+    EXPECT_EQ(world.now, 1020);
     EXPECT_EQ(world.waits, std::vector<int>{15});
 
     world.waits.clear();
-    loop_start = world.now;
+    start_frame();
     world.on_wait = [](int) {
         if (world.waits.size() == 1) world.now -= 3;  // a sleep that ends early
     };
     wait_for_frame_end();
     world.on_wait = nullptr;
-    EXPECT_EQ(world.now, loop_start + 20);
+    EXPECT_EQ(world.now, 1040);
     EXPECT_EQ(world.waits, (std::vector<int>{20, 3}));
 
+    // 25 ms of work: the frame ends at once, and the next is not shortened.
     world.waits.clear();
-    loop_start = world.now - 25;
+    start_frame();
+    world.now += 25;
     wait_for_frame_end();
+    EXPECT_EQ(world.now, 1065);
     EXPECT_TRUE(world.waits.empty());
+    start_frame();
+    world.now += 5;
+    wait_for_frame_end();
+    EXPECT_EQ(world.now, 1085);
 
     stand_player_at(320);
     const int start = world.now;
     play_frame();
     EXPECT_EQ(world.now, start + 20);
+}
+
+TEST(PacingTest, ThirtyNineFramesMakeAGameSecondOf780Milliseconds) {
+    fresh_round();
+    stand_player_at(320);
+    play_frame();  // the wipe and the stage-1 banner
+    const int start = world.now, seconds = time_left;
+    for (int i = 0; i < 39; ++i) play_frame();
+    EXPECT_EQ(world.now - start, 780);
+    EXPECT_EQ(time_left, seconds - 1);
+}
+
+// A real sleep wakes a little after its deadline: that delay must not add to every frame,
+// yet a wake-up late enough to mean a busy machine is not made up either.
+long long clock_us = 0;
+long long late_by_us = 0;
+long long read_clock() { return clock_us; }
+void sleep_late(long long when) { clock_us = std::max(clock_us, when + late_by_us); }
+
+TEST(PacingTest, FramesEndOnTheirDeadlineWhateverTheWakeUpsDelay) {
+    fresh_round();
+    const host_seam kept = host;
+    host.now_us = read_clock;
+    host.wait_until_us = sleep_late;
+    clock_us = 5000000;
+    late_by_us = 300;
+    std::vector<long long> starts;
+    for (int i = 0; i < 50; ++i) {
+        start_frame();
+        starts.push_back(loop_start);
+        clock_us += 2000;  // the frame's work
+        wait_for_frame_end();
+    }
+    EXPECT_EQ(starts.back() - starts.front(), 49 * 20000LL) << "50 frames, one second, not 1.015 s";
+    EXPECT_EQ(clock_us, starts.back() + 20000 + 300);
+
+    // Woken 3 ms late: the next frame starts then, and is not shortened to catch up.
+    late_by_us = 3000;
+    start_frame();
+    wait_for_frame_end();
+    const long long woken = clock_us;
+    start_frame();
+    EXPECT_EQ(loop_start, woken);
+    host = kept;
 }
 
 }  // namespace

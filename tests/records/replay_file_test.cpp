@@ -79,6 +79,8 @@ TEST(ReplayFile, ARoundTooLongForTheRoomIsRefusedNotCut) {
     EXPECT_LT(frames, replay_frame_limit);
 }
 
+std::string base_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
 // A file made on purpose, its checksum made right again after the change.
 void reseal(std::vector<uint8_t>& bytes) {
     uint64_t h = 14695981039346656037ull;
@@ -172,7 +174,7 @@ protected:
         }
         file_bytes::write(path, text);
         load_highscore(path.c_str());
-        match_replays_to_table(path.c_str(), true);
+        find_row_replays(path.c_str());
     }
     std::string folder, path;
 };
@@ -188,6 +190,7 @@ TEST_F(ReplayStore, AnEntryKeepsItsReplayUntilItsRowIsPushedOut) {
     char expected[highscore_text_room];
     EXPECT_EQ(file_bytes::read(path), std::string(expected, write_highscore_text(expected)))
         << "the table's file is as it always was";
+    EXPECT_EQ(file_bytes::read(folder + "/replays.dat"), "3 NEW 850 " + replay_files(folder)[0] + "\n");
 
     for (int i = 0; i < 7; ++i) enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
     ASSERT_EQ(std::string(highscore[9].name, 3), "NEW");
@@ -197,7 +200,14 @@ TEST_F(ReplayStore, AnEntryKeepsItsReplayUntilItsRowIsPushedOut) {
     for (const std::string& file : row_replay) EXPECT_TRUE(file.empty());
 }
 
-TEST_F(ReplayStore, EqualRowsEachFindTheirOwnAndStartUpTidiesUp) {
+// What a shared data folder gathers: a friend's replay, one of another rules version, a
+// damaged one and a later-dated copy of a row's own. Starts touch none of them, no copy
+// takes a row, and pushing the rows out removes only the rows' own files.
+TEST_F(ReplayStore, OnlyTheFilesTheIndexNamedForRowsPushedOutAreRemoved) {
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(mkdir("KZ DATA", 0755), 0);
+    folder += "/KZ DATA";
+    path = folder + "/highscore.dat";
     game_table();
     enter_highscore(path.c_str(), {{'S', 'A', 'M'}, 700, 1}, &blank_replay("SAM", 700, 100));
     enter_highscore(path.c_str(), {{'S', 'A', 'M'}, 700, 1}, &blank_replay("SAM", 700, 200));
@@ -206,24 +216,45 @@ TEST_F(ReplayStore, EqualRowsEachFindTheirOwnAndStartUpTidiesUp) {
     static replay upper;
     ASSERT_EQ(read_replay_file(row_replay[3].c_str(), upper), replay_status::read);
     EXPECT_EQ(upper.saved_at, 200) << "the newer entry went above the older";
-    EXPECT_NE(row_replay[4], row_replay[3]);
+    const std::string own[2] = {row_replay[3], row_replay[4]};
+    const std::string own_bytes = file_bytes::read(own[1]);
 
-    // Left by kills and by rows since typed over: a temporary, an orphan and a damaged file.
-    const std::string kept = row_replay[4];
-    file_bytes::write(folder + "/replay-0123456789abcdef.rpl.Ab12Cd", "half");
+    save_replay_file(path.c_str(), blank_replay("FRI", 123, 5));
+    save_replay_file(path.c_str(), blank_replay("SAM", 700, 999));  // would be the newest SAM
+    std::string other_rules = file_bytes::read(own[0]);
+    other_rules[6] = static_cast<char>(replay_rules_version + 1);
+    std::vector<uint8_t> bytes(other_rules.begin(), other_rules.end());
+    reseal(bytes);
+    file_bytes::write(folder + "/replay-00000000000000fe.rpl", std::string(bytes.begin(), bytes.end()));
     file_bytes::write(folder + "/replay-00000000000000ff.rpl", "not a replay");
-    save_replay_file(path.c_str(), blank_replay("OLD", 123, 5));
-    file_bytes::write(folder + "/notes.txt", "mine");
-    ASSERT_EQ(chdir(folder.c_str()), 0);
-    ASSERT_EQ(mkdir("KZ DATA", 0755), 0);
-    for (const std::string& name : replay_files(folder))
-        ASSERT_EQ(rename(name.c_str(), ("KZ DATA/" + name).c_str()), 0);
-    ASSERT_EQ(rename("highscore.dat", "KZ DATA/highscore.dat"), 0);
-    load_records();
-    EXPECT_EQ(replay_files(folder + "/KZ DATA").size(), 2u) << "only the two SAM rows' replays stay";
-    EXPECT_FALSE(row_replay[3].empty());
-    EXPECT_FALSE(row_replay[4].empty());
-    EXPECT_EQ(file_bytes::read(folder + "/notes.txt"), "mine");
+    file_bytes::write(folder + "/replay-0123456789abcdef.rpl.Ab12Cd", "half");  // a killed save's
+    const size_t all = replay_files(folder).size() - 1;
+    ASSERT_EQ(all, 6u);
+
+    for (int start = 0; start < 2; ++start) {
+        load_records();
+        EXPECT_EQ(replay_files(folder).size(), all) << "start " << start << " removed a replay";
+        EXPECT_EQ(base_name(row_replay[3]), base_name(own[0]));
+        EXPECT_EQ(base_name(row_replay[4]), base_name(own[1])) << "the later-dated copy took the row";
+    }
+    EXPECT_EQ(file_bytes::read(own[1]), own_bytes);
+
+    for (int i = 0; i < 7; ++i) enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
+    EXPECT_EQ(replay_files(folder).size(), all - 2);
+    for (const std::string& file : own) EXPECT_NE(access(file.c_str(), F_OK), 0) << file;
+}
+
+// An older game that knows no index edited the table: the pass that finds them at odds
+// pushes a row out and removes nothing.
+TEST_F(ReplayStore, ATableAtOddsWithTheIndexLosesNoFile) {
+    game_table();
+    enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}, &blank_replay("NEW", 850, 1));
+    std::string text;
+    for (int i = 0; i < 9; ++i) text += "O L D 2000 1 \n";
+    file_bytes::write(path, text + "N E W 850 1 \n");
+    enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
+    ASSERT_NE(std::string(highscore[9].name, 3), "NEW");
+    EXPECT_EQ(replay_files(folder).size(), 1u);
 }
 
 TEST_F(ReplayStore, NoReplayIsSavedBesideATableThatCannotBeRead) {

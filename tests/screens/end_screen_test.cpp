@@ -405,7 +405,7 @@ void replay_in_row_nine() {
     highscore[9] = {{'R', 'E', 'C'}, recorded_round.score, 1};
     mkdir("KZ DATA", 0755);
     ASSERT_TRUE(save_replay_file(highscore_path, recorded_round));
-    match_replays_to_table(highscore_path, false);
+    find_row_replays(highscore_path);
     ASSERT_FALSE(row_replay[9].empty());
     finished_round_waiting = false;
 }

@@ -1,9 +1,13 @@
 // The generated assets, the title menu and the statistics screen, checked by pixel.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "play/round.h"
 #include "records/lifetime_stats.h"
 #include "platform/assets.h"
+#include "records/data_folder.h"
+#include "ui/aimer.h"
 #include "ui/buttons.h"
 #include "screens/credits_screen.h"
 #include "app/screen_loop.h"
@@ -117,6 +121,30 @@ TEST_F(screens_headless, title_menu_frame_wipes_once_then_tracks_the_cursor) {
     world.waits.clear();
     title_menu_frame();
     EXPECT_EQ(world.waits, std::vector<int>{20}) << "no second wipe";
+}
+
+// After its first frame the title menu composes only under the cursor: wherever the cursor
+// goes, over the logo, the buttons and the edges, and when a notice comes up, the picture
+// shown is the whole menu with the cursor where it is now.
+TEST_F(screens_headless, title_menu_frames_after_the_first_show_the_whole_menu_and_no_trace) {
+    enter_title_menu();
+    game_state = state_title;
+    screen_lock = true;
+    data_notice[0] = 0;
+    const int path[][2] = {{40, 300}, {320, 140}, {330, 120}, {320, 250}, {600, 3}, {2, 478}, {320, 465}, {320, 465}};
+    BITMAP* whole = create_bitmap(640, 480);
+    int step = 0;
+    for (const auto& at : path) {
+        SCOPED_TRACE(step);
+        if (step++ == 7) std::snprintf(data_notice, sizeof data_notice, "Statistics not saved: disk full");
+        set_mouse(at[0], at[1], 0);
+        title_menu_frame();
+        draw_title_menu(whole);
+        draw_aimer_at(whole, at[0], at[1]);
+        EXPECT_TRUE(same_pixels(fake_screen, whole));
+    }
+    data_notice[0] = 0;
+    destroy_bitmap(whole);
 }
 
 TEST_F(screens_headless, title_menu_clicks_lead_where_their_labels_say) {

@@ -62,11 +62,13 @@ TEST_F(buttons, only_the_left_button_hits_and_a_miss_changes_nothing) {
     EXPECT_EQ(game_state, state_play);
 }
 
-TEST_F(buttons, edit_button_keeps_shown) {
+TEST_F(buttons, edit_button_sets_its_rectangle_and_target) {
     clicky b;
-    b.shown = true;
     b.edit_button(1, 2, 3, 4, 5);
-    EXPECT_TRUE(b.shown);
+    EXPECT_EQ(b.x, 1);
+    EXPECT_EQ(b.y, 2);
+    EXPECT_EQ(b.w, 3);
+    EXPECT_EQ(b.h, 4);
     EXPECT_EQ(b.target, 5);
 }
 
@@ -181,7 +183,7 @@ TEST(wipe, leaves_dest_equal_to_src_in_small_timed_steps) {
             EXPECT_EQ(pixel(dest, 32, 100), rgb(1, 2, 3));
         }
     };
-    screen_trans(dest, src, 1);
+    screen_trans(dest, src);
     EXPECT_TRUE(same_pixels(dest, src));
     EXPECT_EQ(world.waits, std::vector<int>(214, 1));
     EXPECT_EQ(world.sounds, std::vector<int>{0});
