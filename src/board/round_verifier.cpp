@@ -20,16 +20,16 @@ namespace {
 
 constexpr size_t queue_most = 256;
 
-int virtual_now = 0;
-int virtual_clock() { return virtual_now; }
-void virtual_wait(int ms) { virtual_now += ms; }
+long long virtual_now = 0;  // microseconds
+long long virtual_clock() { return virtual_now; }
+void virtual_wait_until(long long when) { virtual_now = when > virtual_now ? when : virtual_now; }
 void no_sound(int) {}
 void no_music() {}
 
 std::vector<int32_t>* clock_readings = nullptr;
 void read_clock(int32_t frames) {
     if (clock_readings && frames >= 0 && static_cast<size_t>(frames) < clock_readings->size())
-        (*clock_readings)[static_cast<size_t>(frames)] = virtual_now;
+        (*clock_readings)[static_cast<size_t>(frames)] = static_cast<int32_t>(virtual_now / 1000);
 }
 
 struct job {
@@ -68,7 +68,7 @@ bool make_verifier_surfaces() {
     if (!buffer) buffer = create_bitmap(screen_w, screen_h);
     if (!player_panel) player_panel = create_bitmap(192, 64);
     if (!player.sprite) player.sprite = create_bitmap(64, 64);
-    host = {virtual_clock, virtual_wait, no_sound, no_music, no_music};
+    host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
     return buffer && player_panel && player.sprite;
 }
 
