@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -81,10 +82,13 @@ int send(httplib::Client& c, const ready_round& r, std::string* id = nullptr) {
 
 int submit(int port, int n) {
     std::vector<ready_round> rounds(static_cast<size_t>(n));
-    long frames = 0;
+    long bytes = 0, frames = 0;
     for (ready_round& r : rounds) {
         if (!prepare(port, r)) return std::fprintf(stderr, "board_bench: the board did not take a round\n"), 1;
-        frames += static_cast<long>(r.bytes.size());
+        bytes += static_cast<long>(r.bytes.size());
+        int32_t f = 0;
+        std::memcpy(&f, r.bytes.data() + 44, sizeof f);  // the header's frame count
+        frames += f;
     }
     std::atomic<size_t> next{0};
     std::atomic<int> accepted{0};
@@ -99,7 +103,7 @@ int submit(int port, int n) {
     for (std::thread& t : clients) t.join();
     const double seconds = ms_between(start, bench_clock::now()) / 1000;
     std::printf("submit_rounds: %d sent, %d accepted\n", n, accepted.load());
-    std::printf("submit_replay_size: %ld bytes on average\n", frames / n);
+    std::printf("submit_replay_size: %ld bytes, %ld frames on average\n", bytes / n, frames / n);
     std::printf("submit_per_second: %.1f rounds/s\n", accepted / seconds);
     return accepted == n ? 0 : 1;
 }

@@ -20,12 +20,9 @@ namespace {
 
 constexpr size_t queue_most = 256;
 
-// Microseconds, as the host seam counts; every wait ends exactly on its deadline.
-long long virtual_now = 0;
+long long virtual_now = 0;  // microseconds
 long long virtual_clock() { return virtual_now; }
-void virtual_wait(long long until) {
-    if (until > virtual_now) virtual_now = until;
-}
+void virtual_wait_until(long long when) { virtual_now = when > virtual_now ? when : virtual_now; }
 void no_sound(int) {}
 void no_music() {}
 
@@ -71,7 +68,7 @@ bool make_verifier_surfaces() {
     if (!buffer) buffer = create_bitmap(screen_w, screen_h);
     if (!player_panel) player_panel = create_bitmap(192, 64);
     if (!player.sprite) player.sprite = create_bitmap(64, 64);
-    host = {virtual_clock, virtual_wait, no_sound, no_music, no_music};
+    host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
     return buffer && player_panel && player.sprite;
 }
 

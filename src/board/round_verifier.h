@@ -12,7 +12,7 @@
 struct verification {
     bool done = false;  // false: the worker's queue was full, or it has stopped
     replay_outcome outcome{};
-    std::vector<int32_t> clock_after;  // the round's own clock after each number of frames
+    std::vector<int32_t> clock_after;  // the round's own clock after each number of frames, in ms
 };
 
 // Starts Allegro without a display (SYSTEM_NONE) on the worker thread. False with the reason.

@@ -44,14 +44,22 @@ void play_round(unsigned seed, int frames_per_click, const char* name, replay& o
     stand_ins::reset_to_round(seed);
     skip_drawing = true;
     mouse_b = 0;
+    int x = 320, y = 300;
     for (int frame = 0; game_state == state_play; ++frame) {
         mouse_b = 0;
-        int x = 0, y = 0;
-        if (frames_per_click > 0 && frame % frames_per_click == 0 && lowest_block_ahead(x, y)) {
+        // A busy hand glides to the block nearest the floor and clicks there, so the
+        // pointer moves on every frame, as a player's does.
+        int target_x = x, target_y = y;
+        if (frames_per_click > 0 && lowest_block_ahead(target_x, target_y)) {
+            const int frames_to_go = frames_per_click - frame % frames_per_click;
+            x += (target_x - x) / frames_to_go;
+            y += (target_y - y) / frames_to_go;
             mouse_x = x;
             mouse_y = y;
-            mouse_b = 1;
-            note_left_press(x, y);  // as the library's mouse callback would
+            if (frames_to_go == 1) {
+                mouse_b = 1;
+                note_left_press(x, y);  // as the library's mouse callback would
+            }
         }
         play_frame();
     }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 
+#include "board/board_api.h"
 #include "board/board_options.h"
 #include "board/request_input.h"
 #include "board/round_verifier.h"
@@ -165,6 +166,34 @@ TEST(RequestInput, KeysQueriesAndIds) {
     EXPECT_FALSE(read_round_id("../../etc/passwd"));
     EXPECT_TRUE(initials_fit("A-Z"));
     EXPECT_FALSE(initials_fit("ab "));
+}
+
+TEST(RequestInput, AddressesAndBodiesBeforeTheyAreRead) {
+    httplib::Request req;
+    req.remote_addr = "203.0.113.9";
+    req.headers.emplace("X-Forwarded-For", "10.0.0.1, 198.51.100.7");
+    EXPECT_EQ(client_address(req, ""), "203.0.113.9") << "no proxy trusted";
+    EXPECT_EQ(client_address(req, "127.0.0.1"), "203.0.113.9") << "a stranger's own X-Forwarded-For";
+    req.remote_addr = "127.0.0.1";
+    EXPECT_EQ(client_address(req, "127.0.0.1"), "198.51.100.7") << "the address the proxy added, not the client's";
+
+    auto refused = [](const std::string& path, std::vector<std::pair<std::string, std::string>> headers) {
+        httplib::Request r;
+        r.method = "POST";
+        r.path = path;
+        for (auto& [name, value] : headers) r.headers.emplace(name, value);
+        httplib::Response res;
+        return body_too_long(r, res) ? res.status : 0;
+    };
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "524288"}}), 0);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "524289"}}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Transfer-Encoding", "chunked"}}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "-1"}}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "99999999999999999999"}}), 413);
+    EXPECT_EQ(refused("/api/v1/tickets", {{"Content-Length", "0"}}), 0);
+    EXPECT_EQ(refused("/api/v1/tickets", {}), 411);
+    EXPECT_EQ(refused("/api/v1/tickets/x/notices", {{"Content-Length", "5000"}}), 413);
 }
 
 TEST(Tickets, SignedForOnePlayerAndKeptSecret) {

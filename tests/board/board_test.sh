@@ -13,8 +13,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/board-$store-XXXXXX")
 chmod 755 "$work"
 server=""
+second=""
 cleanup() {
     [ -z "$server" ] || kill -9 "$server" 2>/dev/null || true
+    [ -z "$second" ] || kill -9 "$second" 2>/dev/null || true
     [ "$store" != postgres ] || stop_postgres "$work/pg"
     if [ "${failed:-1}" = 0 ]; then rm -rf "$work"; else echo "kept for a look: $work"; fi
 }
@@ -25,6 +27,8 @@ database=()
 if [ "$store" = postgres ]; then
     start_postgres "$work/pg" || fail "PostgreSQL did not start"
     database=(--database "$POSTGRES_URL")
+    # Boards on one database share the secret that signs the tickets.
+    export BLOCKDASH_BOARD_SECRET=00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff
 fi
 
 # start_board [option...]: the board on a free port; sets port and server.
@@ -51,10 +55,11 @@ stop_board() {
     server=""
 }
 
-# send KEY TICKET FILE: the status, then the answer in $work/answer.
+# send KEY TICKET FILE: the status, then the answer in $work/answer; to the board at
+# $to_port when set.
 send() {
     curl -s -o "$work/answer" -w '%{http_code}' -H "X-Player-Key: $1" -H 'Content-Type: application/octet-stream' \
-        --data-binary @"$3" "http://127.0.0.1:$port/api/v1/rounds?ticket=$2"
+        --data-binary @"$3" "http://127.0.0.1:${to_port:-$port}/api/v1/rounds?ticket=$2"
 }
 
 expect() {  # expect STATUS REASON-PATTERN ACTUAL-STATUS WHAT
@@ -80,6 +85,20 @@ for job in $(jobs -p); do [ "$job" = "$server" ] || wait "$job" || wait_all=1; d
 [ "$wait_all" = 0 ] || fail "a scripted player failed: $(cat "$work"/*/sender.log)"
 good_ticket=$(cat "$work/good/ticket")
 
+# On PostgreSQL a second board on the same database takes the round whose notices the
+# first one stamped, and the first then knows its ticket is used.
+to_port=""
+if [ "$store" = postgres ]; then
+    "$BOARD" --listen 127.0.0.1:0 --data "$work/data2" "${database[@]}" >"$work/board2.log" 2>&1 &
+    second=$!
+    for _ in $(seq 100); do
+        to_port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$work/board2.log" | cut -d: -f2 || true)
+        [ -z "$to_port" ] || break
+        sleep 0.1
+    done
+    [ -n "$to_port" ] || fail "the second board did not start: $(cat "$work/board2.log")"
+fi
+
 "$SENDER" --tamper "$work/good/replay.rpl" "$work/tampered.rpl"
 status=$(send $key_good "$good_ticket" "$work/tampered.rpl")
 [ "$status" = 400 ] || [ "$status" = 422 ] || fail "a changed input byte: $status $(cat "$work/answer")"
@@ -87,6 +106,11 @@ expect 422 'other seed' "$(send $key_good "$good_ticket" "$work/fast/replay.rpl"
 expect 403 'not genuine' "$(send $key_fast "$good_ticket" "$work/good/replay.rpl")" "another player's ticket"
 expect 201 '"rank":1' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "the round as played"
 round_id=$(grep -o '"id":"[0-9a-f]*"' "$work/answer" | cut -d'"' -f4)
+if [ -n "$second" ]; then
+    kill -TERM "$second" && wait "$second" || fail "the second board did not stop cleanly"
+    second=""
+    to_port=""
+fi
 expect 409 'used' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "the same ticket again"
 expect 422 'too fast' "$(send $key_fast "$(cat "$work/fast/ticket")" "$work/fast/replay.rpl")" "notices too fast"
 expect 422 'too slow' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/slow/replay.rpl")" "notices too slow"
@@ -130,7 +154,7 @@ for i in 1 2 3 4 5 6 7; do
         "http://127.0.0.1:$port/api/v1/tickets")
 done
 [ "$last" = 429 ] || fail "the seventh ticket in a minute got $last"
-grep -qE '^[0-9T:-]+Z 127\.0\.0\.1 POST /api/v1/rounds 201 [0-9]+ ms$' "$work/board.log" ||
+cat "$work"/board*.log | grep -qE '^[0-9T:-]+Z 127\.0\.0\.1 POST /api/v1/rounds 201 [0-9]+ ms$' ||
     fail "no request log line for the accepted round"
 
 stop_board
