@@ -35,7 +35,7 @@ std::atomic<bool> finishing{false};
 // Shut-down's save: -1 before it, else whether everything was saved.
 std::atomic<int> saved_at_shut_down{-1};
 // Held while the records are written, so two threads never write them at once.
-std::recursive_timed_mutex records_writer;
+std::recursive_mutex records_writer;
 
 bool on_main_thread() { return pthread_equal(pthread_self(), main_thread); }
 
@@ -73,7 +73,11 @@ void finish() {
         finish();
         stop_this_thread();
     }
-    if (!records_writer.try_lock_for(std::chrono::milliseconds(save_under_way_ms))) {
+    const long long waited_from = monotonic_ms();
+    bool writer_free = false;
+    while (!(writer_free = records_writer.try_lock()) && monotonic_ms() - waited_from < save_under_way_ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!writer_free) {
         if (!finishing.exchange(true)) say_and_end(false);
         stop_this_thread();
     }
@@ -112,8 +116,13 @@ void finish_if_display_lost() {
     if (lost && on_main_thread()) finish();
 }
 
+// Plain tries with short sleeps between them, not a timed wait: ThreadSanitizer cannot
+// follow the clock-based lock that a timed wait takes.
 void lock_unless_display_lost(std::timed_mutex& lock) {
-    while (!lock.try_lock_for(std::chrono::milliseconds(10))) finish_if_display_lost();
+    for (int tries = 1; !lock.try_lock(); ++tries) {
+        if (tries % 50 == 0) finish_if_display_lost();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
 }
 
 void end_in_order_on_display_loss(bool (*save)(), void (*end)(int status)) {

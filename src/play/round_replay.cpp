@@ -14,7 +14,6 @@ int32_t frames_played = 0;
 
 void start_replay(const replay& r) {
     replaying = true;
-    reset_round_state();
     restore_carried(r.carried);
     start_round_seeded(r.seed);
     load_tape(r);

@@ -62,7 +62,8 @@ struct pushed_out {
 std::vector<pushed_out> pushed;
 // The row each file in row_replay was found or saved for, moved along with it.
 record replay_row[highscore_rows];
-bool replay_lost = false;
+bool replay_lost = false;       // this session
+bool last_replay_lost = false;  // the latest save's, which the index's save must not hide
 
 // One line of the index; false when it is not in the one form the game writes.
 bool read_index_line(const char*& at, const char* end, int& row, record& r, std::string& file) {
@@ -207,11 +208,12 @@ bool save_replay_file(const char* data_path, const replay& r, std::string* path)
     std::snprintf(name, sizeof name, "%s%016llx%s", prefix, static_cast<unsigned long long>(sum), suffix);
     const std::string file = folder_of(data_path) + "/" + name;
     if (!save_atomically(file.c_str(), reinterpret_cast<const char*>(bytes), size)) {
-        replay_lost = true;
+        replay_lost = last_replay_lost = true;
         tell_not_saved(data_file_kind::replays, "The round's replay could not be saved.",
                        "cannot save the replay \"%s\": %s", file.c_str(), refusal_reason(errno));
         return false;
     }
+    last_replay_lost = false;
     tell_saved(data_file_kind::replays);
     if (path) *path = file;
     return true;
@@ -256,7 +258,7 @@ void save_replay_index(const char* data_path) {
         written = save_atomically(path.c_str(), bytes, write_index(bytes));
         if (written) {
             index_read = index_state::agrees;
-            tell_saved(data_file_kind::replays);
+            if (!last_replay_lost) tell_saved(data_file_kind::replays);
         } else {
             tell_not_saved(data_file_kind::replays, "The replay index could not be saved.",
                            "cannot save \"%s\": %s", path.c_str(), refusal_reason(errno));

@@ -7,12 +7,14 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "support/file_bytes.h"
+#include "platform/atomic_save.h"
 #include "records/all_records.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
@@ -255,6 +257,29 @@ TEST_F(ReplayStore, ATableAtOddsWithTheIndexLosesNoFile) {
     enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
     ASSERT_NE(std::string(highscore[9].name, 3), "NEW");
     EXPECT_EQ(replay_files(folder).size(), 1u);
+}
+
+int rename_all_but_replays(const char* from, const char* to) {
+    const std::string target = to;
+    if (target.size() > 4 && target.compare(target.size() - 4, 4, ".rpl") == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return rename(from, to);
+}
+
+// The row goes in without its replay, and the player is told, as for the table.
+TEST_F(ReplayStore, AReplayThatCannotBeSavedIsSaidAndTheRowStillGoesIn) {
+    game_table();
+    data_notice[0] = '\0';
+    save_io.rename = rename_all_but_replays;
+    const int row = enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}, &blank_replay("NEW", 850, 1));
+    use_real_save_calls();
+    EXPECT_EQ(row, 2);
+    EXPECT_TRUE(row_replay[2].empty());
+    EXPECT_STREQ(data_notice, "The round's replay could not be saved.");
+    EXPECT_FALSE(every_replay_saved()) << "shut-down does not say all is saved";
+    EXPECT_EQ(file_bytes::read(folder + "/replays.dat"), "");
 }
 
 TEST_F(ReplayStore, NoReplayIsSavedBesideATableThatCannotBeRead) {
