@@ -44,6 +44,8 @@ std::unique_ptr<http_lane> notice_lane;
 std::unique_ptr<http_lane> other_lane;
 
 std::string ticket_in_hand;
+std::time_t ticket_taken_at = 0;  // a ticket must be started within a day
+constexpr std::time_t ticket_kept_s = 23 * 3600;
 int ticket_rules = 0;
 bool ticket_asked = false;
 int next_ticket_ms = 0;  // a board that gave none is asked again after a growing pause
@@ -149,6 +151,7 @@ void take_ticket(const http_answer& a) {
     ticket_retry_ms = 0;
     next_ticket_ms = 0;
     ticket_in_hand = t;
+    ticket_taken_at = std::time(nullptr);
     ticket_rules = body["rules"].get<int>();
 }
 
@@ -351,6 +354,7 @@ void board_between_frames() {
     http_answer a;
     while (notice_lane->take(&a)) take(a);
     while (other_lane->take(&a)) take(a);
+    if (!ticket_in_hand.empty() && std::time(nullptr) - ticket_taken_at > ticket_kept_s) ticket_in_hand.clear();
     if (ticket_in_hand.empty() && !board_round_running()) ask_for_ticket();
     if (!playing) send_next_round();
 }
