@@ -1,8 +1,9 @@
 #!/bin/bash
 # Installs what the tests need, builds the game and runs every test: headless and end to
 # end in a Release build with warnings as errors, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzzers. One line per step; the logs stay in
-# build/logs, build-asan/logs and build-fuzz/logs. VERBOSE=1 shows everything.
+# UndefinedBehaviorSanitizer, the tests that play replays back under ThreadSanitizer, then
+# the fuzzers. One line per step; the logs stay in build/logs, build-asan/logs,
+# build-tsan/logs and build-fuzz/logs. VERBOSE=1 shows everything.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/dev/phases.sh
@@ -35,6 +36,13 @@ TMPDIR=$scratch test_phase "Headless tests under the sanitizers" build-asan/logs
     --test-dir build-asan -LE e2e -j"$jobs"
 TMPDIR=$scratch test_phase "End-to-end tests under the sanitizers" build-asan/logs/e2e.log \
     --test-dir build-asan -L e2e -j"$jobs"
+# A replay swaps the clock the round reads while the input thread brings presses: only
+# the tests that play back, so the phase stays short.
+build_phase "Building the playback tests under ThreadSanitizer" build-tsan "play_test screens_test" \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBLOCKDASH_TSAN=ON \
+    -DBLOCKDASH_WERROR=ON -DBLOCKDASH_TESTS=ON
+TMPDIR=$scratch TSAN_OPTIONS=halt_on_error=1 test_phase "Playback under ThreadSanitizer" \
+    build-tsan/logs/headless.log --test-dir build-tsan -R '^(ReplayTest|GoldenReplays|EndScreen)\.' -j"$jobs"
 [ -z "$(ls -A "$scratch")" ] || { echo "The tests left files behind in $scratch:"; ls -A "$scratch"; exit 1; }
 rmdir "$scratch"
 

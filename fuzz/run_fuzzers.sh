@@ -1,5 +1,6 @@
 #!/bin/bash
-# Builds the reader fuzzers with clang and runs each for a bounded time, one line each;
+# Builds the reader fuzzers (the game's data files and replays, and what the board server
+# parses itself) with clang and runs each for a bounded time, one line each;
 # their output goes to <build folder>/logs and is shown in full only on a failure
 # (or always with VERBOSE=1).
 # Usage: fuzz/run_fuzzers.sh [seconds per reader, default 20] [build folder, default build-fuzz]
@@ -11,10 +12,10 @@ cd "$source_dir"
 . tools/dev/phases.sh
 
 phase "Building the fuzzers (clang)" "$build/logs/build.log" build_steps "$build" \
-    "highscore_reader_fuzz stats_reader_fuzz replay_reader_fuzz" \
+    "highscore_reader_fuzz stats_reader_fuzz replay_reader_fuzz board_reader_fuzz" \
     -DCMAKE_CXX_COMPILER=clang++ -DBLOCKDASH_FUZZ=ON -DBLOCKDASH_TESTS=OFF -DBLOCKDASH_WERROR=ON
 
-for reader in highscore stats replay; do
+for reader in highscore stats replay board; do
     corpus="$build/fuzz/corpus/$reader"
     log="$build/logs/${reader}_fuzz.log"
     mkdir -p "$corpus"

@@ -175,9 +175,12 @@ bool start_up(const launch_options& options) {
     return true;
 }
 
+// The records are saved before anything that may wait on the display's threads.
 bool shut_down() {
-    remove_int(draw_screen);
+    keep_unfinished_entry();  // a round that ended during its time-up banner
     const bool saved = save_records();
+    records_saved_for_good(saved);
+    remove_int(draw_screen);
     release_round_sprites();
     release_assets();
     return saved;

@@ -71,7 +71,11 @@ int verify_replay_file(const char* path) {
     }
     host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
     const replay_outcome o = verify_replay(loaded);
-    std::printf("score: %d\nblocks cut: %d\nbest combo: %d\n", o.score, o.blocks_cut, o.best_combo);
+    // The name is the file's claim like the figures; a stranger's bytes are shown as '?'.
+    char name[4] = {};
+    for (int i = 0; i < 3; ++i) name[i] = loaded.name[i] >= ' ' && loaded.name[i] <= '~' ? loaded.name[i] : '?';
+    std::printf("name: %s\nscore: %d\nblocks cut: %d\nbest combo: %d\n", name, o.score, o.blocks_cut,
+                o.best_combo);
     if (outcome_matches(loaded, o)) return 0;
     if (!o.finished || o.input_damaged)
         std::fprintf(stderr, "blockdash: \"%s\": the round does not end on the replay's last frame (%d of %d)\n",

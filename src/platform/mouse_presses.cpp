@@ -5,8 +5,9 @@
 
 #include <mutex>
 
-#include "platform/window_presenter.h"
 #include "platform/host.h"
+#include "platform/monotonic_clock.h"
+#include "platform/window_presenter.h"
 
 namespace {
 
@@ -14,17 +15,23 @@ std::mutex latch_mutex;
 // In window pixels: the picture's place in the window is read on the main thread.
 left_press latest = {0, 0, 0, 0};
 
-}  // namespace
+// The input thread never reads the host's seam, which a replay swaps on the main thread:
+// its presses are timed by the machine's clock. Only press times are compared with each
+// other, so they need no common origin with the game's clock.
+int machine_ms() { return static_cast<int>(monotonic_ms() % 1000000000); }
 
-void note_mouse_change(int flags) {
-    if (flags & MOUSE_FLAG_LEFT_DOWN) note_left_press(mouse_x, mouse_y);
-}
-
-void note_left_press(int window_x, int window_y) {
-    const int at = now_ms();
+void latch(int window_x, int window_y, int at) {
     std::lock_guard<std::mutex> hold(latch_mutex);
     latest = {latest.serial + 1, at, window_x, window_y};
 }
+
+}  // namespace
+
+void note_mouse_change(int flags) {
+    if (flags & MOUSE_FLAG_LEFT_DOWN) latch(mouse_x, mouse_y, machine_ms());
+}
+
+void note_left_press(int window_x, int window_y) { latch(window_x, window_y, now_ms()); }
 
 left_press last_left_press() {
     left_press press;

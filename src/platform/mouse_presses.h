@@ -10,11 +10,11 @@ struct left_press {
 };
 
 // The mouse's callback, installed at start-up (Allegro's input thread): latches each left
-// press with the pointer's position.
+// press with the pointer's position, timed by the machine's clock.
 void note_mouse_change(int flags);
 
-// A left press at window position (x, y), now. The callback's own step; headless tests
-// call it where the library would.
+// A left press at window position (x, y), timed by the game's clock. Headless tests call
+// it on the main thread where the library would call the callback.
 void note_left_press(int window_x, int window_y);
 
 // The latest left press, whether the button is still down or already up. Main thread.

@@ -51,11 +51,12 @@ void draw_pause_menu() {
 
 // Either button sets the latch, so the click that closed the menu cannot start a dash; it
 // is noted in the frame's input, which is all a replay of the round sees of the pause.
+// The library's button state is never written: it would report a button still held as a
+// new press at the next motion, and that press would act on the title.
 void test_buttons() {
     if (quit.is_clicked() == 1) {
         paused = false;
         round_in.pause_closed = true;
-        mouse_b = 0;
     }
     if (progress.is_clicked() == 1) {
         paused = false;
@@ -92,7 +93,6 @@ void run_pause_menu() {
     if (key[KEY_ESC]) paused = true;
     if (take_focus_loss()) paused = true;  // a player who looked away finds the round waiting
     if (!paused) return;
-    mouse_b = 0;
     start_button_screen();  // a press held in play does not act on the menu
     drawn_cursor_top = no_cursor_yet;
     // Closing the window while paused leaves through the screen loop.

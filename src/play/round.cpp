@@ -20,39 +20,25 @@ void start_round() {
     start_round_seeded(static_cast<unsigned>(std::time(nullptr)) + static_cast<unsigned>(now_ms()));
 }
 
-// Popups, till_next and the player's facing and pose carry over from the last round.
+// Popups, till_next and the player's facing (and pose) carry over from the last round;
+// everything else starts as the program did, so a replay, which starts from the carried
+// values alone, starts the very same round.
 void start_round_seeded(unsigned seed) {
+    int32_t carried[carried_values];
+    capture_carried(carried);
+    reset_round_state();
+    restore_carried(carried);
     quit.edit_button(320, 300, 96, 32, state_title);
     progress.edit_button(320, 250, 96, 32, state_play);
-    player.score = 0;
     player.x = 320;
     player.y = 200;
     time_left = 150;
     dash_delay = 50;  // above 14, so the player drops to the floor at once
     special_balance = 2;
     special_countdown = 20;
-    time_bonus = 0;
-    power_factor = 0;
-    can_dash = true;
-    paused = false;
     take_focus_loss();  // the focus lost on another screen is no reason to pause this round
     // The click that started the round may still be held; it must not dash.
     mouseisdown = true;
-    blocks_cut = 0;
-    cut_block_overflow = 0;
-    for (int& counter : play_time) counter = 0;
-    for (block_record& b : block) {
-        b.active = false;
-        b.cut = false;
-    }
-    stage = 0;
-    // A dash cut short by the last round's time-out must not score in this one.
-    player.combo = 0;
-    got_time = false;
-    got_power = false;
-    gravity = 0;
-    best_combo = 0;
-    round_over = false;
     srand(seed);
     if (!replaying) start_recording(seed);
     startmusic();

@@ -14,7 +14,6 @@ int32_t frames_played = 0;
 
 void start_replay(const replay& r) {
     replaying = true;
-    reset_round_state();
     restore_carried(r.carried);
     start_round_seeded(r.seed);
     load_tape(r);
@@ -35,11 +34,13 @@ void stop_replay() {
     unload_tape();
 }
 
-replay_outcome verify_replay(const replay& r) {
+replay_outcome verify_replay(const replay& r, void (*after_frame)(int32_t played)) {
     const bool drawing_was_skipped = skip_drawing;
     skip_drawing = true;
     start_replay(r);
-    while (play_replay_frame(nullptr)) {
+    for (bool more = true; more;) {
+        more = play_replay_frame(nullptr);
+        if (after_frame) after_frame(frames_played);
     }
     const claimed_figures given = finished_round_claim();
     replay_outcome o;

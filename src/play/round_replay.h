@@ -24,8 +24,10 @@ struct replay_outcome {
 };
 
 // Plays the whole replay at once, with no drawing and no waiting beyond the host's; the
-// caller provides a host (the clock only moves when the round waits).
-replay_outcome verify_replay(const replay& r);
+// caller provides a host (the clock only moves when the round waits). `after_frame`, when
+// given, is called after each frame with the frames played so far (the board reads its
+// clock there).
+replay_outcome verify_replay(const replay& r, void (*after_frame)(int32_t played) = nullptr);
 
 // True when the outcome is what the replay claims.
 bool outcome_matches(const replay& r, const replay_outcome& o);

@@ -1,6 +1,10 @@
 // The round's records and globals, and their reset.
 #include "play/round_state.h"
 
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
 #include "play/round_input.h"
 
 player_record player = {};
@@ -34,26 +38,50 @@ bool round_over = false;
 bool replaying = false;
 bool skip_drawing = false;
 
+namespace {
+
+// The round's state, each piece once. The reset, a round's start and a replay's start all
+// go through this list, so a piece added here starts alike in a round played and replayed;
+// what a round takes over from the one before is carried_popups and capture_carried below.
+struct state_part {
+    void* at;
+    size_t size;
+};
+template <typename T>
+state_part part(T& value) {
+    static_assert(std::is_trivially_copyable<T>::value, "kept and restored as bytes");
+    return {&value, sizeof value};
+}
+const state_part round_parts[] = {
+    part(player),     part(block),      part(got_combo),  part(lost_time),         part(time_left),
+    part(play_time),  part(dash_delay), part(gravity),    part(dash_num),          part(till_next),
+    part(next_block), part(blocks_cut), part(cut_block_overflow), part(stage),     part(mouseisdown),
+    part(got_time),   part(got_power),  part(loop_start), part(can_dash),          part(paused),
+    part(special_countdown), part(special_balance), part(time_popup), part(time_bonus),
+    part(power_popup), part(power_factor), part(best_combo), part(round_over),     part(round_in),
+};
+
+// The values the program starts with, taken before anything runs (all are constants).
+std::vector<unsigned char> program_start_bytes() {
+    std::vector<unsigned char> bytes;
+    for (const state_part& p : round_parts) {
+        const auto* at = static_cast<const unsigned char*>(p.at);
+        bytes.insert(bytes.end(), at, at + p.size);
+    }
+    return bytes;
+}
+const std::vector<unsigned char> at_program_start = program_start_bytes();
+
+}  // namespace
+
 void reset_round_state() {
     BITMAP* sprite = player.sprite;
-    player = {};
+    size_t from = 0;
+    for (const state_part& p : round_parts) {
+        std::memcpy(p.at, at_program_start.data() + from, p.size);
+        from += p.size;
+    }
     player.sprite = sprite;
-    for (block_record& b : block) b = {};
-    for (popup& p : got_combo) p = {};
-    lost_time = time_popup = power_popup = {};
-    time_left = 0;
-    for (int& counter : play_time) counter = 0;
-    dash_delay = gravity = dash_num = till_next = 0;
-    next_block = 25;
-    blocks_cut = cut_block_overflow = stage = 0;
-    mouseisdown = got_time = got_power = false;
-    loop_start = 0;
-    can_dash = true;
-    paused = false;
-    special_countdown = special_balance = time_bonus = power_factor = 0;
-    best_combo = 0;
-    round_over = false;
-    round_in = {};
 }
 
 round_figures finished_round_figures() {

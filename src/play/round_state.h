@@ -81,7 +81,7 @@ extern bool replaying;
 extern bool skip_drawing;
 
 // Every record and global of the round back to the state the program starts with (the
-// player's sprite is kept). Tests and benchmarks call it before their own round start.
+// player's sprite is kept). Each round's start runs it too, keeping only the carried values.
 void reset_round_state();
 
 // What the finished round adds to the lifetime statistics.

@@ -48,16 +48,20 @@ void age_popups() {
     age(power_popup, 1);
 }
 
-// The rest of the frame still runs; its hand-over replaces the banner.
+// The rest of the frame still runs; its hand-over replaces the banner. The round counts
+// from this frame on: a game ended during the banner (a signal, the window's close, a
+// lost display) keeps its figures, and its row goes in as the name entry's would.
 void check_time_out() {
     if (time_left >= 0) return;
     draw_time_out_banner();
     playsound(3);
+    if (!replaying) {
+        seal_recording();
+        add_finished_round(finished_round_figures());
+        save_stats(stats_path);  // a later crash or kill costs at most the round in progress
+    }
     wait_ms(2000);
     round_over = true;
     if (replaying) return;
-    seal_recording();
     game_state = state_end_of_game;
-    add_finished_round(finished_round_figures());
-    save_stats(stats_path);  // a later crash or kill costs at most the round in progress
 }

@@ -26,15 +26,16 @@ bool left_by_a_killed_save(const char* name) {
 }  // namespace
 
 void load_records() {
-    const bool tidied = remove_save_temporaries(highscore_path, left_by_a_killed_save);
+    remove_save_temporaries(highscore_path, left_by_a_killed_save);
     load_highscore(highscore_path);
-    // Replays of rows the table no longer holds go; not beside a file we cannot read.
-    match_replays_to_table(highscore_path, tidied && !highscore_file_refused());
+    // Nothing is removed here: only a save, under the lock, removes the replays of rows
+    // it pushed out of the table.
+    find_row_replays(highscore_path);
     load_stats(stats_path);
 }
 
 bool save_records() {
     const bool stats_kept = save_stats(stats_path);
     const bool entries_kept = save_held_highscores(highscore_path);
-    return stats_kept && entries_kept;
+    return stats_kept && entries_kept && every_replay_saved();
 }

@@ -18,6 +18,7 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
+#include "platform/display_loss.h"
 #include "platform/monotonic_clock.h"
 
 char data_notice[81] = "";
@@ -34,7 +35,7 @@ bool lock_seen_hung = false;
 // What was said on stderr this session, so each trouble is said once.
 std::vector<std::string> said;
 // The notice line's parts: one line per file not saved, and the last other trouble.
-std::string not_saved_line[2];
+std::string not_saved_line[3];
 std::string other_line;
 
 
@@ -62,11 +63,13 @@ void say_once(const char* format, va_list args) {
 }
 
 void show_notice() {
-    const std::string& highscores = not_saved_line[0];
-    const std::string& statistics = not_saved_line[1];
     std::string line = other_line;
-    if (!highscores.empty() || !statistics.empty()) line = highscores.empty() ? statistics : highscores;
-    if (!highscores.empty() && !statistics.empty()) line = "Highscores and statistics not saved: see stderr";
+    int not_saved = 0;
+    for (const std::string& file : not_saved_line)
+        if (!file.empty() && not_saved++ == 0) line = file;
+    if (not_saved > 1)
+        line = not_saved_line[2].empty() ? "Highscores and statistics not saved: see stderr"
+                                         : "Some records were not saved: see stderr";
     std::snprintf(data_notice, sizeof data_notice, "%s", line.c_str());
 }
 
@@ -92,6 +95,7 @@ std::string folder_of(const char* path) {
 }
 
 data_folder_lock::data_folder_lock(const char* data_path) {
+    begin_writing_records();
     const std::string lock_path = folder_of(data_path) + "/save.lock";
     fd_ = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) fd_ = open(lock_path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -100,6 +104,7 @@ data_folder_lock::data_folder_lock(const char* data_path) {
 
 data_folder_lock::~data_folder_lock() {
     if (fd_ >= 0) close(fd_);  // closing lets the lock go
+    end_writing_records();
 }
 
 void tell_player(const char* screen_line, const char* format, ...) {
@@ -129,19 +134,21 @@ bool keep_damaged_file(data_file_kind kind, const char* path) {
     static std::vector<std::string> kept;
     for (const std::string& p : kept)
         if (p == path) return true;
-    const bool highscores = kind == data_file_kind::highscores;
+    static const char* const not_saved[] = {"The highscores could not be saved.",
+                                            "The statistics could not be saved.",
+                                            "The replays could not be saved."};
+    static const char* const copied[] = {"The highscore file was damaged: a copy is kept beside it.",
+                                         "The statistics file was damaged: a copy is kept beside it.",
+                                         "The replay index was damaged: a copy is kept beside it."};
+    const int k = static_cast<int>(kind);
     char copy[PATH_MAX];
     if (!keep_damaged_copy(path, copy, sizeof copy)) {
-        tell_not_saved(kind,
-                       highscores ? "The highscores could not be saved." : "The statistics could not be saved.",
-                       "\"%s\" is damaged and no copy of it could be kept (%s); it is not written over",
+        tell_not_saved(kind, not_saved[k], "\"%s\" is damaged and no copy of it could be kept (%s); it is not written over",
                        path, std::strerror(errno));
         return false;
     }
     kept.emplace_back(path);
-    tell_player(highscores ? "The highscore file was damaged: a copy is kept beside it."
-                           : "The statistics file was damaged: a copy is kept beside it.",
-                "\"%s\" could not be read to its end; it is kept as \"%s\" before the save", path, copy);
+    tell_player(copied[k], "\"%s\" could not be read to its end; it is kept as \"%s\" before the save", path, copy);
     return true;
 }
 

@@ -31,8 +31,8 @@ extern char data_notice[81];
 // Says it on stderr in full, once a session, and keeps `screen_line` for the screens.
 void tell_player(const char* screen_line, const char* format, ...);
 
-// The two files whose saves the notice line follows.
-enum class data_file_kind { highscores, statistics };
+// The files whose saves the notice line follows; the replays with their index are one.
+enum class data_file_kind { highscores, statistics, replays };
 
 // A file of that kind is not saved (a save failed, or the file may not be written over):
 // stderr says why, once a session, and the notice line names every file not saved.

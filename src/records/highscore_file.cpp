@@ -32,6 +32,13 @@ void hold(const record& entry) {
     held[held_count++] = entry;
 }
 
+// An entry that goes only into the table in memory; its rows' replays move with it.
+int add_in_memory(const record& entry) {
+    const int row = add_highscore(entry);
+    move_row_replays(row);
+    return row;
+}
+
 void tell_unsaved(const char* path, const char* reason) {
     tell_not_saved(data_file_kind::highscores, "The highscores could not be saved.",
                    "cannot save \"%s\": %s", path, reason);
@@ -46,23 +53,36 @@ int merge_held_into(const char* path, const record& newest, bool newest_in_memor
     const data_read on_disk = read_data_file(path, bytes, &size);
     if (on_disk.found == file_found::refused) {
         tell_unsaved(path, refusal_reason(on_disk.error));
-        return newest_in_memory ? highscore_rows : add_highscore(newest);
+        return newest_in_memory ? highscore_rows : add_in_memory(newest);
     }
     int row = highscore_rows;
     if (on_disk.found == file_found::read) {
         for (record& r : highscore) r = {};
         const bool damaged = read_highscore_text(bytes, size) == text_fit::damaged;
-        for (int i = 0; i < held_count; ++i) row = add_highscore(held[i]);
-        if (damaged && !keep_damaged_file(data_file_kind::highscores, path)) return row;
-    } else if (!newest_in_memory) {
-        row = add_highscore(newest);  // earlier entries are in memory already
+        find_row_replays(path);
+        for (int i = 0; i < held_count; ++i) {
+            row = add_highscore(held[i]);
+            move_row_replays(row);
+        }
+        if (damaged && !keep_damaged_file(data_file_kind::highscores, path)) {
+            forget_pushed_out_replays();
+            return row;
+        }
+    } else {
+        find_row_replays(path);  // the table in memory is the one to be saved
+        if (!newest_in_memory) row = add_in_memory(newest);  // earlier entries are in memory already
     }
-    // The replay first: a kill before the table is saved leaves a file no row names,
-    // which the next start removes.
-    if (newest_replay && row < highscore_rows) save_replay_file(path, *newest_replay);
+    // The replay first: a kill before the table is saved leaves a file no row names yet.
+    std::string file;
+    if (newest_replay && row < highscore_rows && save_replay_file(path, *newest_replay, &file))
+        row_replay[row] = file;
     const bool saved = save_highscore(path);
-    if (saved) held_count = 0;
-    match_replays_to_table(path, saved);
+    if (saved) {
+        held_count = 0;
+        save_replay_index(path);
+    } else {
+        forget_pushed_out_replays();
+    }
     return row;
 }
 
@@ -119,7 +139,7 @@ bool highscore_file_refused() { return file_refused; }
 
 int enter_highscore(const char* path, record entry, const replay* of_round) {
     hold(entry);
-    if (file_refused) return add_highscore(entry);
+    if (file_refused) return add_in_memory(entry);
     const data_folder_lock lock(path);
     tell_if_unlocked(lock, path);
     return merge_held_into(path, entry, false, of_round);

@@ -29,7 +29,7 @@ struct round_figures {
     int32_t score;       // internal units
 };
 
-// The round's time-out calls this once, after setting game_state to 3: adds the round's
+// The round's time-out calls this once, as its banner shows: adds the round's
 // blocks, play time, one game and its score, and lets the end screen offer the name entry.
 // Totals stop at the 32-bit limits instead of wrapping.
 void add_finished_round(const round_figures& round);

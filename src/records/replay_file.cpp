@@ -79,6 +79,46 @@ bool step(int32_t& coordinate, int64_t by, int32_t limit) {
     return moved == coordinate;
 }
 
+// The one way to write a change `gap` frames after the last: the shortest record.
+size_t encode_change(const round_input& last, const round_input& in, uint32_t gap, uint8_t* out) {
+    const int32_t dx = in.x - last.x, dy = in.y - last.y;
+    size_t n = 0;
+    if (gap == 1 && buttons_of(in) == buttons_of(last) && dx >= -64 && dx < 64 && dy >= -128 && dy < 128) {
+        out[n++] = static_cast<uint8_t>(zigzag(dx));
+        out[n++] = static_cast<uint8_t>(zigzag(dy));
+    } else {
+        const bool moved = dx != 0 || dy != 0;
+        out[n++] = static_cast<uint8_t>(0x80 | buttons_of(in) | moved << 2 | (gap < 4 ? gap - 1 : 3));
+        if (gap >= 4) n += put_varint(out + n, gap - 4);
+        if (moved) {
+            n += put_varint(out + n, zigzag(dx));
+            n += put_varint(out + n, zigzag(dy));
+        }
+    }
+    return n;
+}
+
+// True when writing the decoded frames again gives the very bytes read: no padding, no
+// repeated record, no longer record or number than needed, nothing past the last frame.
+// One round then has one file and one checksum.
+bool input_is_canonical(const replay& r) {
+    replay_input_reader reader(r);
+    round_input last;
+    int32_t last_written = -1;
+    size_t at = 0;
+    uint8_t record[longest_record];
+    for (int32_t frame = 0; frame < r.frames; ++frame) {
+        const round_input in = reader.next();
+        if (in == last) continue;
+        const size_t n = encode_change(last, in, static_cast<uint32_t>(frame - last_written), record);
+        if (at + n > r.input_size || std::memcmp(r.input + at, record, n) != 0) return false;
+        at += n;
+        last = in;
+        last_written = frame;
+    }
+    return !reader.damaged() && at == r.input_size;
+}
+
 }  // namespace
 
 replay_input_writer::replay_input_writer(replay& r) : r_(r) { r_.input_size = 0; }
@@ -86,23 +126,8 @@ replay_input_writer::replay_input_writer(replay& r) : r_(r) { r_.input_size = 0;
 bool replay_input_writer::add(const round_input& in) {
     if (frame_ >= replay_frame_limit || r_.input_size + longest_record > replay_input_room) return false;
     if (in != last_) {
-        uint8_t* out = r_.input + r_.input_size;
         const uint32_t gap = static_cast<uint32_t>(frame_ - last_written_);
-        const int32_t dx = in.x - last_.x, dy = in.y - last_.y;
-        size_t n = 0;
-        if (gap == 1 && buttons_of(in) == buttons_of(last_) && dx >= -64 && dx < 64 && dy >= -128 && dy < 128) {
-            out[n++] = static_cast<uint8_t>(zigzag(dx));
-            out[n++] = static_cast<uint8_t>(zigzag(dy));
-        } else {
-            const bool moved = dx != 0 || dy != 0;
-            out[n++] = static_cast<uint8_t>(0x80 | buttons_of(in) | moved << 2 | (gap < 4 ? gap - 1 : 3));
-            if (gap >= 4) n += put_varint(out + n, gap - 4);
-            if (moved) {
-                n += put_varint(out + n, zigzag(dx));
-                n += put_varint(out + n, zigzag(dy));
-            }
-        }
-        r_.input_size += static_cast<uint32_t>(n);
+        r_.input_size += static_cast<uint32_t>(encode_change(last_, in, gap, r_.input + r_.input_size));
         last_written_ = frame_;
         last_ = in;
     }
@@ -213,8 +238,13 @@ replay_status read_replay_bytes(const uint8_t* bytes, size_t size, replay& r) {
         // Counted up or down once a frame for the whole replay, they must not overflow.
         if (r.carried[i] > carried_limit || r.carried[i] < -carried_limit) return replay_status::damaged;
     }
+    // The version string's padding is part of the bytes too.
+    const size_t version_end = std::strlen(r.game_version);
+    for (size_t i = version_end; i < sizeof r.game_version; ++i)
+        if (r.game_version[i] != 0) return replay_status::damaged;
     r.input_size = input_size;
     std::memcpy(r.input, bytes + replay_header_size, input_size);
+    if (!input_is_canonical(r)) return replay_status::damaged;
     return replay_status::read;
 }
 

@@ -29,8 +29,6 @@ namespace {
 bool may_offer_entry = false;
 bool first_pass = true;
 still_picture table_still;  // the table, once the name entry is over
-// A row plays its replay on a press that began on this screen, not on the click that led here.
-bool press_may_watch = false;
 
 constexpr int row_left = 240, row_right = 400;
 int row_top(int i) { return 130 + 20 * i; }
@@ -198,15 +196,14 @@ int row_at(int x, int y) {
     return highscore_rows;
 }
 
+// A row is clicked as a button is: a tap that went down and up between two passes plays
+// it, the click that led here or the second half of a double-click does not.
 void watch_clicked_row() {
-    if (!(mouse_b & 1)) {
-        press_may_watch = true;
-        return;
-    }
-    if (!press_may_watch) return;
-    press_may_watch = false;
-    const int row = row_at(pointer_x(), pointer_y());
+    int x = 0, y = 0;
+    if (!press_to_act(&x, &y)) return;
+    const int row = row_at(x, y);
     if (row == highscore_rows || row_replay[row].empty()) return;
+    take_press();
     static replay watched;
     const replay_status status = read_replay_file(row_replay[row].c_str(), watched);
     if (status == replay_status::read)
@@ -219,6 +216,12 @@ void watch_clicked_row() {
 }  // namespace
 
 void keep_unfinished_entry() {
+    if (!entry_open && finished_round_waiting) {
+        // The end screen never came: the round is offered its entry here, as it would be there.
+        finished_round_waiting = false;
+        player_score = {{' ', ' ', ' '}, shown_score(player.score), 1};
+        entry_open = player_score.score >= highscore[highscore_rows - 1].score;
+    }
     if (!entry_open) return;
     for (char& c : player_score.name)
         if (c == ' ') c = unfinished_mark;
@@ -236,7 +239,6 @@ void enter_end_screen() {
     may_offer_entry = finished_round_waiting;
     finished_round_waiting = false;
     first_pass = true;
-    press_may_watch = false;
 }
 
 void end_screen_frame() {

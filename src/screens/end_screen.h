@@ -13,7 +13,8 @@ void enter_end_screen();
 // blocks until Enter or a request to leave the program.
 void end_screen_frame();
 
-// The program is leaving while a name is being typed (a signal, the window's close
-// button, a lost display): the score goes into the table and its file under the letters
-// typed so far, each untyped place shown as '-'. Does nothing when no entry is open.
+// The program is leaving (a signal, the window's close button, a lost display) while a
+// name is being typed, or before the end screen of a finished round came (its time-up
+// banner): the score goes into the table and its file under the letters typed so far,
+// each untyped place shown as '-', when it qualifies. Does nothing otherwise.
 void keep_unfinished_entry();

@@ -25,6 +25,8 @@ constexpr int double_click_ms = 400;
 unsigned last_press_of_old_screen = 0;
 // The press that last moved the game to another screen; serial 0 before any did.
 left_press changed_screen = {0, 0, 0, 0};
+// The press press_to_act last offered, which take_press uses up.
+left_press offered = {0, 0, 0, 0};
 
 bool second_half_of_double_click(const left_press& p) {
     return changed_screen.serial != 0 && p.serial > changed_screen.serial &&
@@ -50,13 +52,23 @@ bool press_may_act(const left_press& p) {
 
 // A press held down acts wherever the pointer is now, so sliding onto a button presses
 // it; one already let go acts where it went down.
-int clicky::is_clicked() {
+bool press_to_act(int* x, int* y) {
     const left_press press = last_left_press();
-    if (!press_may_act(press)) return 0;
+    if (!press_may_act(press)) return false;
+    offered = press;
     const bool held = mouse_b & 1;
-    if (!inside(*this, held ? pointer_x() : press.x, held ? pointer_y() : press.y)) return 0;
-    last_press_of_old_screen = press.serial;
-    if (target != game_state) changed_screen = press;
+    *x = held ? pointer_x() : press.x;
+    *y = held ? pointer_y() : press.y;
+    return true;
+}
+
+void take_press() { last_press_of_old_screen = offered.serial; }
+
+int clicky::is_clicked() {
+    int px = 0, py = 0;
+    if (!press_to_act(&px, &py) || !inside(*this, px, py)) return 0;
+    take_press();
+    if (target != game_state) changed_screen = offered;
     game_state = target;
     return 1;
 }

@@ -29,6 +29,12 @@ void start_button_screen();
 // second half of a double-click whose first half moved the game to this screen.
 bool press_may_act(const left_press& press);
 
+// Where the latest press that may act on this screen acts: where it went down, or where
+// the pointer is now while it is still held (sliding onto a button presses it). False
+// when there is none. Each press acts once: take_press() uses it up.
+bool press_to_act(int* x, int* y);
+void take_press();
+
 // Tests: no press so far acts, and none that follows is a double-click's second half.
 void forget_button_presses();
 

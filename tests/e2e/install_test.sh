@@ -139,9 +139,25 @@ dpkg-deb -f "$deb" Depends | grep -q "liballegro4" || fail "the package does not
 TMPDIR="$work" lintian "$deb" >"$work/lintian.log" 2>&1
 ! grep "^E:" "$work/lintian.log" || fail "lintian reports errors"
 
-# The package holds what `cmake --install --prefix /usr` puts in place, file for file.
-DESTDIR="$work/reference" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
+# The package holds what `cmake --install --prefix /usr` puts in place for the game, file
+# for file; the board server's files go to a package of their own.
+DESTDIR="$work/reference" cmake --install "$build" --prefix /usr --component Unspecified >"$work/install.log" 2>&1 ||
     fail "install into a staging folder failed"
+board_deb=$(echo "$work"/package/blockdash-board_"$version"_*.deb)
+[ -f "$board_deb" ] || fail "no blockdash-board_${version} package: $(ls "$work/package")"
+TMPDIR="$work" lintian "$board_deb" >"$work/lintian-board.log" 2>&1
+! grep "^E:" "$work/lintian-board.log" || fail "lintian reports errors in the board's package"
+DESTDIR="$work/board-reference" cmake --install "$build" --prefix /usr --component board >>"$work/install.log" 2>&1 ||
+    fail "the board's install into a staging folder failed"
+dpkg-deb -x "$board_deb" "$work/board-root"
+diff <(cd "$work/board-reference" && find . | sort) <(cd "$work/board-root" && find . | sort) >"$work/board-tree.diff" ||
+    fail "the board's package and cmake --install differ: $(cat "$work/board-tree.diff")"
+grep -q '^ExecStart=/usr/bin/blockdash-board' "$work/board-root/usr/lib/systemd/system/blockdash-board.service" ||
+    fail "the unit does not start the packaged board"
+"$work/board-root/usr/bin/blockdash-board" --version | grep -q "$version" || fail "the packaged board does not run"
+board_man_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+    "$work/board-root/usr/share/man/man8/blockdash-board.8.gz" 2>&1 >/dev/null)
+[ -z "$board_man_warnings" ] || fail "the board's manual page has faults: $board_man_warnings"
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 diff <(cd "$work/reference" && find . | sort) <(cd "$root" && find . | sort) >"$work/tree.diff" ||

@@ -2,7 +2,8 @@
 # A player's whole journey in the real game: a round with a pause, a screenshot and a few
 # dashes, a new highscore typed in, its replay watched from the table, Quit; the data
 # files byte by byte and the replay checked by --verify; then a second start that shows
-# the same table and totals.
+# the same table and totals; then a data folder shared with a friend and another version of
+# the game, where nothing is deleted and the table's rows are clicked as buttons are.
 . "$(dirname "$0")/lib.sh"
 
 start_display
@@ -81,6 +82,7 @@ wait_game_exit 5
 replays=("$run/KZ DATA"/replay-*.rpl)
 [ ${#replays[@]} -eq 1 ] && [ -f "${replays[0]}" ] || fail "not one replay beside the table: ${replays[*]}"
 "$GAME" --verify "${replays[0]}" >"$work/verify.out" 2>&1 || fail "--verify refused the saved replay: $(cat "$work/verify.out")"
+grep -qx "name: DOT" "$work/verify.out" || fail "--verify did not name the round's player: $(cat "$work/verify.out")"
 score=$(sed -n 's/^score: //p' "$work/verify.out")
 blocks=$(sed -n 's/^blocks cut: //p' "$work/verify.out")
 combo=$(sed -n 's/^best combo: //p' "$work/verify.out")
@@ -145,4 +147,50 @@ kill -TERM "$game_pid"
 wait_game_exit 5
 [ "$exit_status" -eq 0 ] || fail "a polite kill ended with status $exit_status"
 cmp <(printf %s "$stats") "$run/KZ DATA/stats.dat" || fail "the statistics changed without a round"
+
+# set_byte <file> <offset> <value> and reseal <file>: a replay changed on purpose, its
+# checksum (FNV-1a over all but its last 8 bytes) made right again.
+set_byte() { printf "\\$(printf %03o "$3")" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
+reseal() {
+    local size=$(($(stat -c %s "$1") - 8)) h=-3750763034362895579 b i
+    for b in $(head -c "$size" "$1" | od -An -v -tu1); do h=$(((h ^ b) * 1099511628211)); done
+    for i in 0 1 2 3 4 5 6 7; do set_byte "$1" $((size + i)) $(((h >> (8 * i)) & 255)); done
+}
+data="$run/KZ DATA"
+own="${replays[0]}"
+cp "$own" "$data/replay-00000000000000a1.rpl"  # a friend's round
+set_byte "$data/replay-00000000000000a1.rpl" 28 70 && reseal "$data/replay-00000000000000a1.rpl"
+cp "$own" "$data/replay-00000000000000a2.rpl"  # the same round under other rules
+set_byte "$data/replay-00000000000000a2.rpl" 6 99 && reseal "$data/replay-00000000000000a2.rpl"
+printf 'not a replay' >"$data/replay-00000000000000a3.rpl"
+cp "$own" "$data/replay-00000000000000a4.rpl"  # a copy that claims to be newer
+set_byte "$data/replay-00000000000000a4.rpl" 52 99 && reseal "$data/replay-00000000000000a4.rpl"
+"$GAME" --verify "$data/replay-00000000000000a4.rpl" >/dev/null || fail "the later-dated copy is no replay"
+# The row moved to where the title's Highscores button is, as the index says.
+{ for i in 1 2 3 4 5 6 7 8; do printf 'Z Z Z 100000 1 \n'; done
+  printf 'D O T %s 1 \nA A A 0 1 \n' "$score"; } >"$data/highscore.dat"
+printf '9 DOT %s %s\n' "$score" "$(basename "$own")" >"$data/replays.dat"
+cp -a "$data" "$work/data.before"
+for start in 1 2; do
+    start_game
+    wait_for 10 on_title_menu || fail "no title menu on shared start $start"
+    # The second click of a double-click on Highscores lands on the row: it plays nothing.
+    move_to 320 300
+    xdotool click --repeat 2 --delay 350 1
+    wait_for 5 on_highscore_table || fail "the double-click did not show the table"
+    sleep 1
+    on_highscore_table && ! replaying || fail "the second half of the double-click played the row"
+    [ "$(count 386 290 396 297 "$white")" -gt 5 ] || fail "the row lost its play mark on start $start"
+    # Short taps play it, each one.
+    for tap in 1 2; do
+        move_to 300 300
+        xdotool mousedown 1 sleep 0.01 mouseup 1
+        wait_for 5 replaying || fail "tap $tap on the row played nothing (start $start)"
+        key_until 5 Escape on_highscore_table || fail "Esc did not end the replay"
+    done
+    press_until 5 320 450 game_gone || fail "Quit did not end shared start $start"
+    wait_game_exit 5
+done
+diff -r "$work/data.before" "$data" -x stats.dat -x save.lock ||
+    fail "two starts changed the shared data folder: $(ls "$data")"
 echo "PASS"

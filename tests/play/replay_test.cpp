@@ -2,7 +2,15 @@
 // pictures and the same figures, whatever the player did, pauses included.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "play/round_replay.h"
@@ -37,12 +45,16 @@ struct played {
     int frames = 0;
     int pauses = 0;
     bool dash_in_last_frame = false;
+    bool time_bonus = false;   // a time block was cut
+    bool power_block = false;  // a power block was cut
+    int highest_stage = 0;
 };
 
 // A hand on the mouse: small moves every frame, jumps, clicks about twice a second, now
 // and then a pause by Esc or the right button closed with Continue, and a click on the
-// frame that the clock runs out in.
-played play_scripted_round(unsigned seed, bool drawing) {
+// frame that the clock runs out in. An aiming hand clicks at the blocks, which takes it
+// through the stages.
+played play_scripted_round(unsigned seed, bool drawing, bool aiming = false) {
     fresh_round(seed);
     // Leftovers of an earlier round that the replay has to bring back.
     till_next = 24;
@@ -61,7 +73,10 @@ played play_scripted_round(unsigned seed, bool drawing) {
         if (world.waits.back() != 20 || !paused) return;
         ++menu_passes;
         if (menu_passes == 1) press_key(KEY_ESC, false);
-        if (menu_passes == 4) set_mouse(320, 250, 1);  // Continue
+        if (menu_passes == 4) {  // Continue, with a press of its own
+            set_mouse(320, 250, 0);
+            set_mouse(320, 250, 1);
+        }
     };
     int x = 320, y = 240, buttons = 0;
     while (game_state == state_play) {
@@ -72,8 +87,17 @@ played play_scripted_round(unsigned seed, bool drawing) {
             x = step(x, 639);
             y = step(y, 479);
         }
-        if (buttons) buttons = chance(2) ? 0 : buttons;
-        else if (chance(25)) buttons = 1;
+        if (buttons) {
+            buttons = chance(2) ? 0 : buttons;
+        } else if (chance(aiming ? 6 : 25)) {
+            buttons = 1;
+            for (const block_record& b : block) {
+                if (!aiming || !b.active || chance(3)) continue;
+                x = std::clamp(b.x, 0, 639);
+                y = std::clamp(b.y + 20, 0, 479);
+                break;
+            }
+        }
         if (time_left == 0 && play_time[0] == 38) buttons = 0;  // so the last frame can dash
         if (time_left < 0) buttons = 1;
         menu_passes = 0;
@@ -87,6 +111,9 @@ played play_scripted_round(unsigned seed, bool drawing) {
         set_mouse(x, y, buttons);
         play_frame();
         ++p.frames;
+        p.time_bonus |= time_bonus > 0;
+        p.power_block |= power_factor > 0;
+        p.highest_stage = std::max(p.highest_stage, stage);
         buttons = mouse_b;  // what the menu's click left held
         if (drawing && p.frames % picture_every == 0) p.pictures.push_back(picture_sum(frame));
     }
@@ -198,6 +225,87 @@ TEST(ReplayTest, ARoundLeftThroughThePauseMenuHasNoReplay) {
     press_key(KEY_ESC, false);
     EXPECT_EQ(game_state, state_title);
     EXPECT_FALSE(recorded_round_complete());
+}
+
+// The golden replays: rounds recorded once and kept beside this file, one for each thing
+// the rules must keep giving (stages, a pause, a time bonus, a power block, a dash in the
+// last frame). tools/dev/record_golden_replays.sh records them again when the rules
+// version is raised; until then each must give the figures it claims, in the one form.
+struct golden_kind {
+    const char* name;
+    bool (*shows)(const played& p);
+};
+const golden_kind golden_kinds[] = {
+    {"stages", [](const played& p) { return p.highest_stage >= 3; }},
+    {"pause", [](const played& p) { return p.pauses > 0; }},
+    {"time-bonus", [](const played& p) { return p.time_bonus; }},
+    {"power-block", [](const played& p) { return p.power_block; }},
+    {"last-frame-dash", [](const played& p) { return p.dash_in_last_frame; }},
+};
+
+std::vector<std::string> golden_files() {
+    std::vector<std::string> files;
+    DIR* dir = opendir(BLOCKDASH_GOLDEN_REPLAYS);
+    while (dirent* e = dir ? readdir(dir) : nullptr) {
+        const std::string name = e->d_name;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".rpl") == 0) files.push_back(name);
+    }
+    if (dir) closedir(dir);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(GoldenReplays, EachKeptRoundStillGivesItsFigures) {
+    fresh_round(1);  // the surfaces a round draws on, though nothing is shown
+    const std::vector<std::string> files = golden_files();
+    for (const golden_kind& kind : golden_kinds) {
+        bool kept = false;
+        for (const std::string& file : files) kept |= file.rfind(kind.name, 0) == 0;
+        EXPECT_TRUE(kept) << "no golden replay of " << kind.name;
+    }
+    static replay kept;
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        const std::string path = std::string(BLOCKDASH_GOLDEN_REPLAYS) + "/" + file;
+        ASSERT_EQ(read_replay_file(path.c_str(), kept), replay_status::read)
+            << "another rules version? record them again with tools/dev/record_golden_replays.sh";
+        const int games = t_games;
+        const replay_outcome o = verify_replay(kept);
+        EXPECT_TRUE(o.finished) << o.frames << " of " << kept.frames << " frames";
+        EXPECT_EQ(o.score, kept.score);
+        EXPECT_EQ(o.blocks_cut, kept.blocks_cut);
+        EXPECT_EQ(o.best_combo, kept.best_combo);
+        EXPECT_EQ(t_games, games);
+    }
+}
+
+// Run by tools/dev/record_golden_replays.sh only: for each kind, the first scripted round
+// that shows it on a seed no other kind took, written where BLOCKDASH_RECORD_GOLDEN names.
+TEST(GoldenReplays, DISABLED_RecordAgain) {
+    const char* folder = std::getenv("BLOCKDASH_RECORD_GOLDEN");
+    ASSERT_TRUE(folder && *folder) << "BLOCKDASH_RECORD_GOLDEN names the folder to write";
+    // The rounds count in statistics of their own, not in the checkout.
+    ASSERT_EQ(chdir(testing_support::scratch_dir("golden").c_str()), 0);
+    std::vector<unsigned> taken;
+    for (const golden_kind& kind : golden_kinds) {
+        unsigned seed = 1;
+        for (; seed <= 500; ++seed)
+            if (std::find(taken.begin(), taken.end(), seed) == taken.end() &&
+                kind.shows(play_scripted_round(seed, false, true)))
+                break;
+        taken.push_back(seed);
+        ASSERT_LE(seed, 500u) << "no scripted round shows " << kind.name;
+        ASSERT_TRUE(recorded_round_complete());
+        std::memcpy(recorded_round.name, "GLD", 3);
+        std::vector<uint8_t> bytes(replay_file_room);
+        bytes.resize(write_replay_bytes(recorded_round, bytes.data()));
+        const std::string path = std::string(folder) + "/" + kind.name + "-seed" + std::to_string(seed) + ".rpl";
+        FILE* out = std::fopen(path.c_str(), "wb");
+        ASSERT_TRUE(out) << path;
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+        std::fclose(out);
+        std::printf("%s: seed %u, score %d\n", path.c_str(), seed, recorded_round.score);
+    }
 }
 
 }  // namespace

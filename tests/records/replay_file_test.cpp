@@ -7,12 +7,14 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "support/file_bytes.h"
+#include "platform/atomic_save.h"
 #include "records/all_records.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
@@ -79,6 +81,8 @@ TEST(ReplayFile, ARoundTooLongForTheRoomIsRefusedNotCut) {
     EXPECT_LT(frames, replay_frame_limit);
 }
 
+std::string base_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
 // A file made on purpose, its checksum made right again after the change.
 void reseal(std::vector<uint8_t>& bytes) {
     uint64_t h = 14695981039346656037ull;
@@ -104,6 +108,58 @@ TEST(ReplayFile, AnotherRulesVersionAndOutlandishFieldsAreRefused) {
     EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), r), replay_status::damaged);
 }
 
+// Each way to write the same round's bytes differently, written back through the writer's
+// own encoding after the change, so only the one under test is off.
+TEST(ReplayFile, OneRoundHasOneFileAndOneChecksum) {
+    static replay r;
+    r = blank_replay("ABC", 10, 0);
+    std::strcpy(r.game_version, "1.0");
+    replay_input_writer writer(r);
+    round_input in;
+    const int frames = 10;
+    for (int f = 0; f < frames; ++f) {
+        if (f == 0) in.x += 5;                       // a short record
+        if (f == 6) in.left = in.any_button = true;  // a long one after a gap
+        writer.add(in);
+    }
+    r.frames = frames;
+    const replay good = r;
+    std::vector<uint8_t> bytes(replay_file_room);
+    auto reads = [&](const replay& changed) {
+        bytes.resize(replay_file_room);
+        bytes.resize(write_replay_bytes(changed, bytes.data()));
+        static replay back;
+        return read_replay_bytes(bytes.data(), bytes.size(), back);
+    };
+    ASSERT_EQ(reads(good), replay_status::read);
+    ASSERT_EQ(good.input_size, 4u) << "a short record, then a long one with its gap";
+
+    r = good;
+    r.input[r.input_size++] = 0, r.input[r.input_size++] = 0;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "padding that repeats the last input";
+
+    r = good;
+    r.input[r.input_size++] = 0x80 | 0x40 | 0x20;  // the same buttons again on frame 7
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a repeated record";
+
+    r = good;
+    const uint8_t long_move[] = {0x80 | 0x04, 10, 0, good.input[2], good.input[3]};
+    std::memcpy(r.input, long_move, sizeof long_move), r.input_size = sizeof long_move;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a long record where a short one fits";
+
+    r = good;
+    r.input[3] = 0x80 | good.input[3], r.input[4] = 0x00, r.input_size = 5;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a number longer than it needs";
+
+    r = good;
+    r.frames = 6;
+    EXPECT_EQ(reads(r), replay_status::damaged) << "a record beyond the last frame";
+
+    r = good;
+    r.game_version[5] = 'x';
+    EXPECT_EQ(reads(r), replay_status::damaged) << "bytes after the version string's end";
+}
+
 class ReplayStore : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -120,7 +176,7 @@ protected:
         }
         file_bytes::write(path, text);
         load_highscore(path.c_str());
-        match_replays_to_table(path.c_str(), true);
+        find_row_replays(path.c_str());
     }
     std::string folder, path;
 };
@@ -136,6 +192,7 @@ TEST_F(ReplayStore, AnEntryKeepsItsReplayUntilItsRowIsPushedOut) {
     char expected[highscore_text_room];
     EXPECT_EQ(file_bytes::read(path), std::string(expected, write_highscore_text(expected)))
         << "the table's file is as it always was";
+    EXPECT_EQ(file_bytes::read(folder + "/replays.dat"), "3 NEW 850 " + replay_files(folder)[0] + "\n");
 
     for (int i = 0; i < 7; ++i) enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
     ASSERT_EQ(std::string(highscore[9].name, 3), "NEW");
@@ -145,7 +202,14 @@ TEST_F(ReplayStore, AnEntryKeepsItsReplayUntilItsRowIsPushedOut) {
     for (const std::string& file : row_replay) EXPECT_TRUE(file.empty());
 }
 
-TEST_F(ReplayStore, EqualRowsEachFindTheirOwnAndStartUpTidiesUp) {
+// What a shared data folder gathers: a friend's replay, one of another rules version, a
+// damaged one and a later-dated copy of a row's own. Starts touch none of them, no copy
+// takes a row, and pushing the rows out removes only the rows' own files.
+TEST_F(ReplayStore, OnlyTheFilesTheIndexNamedForRowsPushedOutAreRemoved) {
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(mkdir("KZ DATA", 0755), 0);
+    folder += "/KZ DATA";
+    path = folder + "/highscore.dat";
     game_table();
     enter_highscore(path.c_str(), {{'S', 'A', 'M'}, 700, 1}, &blank_replay("SAM", 700, 100));
     enter_highscore(path.c_str(), {{'S', 'A', 'M'}, 700, 1}, &blank_replay("SAM", 700, 200));
@@ -154,24 +218,68 @@ TEST_F(ReplayStore, EqualRowsEachFindTheirOwnAndStartUpTidiesUp) {
     static replay upper;
     ASSERT_EQ(read_replay_file(row_replay[3].c_str(), upper), replay_status::read);
     EXPECT_EQ(upper.saved_at, 200) << "the newer entry went above the older";
-    EXPECT_NE(row_replay[4], row_replay[3]);
+    const std::string own[2] = {row_replay[3], row_replay[4]};
+    const std::string own_bytes = file_bytes::read(own[1]);
 
-    // Left by kills and by rows since typed over: a temporary, an orphan and a damaged file.
-    const std::string kept = row_replay[4];
-    file_bytes::write(folder + "/replay-0123456789abcdef.rpl.Ab12Cd", "half");
+    save_replay_file(path.c_str(), blank_replay("FRI", 123, 5));
+    save_replay_file(path.c_str(), blank_replay("SAM", 700, 999));  // would be the newest SAM
+    std::string other_rules = file_bytes::read(own[0]);
+    other_rules[6] = static_cast<char>(replay_rules_version + 1);
+    std::vector<uint8_t> bytes(other_rules.begin(), other_rules.end());
+    reseal(bytes);
+    file_bytes::write(folder + "/replay-00000000000000fe.rpl", std::string(bytes.begin(), bytes.end()));
     file_bytes::write(folder + "/replay-00000000000000ff.rpl", "not a replay");
-    save_replay_file(path.c_str(), blank_replay("OLD", 123, 5));
-    file_bytes::write(folder + "/notes.txt", "mine");
-    ASSERT_EQ(chdir(folder.c_str()), 0);
-    ASSERT_EQ(mkdir("KZ DATA", 0755), 0);
-    for (const std::string& name : replay_files(folder))
-        ASSERT_EQ(rename(name.c_str(), ("KZ DATA/" + name).c_str()), 0);
-    ASSERT_EQ(rename("highscore.dat", "KZ DATA/highscore.dat"), 0);
-    load_records();
-    EXPECT_EQ(replay_files(folder + "/KZ DATA").size(), 2u) << "only the two SAM rows' replays stay";
-    EXPECT_FALSE(row_replay[3].empty());
-    EXPECT_FALSE(row_replay[4].empty());
-    EXPECT_EQ(file_bytes::read(folder + "/notes.txt"), "mine");
+    file_bytes::write(folder + "/replay-0123456789abcdef.rpl.Ab12Cd", "half");  // a killed save's
+    const size_t all = replay_files(folder).size() - 1;
+    ASSERT_EQ(all, 6u);
+
+    for (int start = 0; start < 2; ++start) {
+        load_records();
+        EXPECT_EQ(replay_files(folder).size(), all) << "start " << start << " removed a replay";
+        EXPECT_EQ(base_name(row_replay[3]), base_name(own[0]));
+        EXPECT_EQ(base_name(row_replay[4]), base_name(own[1])) << "the later-dated copy took the row";
+    }
+    EXPECT_EQ(file_bytes::read(own[1]), own_bytes);
+
+    for (int i = 0; i < 7; ++i) enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
+    EXPECT_EQ(replay_files(folder).size(), all - 2);
+    for (const std::string& file : own) EXPECT_NE(access(file.c_str(), F_OK), 0) << file;
+}
+
+// An older game that knows no index edited the table: the pass that finds them at odds
+// pushes a row out and removes nothing.
+TEST_F(ReplayStore, ATableAtOddsWithTheIndexLosesNoFile) {
+    game_table();
+    enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}, &blank_replay("NEW", 850, 1));
+    std::string text;
+    for (int i = 0; i < 9; ++i) text += "O L D 2000 1 \n";
+    file_bytes::write(path, text + "N E W 850 1 \n");
+    enter_highscore(path.c_str(), {{'T', 'O', 'P'}, 5000, 1});
+    ASSERT_NE(std::string(highscore[9].name, 3), "NEW");
+    EXPECT_EQ(replay_files(folder).size(), 1u);
+}
+
+int rename_all_but_replays(const char* from, const char* to) {
+    const std::string target = to;
+    if (target.size() > 4 && target.compare(target.size() - 4, 4, ".rpl") == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return rename(from, to);
+}
+
+// The row goes in without its replay, and the player is told, as for the table.
+TEST_F(ReplayStore, AReplayThatCannotBeSavedIsSaidAndTheRowStillGoesIn) {
+    game_table();
+    data_notice[0] = '\0';
+    save_io.rename = rename_all_but_replays;
+    const int row = enter_highscore(path.c_str(), {{'N', 'E', 'W'}, 850, 1}, &blank_replay("NEW", 850, 1));
+    use_real_save_calls();
+    EXPECT_EQ(row, 2);
+    EXPECT_TRUE(row_replay[2].empty());
+    EXPECT_STREQ(data_notice, "The round's replay could not be saved.");
+    EXPECT_FALSE(every_replay_saved()) << "shut-down does not say all is saved";
+    EXPECT_EQ(file_bytes::read(folder + "/replays.dat"), "");
 }
 
 TEST_F(ReplayStore, NoReplayIsSavedBesideATableThatCannotBeRead) {

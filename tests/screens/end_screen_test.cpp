@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "support/file_bytes.h"
 #include "key_script.h"
@@ -23,6 +26,7 @@
 #include "ui/wipe.h"
 #include "platform/key_presses.h"
 #include "fixture/stand_in_art.h"
+#include "platform/mouse_presses.h"
 #include "support/headless.h"
 
 namespace {
@@ -405,7 +409,7 @@ void replay_in_row_nine() {
     highscore[9] = {{'R', 'E', 'C'}, recorded_round.score, 1};
     mkdir("KZ DATA", 0755);
     ASSERT_TRUE(save_replay_file(highscore_path, recorded_round));
-    match_replays_to_table(highscore_path, false);
+    find_row_replays(highscore_path);
     ASSERT_FALSE(row_replay[9].empty());
     finished_round_waiting = false;
 }
@@ -427,13 +431,26 @@ TEST_F(EndScreen, ARowsReplayShowsItsMarkAndPlaysBackChangingNothing) {
     EXPECT_FALSE(has_colour(buffer, 386, 130, 396, 300, white)) << "rows typed in have none";
 
     // Pressed on the row and held, which runs the replay fast; moved onto Quit meanwhile.
+    // Presses land from another thread while it plays, as the library's input thread
+    // brings them, and touch nothing the replay swaps (ThreadSanitizer runs this).
     testing_support::set_mouse(300, 313, 1);
     int frames_waited = 0;
+    std::atomic<bool> pressing{true};
+    std::thread input_thread([&] {
+        while (pressing) {
+            note_mouse_change(MOUSE_FLAG_LEFT_DOWN);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
     world.on_wait = [&](int) {
-        if (++frames_waited == 100) testing_support::set_mouse(320, 450, 1);
+        if (++frames_waited != 100) return;
+        pressing = false;
+        input_thread.join();
+        testing_support::set_mouse(320, 450, 1);
     };
     end_screen_frame();
     world.on_wait = nullptr;
+    if (input_thread.joinable()) input_thread.join();
     EXPECT_GT(frames_waited, 1000) << "the whole replay ran";
     EXPECT_EQ(game_state, state_end_of_game) << "the held press does not quit";
     EXPECT_EQ(stage, 3);

@@ -8,7 +8,8 @@
 #   play     3 - the round
 #   screens  4 - the screens outside the round
 #   app      5 - main, the command line, start-up and shut-down, the screen loop
-# ui and records share a floor but do not use each other.
+#   board    5 - the board server, a second program beside the game on the rules alone
+# ui and records share a floor but do not use each other; the board uses no screen.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -18,7 +19,7 @@ rank() {
         ui | records) echo 2 ;;
         play) echo 3 ;;
         screens) echo 4 ;;
-        app) echo 5 ;;
+        app | board) echo 5 ;;
         *) echo 0 ;;
     esac
 }
@@ -34,6 +35,9 @@ while IFS= read -r line; do
     to_rank=$(rank "$to")
     if [ "$from_rank" = 0 ] || [ "$to_rank" = 0 ]; then
         echo "$file: \"$target\": a folder with no floor; add it to tools/dev/check_layers.sh"
+        faults=$((faults + 1))
+    elif [ "$from" = board ] && [ "$to" = screens ]; then
+        echo "$file: includes \"$target\"; the board has no screens"
         faults=$((faults + 1))
     elif [ "$from" != "$to" ] && [ "$to_rank" -ge "$from_rank" ]; then
         echo "$file: includes \"$target\", which is not below $from/"

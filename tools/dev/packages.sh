@@ -1,7 +1,9 @@
 # Debian packages for playing and for testing, and a quiet installer for them.
-game_packages=(cmake g++ make pkg-config liballegro4-dev libxext-dev libxrandr-dev libxinerama-dev libasound2-dev freepats)
+game_packages=(cmake g++ make pkg-config liballegro4-dev libxext-dev libxrandr-dev libxinerama-dev libasound2-dev freepats
+               libcpp-httplib-dev libsqlite3-dev libpq-dev libssl-dev nlohmann-json3-dev)
 test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox wmctrl xserver-xephyr sox
-               clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db)
+               clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db
+               curl postgresql chromium)
 
 # install_packages <log> <package...>: installs the missing ones, in one line of output.
 install_packages() {

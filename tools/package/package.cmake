@@ -88,4 +88,8 @@ in a straight line to that point and cuts every block on its way; the more
 blocks one dash cuts, the more it scores. A ten-place highscore table and
 lifetime statistics are kept for each player.")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+if(TARGET blockdash-board)
+  include(${package_dir}/board_package.cmake)
+  set(CPACK_COMPONENT_UNSPECIFIED_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+endif()
 include(CPack)

@@ -1,0 +1,201 @@
+// The server's life: set up, serve, stop. Requests in flight when SIGTERM comes are
+// finished; idle connections are closed within the keep-alive time, well inside 10 s.
+#include "board/board_server.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "board/board_api.h"
+#include "board/board_page.h"
+#include "board/round_verifier.h"
+
+namespace {
+
+thread_local std::chrono::steady_clock::time_point request_began;
+
+// A ticket in a path is a player's admission: the log keeps only enough of it to follow one.
+std::string path_for_log(const std::string& path) {
+    const std::string tickets = "/api/v1/tickets/";
+    if (path.compare(0, tickets.size(), tickets) != 0 || path.size() <= tickets.size() + 12) return path;
+    const size_t end = path.find('/', tickets.size());
+    return tickets + path.substr(tickets.size(), 12) + "..." + (end == std::string::npos ? "" : path.substr(end));
+}
+
+void log_request(const httplib::Request& req, const httplib::Response& res, const std::string& trusted_proxy) {
+    const auto now = std::chrono::steady_clock::now();
+    const long long ms = request_began.time_since_epoch().count() == 0
+                             ? 0
+                             : std::chrono::duration_cast<std::chrono::milliseconds>(now - request_began).count();
+    request_began = {};
+    std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(),
+                 client_address(req, trusted_proxy).c_str(), req.method.c_str(), path_for_log(req.path).c_str(), res.status,
+                 ms);
+}
+
+bool make_folder(const std::string& dir) {
+    std::string path;
+    for (size_t at = 0; at != std::string::npos;) {
+        const size_t slash = dir.find('/', at + 1);
+        path = dir.substr(0, slash);
+        if (!path.empty() && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        at = slash;
+    }
+    struct stat s;
+    return stat(dir.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
+}
+
+std::unique_ptr<board_store> open_store(const board_options& o) {
+    if (!make_folder(o.data_dir)) {
+        std::fprintf(stderr, "blockdash-board: cannot make the data folder %s: %s\n", o.data_dir.c_str(),
+                     std::strerror(errno));
+        return nullptr;
+    }
+    try {
+        // SQLite in WAL mode reads beside its one writer, so its readers need not wait.
+        return std::make_unique<board_store>(o.database, o.data_dir, o.database.empty() ? 4 : 8);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "blockdash-board: %s\n", e.what());
+        return nullptr;
+    }
+}
+
+// Drops what is no longer needed at start and then every hour, until told to stop.
+class housekeeper {
+public:
+    housekeeper(board_store& store, int retention_days)
+        : thread_([this, &store, retention_days] {
+              std::unique_lock<std::mutex> hold(m_);
+              do {
+                  hold.unlock();
+                  try {
+                      const int64_t dropped = store.forget_old(store.wall_ms(), retention_days);
+                      if (dropped > 0)
+                          std::fprintf(stderr, "blockdash-board: dropped %lld rounds on no board older than %d days\n",
+                                       static_cast<long long>(dropped), retention_days);
+                  } catch (const std::exception& e) {
+                      std::fprintf(stderr, "blockdash-board: housekeeping: %s\n", e.what());
+                  }
+                  hold.lock();
+              } while (!stop_.wait_for(hold, std::chrono::hours(1), [this] { return stopping_; }));
+          }) {}
+    ~housekeeper() {
+        {
+            std::lock_guard<std::mutex> hold(m_);
+            stopping_ = true;
+        }
+        stop_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable stop_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+int run_board(const board_options& o) {
+    // SIGTERM and SIGINT are taken by one thread of our own, never in the middle of a request.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const std::unique_ptr<board_store> store = open_store(o);
+    if (!store) return 1;
+    std::string problem;
+    ticket_secret secret;
+    if (!load_ticket_secret(o.data_dir, secret, problem)) {
+        std::fprintf(stderr, "blockdash-board: %s\n", problem.c_str());
+        return 1;
+    }
+    if (!start_verifier(problem)) {
+        std::fprintf(stderr, "blockdash-board: %s\n", problem.c_str());
+        return 1;
+    }
+    board_context board{*store, secret, o, request_limits(o.limits, o.testing_waiver)};
+
+    httplib::Server server;
+    server.set_payload_max_length(round_body_most);
+    server.set_keep_alive_timeout(3);
+    // An answer's head and body leave at once, not 40 ms apart behind a delayed ACK.
+    server.set_tcp_nodelay(true);
+    server.set_read_timeout(5, 0);
+    server.set_write_timeout(5, 0);
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        request_began = std::chrono::steady_clock::now();
+        return body_too_long(req, res) ? httplib::Server::HandlerResponse::Handled
+                                       : httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.set_logger([&o](const httplib::Request& req, const httplib::Response& res) {
+        log_request(req, res, o.trusted_proxy);
+    });
+    add_board_routes(server, board);
+
+    int port = o.listen_port;
+    const bool bound = port == 0 ? (port = server.bind_to_any_port(o.listen_address)) > 0
+                                 : server.bind_to_port(o.listen_address, port);
+    if (!bound) {
+        std::fprintf(stderr, "blockdash-board: cannot listen on %s:%d: %s\n", o.listen_address.c_str(), o.listen_port,
+                     std::strerror(errno));
+        stop_verifier();
+        return 1;
+    }
+    if (o.testing_waiver)
+        std::fprintf(stderr, "blockdash-board: the testing waiver is on: rounds are not timed and requests not "
+                             "limited; never run a public board like this\n");
+    std::fprintf(stderr, "blockdash-board: listening on %s:%d, keeping the board in %s\n", o.listen_address.c_str(),
+                 port, o.database.empty() ? (o.data_dir + "/board.sqlite").c_str() : "PostgreSQL");
+
+    std::thread stopper([&server, stop_signals] {
+        int signal_number = 0;
+        sigwait(&stop_signals, &signal_number);
+        std::fprintf(stderr, "blockdash-board: stopping\n");
+        server.stop();
+    });
+    {
+        housekeeper keeper(*store, o.retention_days);
+        server.listen_after_bind();
+        if (server.is_running()) server.stop();
+    }
+    pthread_kill(stopper.native_handle(), SIGTERM);  // a server that ended by itself
+    stopper.join();
+    stop_verifier();
+    std::fprintf(stderr, "blockdash-board: stopped\n");
+    return 0;
+}
+
+int run_board_command(const board_options& o) {
+    const std::unique_ptr<board_store> store = open_store(o);
+    if (!store) return 1;
+    try {
+        if (!o.remove_round.empty()) {
+            if (!store->remove_round(o.remove_round)) {
+                std::fprintf(stderr, "blockdash-board: no round %s\n", o.remove_round.c_str());
+                return 1;
+            }
+            std::printf("removed round %s\n", o.remove_round.c_str());
+        }
+        if (!o.ban_key.empty()) {
+            store->ban(o.ban_key);
+            std::printf("banned %s: its rounds are off the boards and its requests refused\n", o.ban_key.c_str());
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "blockdash-board: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,43 @@
+// The board's clock against the round's own: a round replays the same however slowly it
+// was played, so the notices the game sent while playing are held to the frames they name.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "board/request_input.h"
+
+// A notice as stored: when it reached the board, on the one clock of the round.
+struct stamped_notice {
+    int64_t seq;
+    int32_t frame;
+    notice_event event;
+    int64_t at_ms;
+};
+
+constexpr int32_t frames_between_ticks = 390;
+constexpr int pauses_most = 3;
+constexpr int64_t paused_ms_most = 60000;
+
+// The round's own clock after `frames` frames, as an interval: exact once the round has
+// been replayed, bounds before.
+struct own_clock {
+    int64_t low_ms;
+    int64_t high_ms;
+};
+using own_clock_reader = std::function<own_clock(int32_t frames)>;
+
+// Before replaying: 20 ms a frame, and between the first frame's banner and one for each
+// of the five stages.
+own_clock clock_bounds(int32_t frames);
+
+struct timing_verdict {
+    bool fits = false;
+    std::string reason;  // why not, for the player
+    int64_t paused_ms = 0;
+};
+
+// `notices` in the order of their seq; `frames` the replay's frame count.
+timing_verdict check_timing(const std::vector<stamped_notice>& notices, int32_t frames, const own_clock_reader& own);

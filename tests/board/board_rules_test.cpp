@@ -1,0 +1,253 @@
+// The board's own rules, without a server: the timing rule against the round's clock, the
+// readers of what strangers send, and the tickets' signature.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include "board/board_api.h"
+#include "board/board_options.h"
+#include "board/request_input.h"
+#include "board/round_verifier.h"
+#include "board/tickets.h"
+#include "board/timing_rule.h"
+#include "board_player.h"
+#include "support/headless.h"
+
+namespace {
+
+// The notices a game sends for a round of `frames` frames, each arriving at `pace` times the
+// round's own clock (20 ms a frame and the first frame's 1.5 s banner).
+std::vector<stamped_notice> notices_at(int32_t frames, double pace) {
+    auto own = [](int32_t f) { return f == 0 ? 0 : 1500 + 20 * (f - 1); };
+    std::vector<stamped_notice> n{{0, 0, notice_event::start, 1000}};
+    for (int32_t f = frames_between_ticks; f < frames; f += frames_between_ticks)
+        n.push_back({static_cast<int64_t>(n.size()), f, notice_event::tick, 1000 + static_cast<int64_t>(pace * own(f))});
+    n.push_back({static_cast<int64_t>(n.size()), frames, notice_event::end,
+                 1000 + static_cast<int64_t>(pace * own(frames - 1))});
+    return n;
+}
+
+own_clock no_banners_but_the_first(int32_t f) {
+    const int64_t ms = f == 0 ? 0 : 1500 + 20 * (f - 1);
+    return {ms, ms};
+}
+
+TEST(TimingRule, KeepsRoundsPlayedInTimeAndNamesWhatIsWrongWithTheRest) {
+    EXPECT_TRUE(check_timing(notices_at(5000, 1.0), 5000, no_banners_but_the_first).fits);
+    EXPECT_TRUE(check_timing(notices_at(5000, 1.08), 5000, no_banners_but_the_first).fits);
+    EXPECT_NE(check_timing(notices_at(5000, 0.9), 5000, no_banners_but_the_first).reason.find("too fast"),
+              std::string::npos);
+    EXPECT_NE(check_timing(notices_at(5000, 1.2), 5000, no_banners_but_the_first).reason.find("too slow"),
+              std::string::npos);
+
+    // The bounds themselves: own × 0.98 − 2 s and own × 1.10 + 3 s, to the millisecond.
+    auto end_at = [](int64_t elapsed) {
+        std::vector<stamped_notice> n{{0, 0, notice_event::start, 0}, {1, 101, notice_event::end, elapsed}};
+        return check_timing(n, 101, [](int32_t f) { return f == 0 ? own_clock{0, 0} : own_clock{100000, 100000}; }).fits;
+    };
+    EXPECT_TRUE(end_at(96000));
+    EXPECT_FALSE(end_at(95999));
+    EXPECT_TRUE(end_at(113000));
+    EXPECT_FALSE(end_at(113001));
+}
+
+TEST(TimingRule, MissingOrMisplacedNoticesAreRefused) {
+    auto reason = [](std::vector<stamped_notice> n, int32_t frames = 1000) {
+        return check_timing(n, frames, no_banners_but_the_first).reason;
+    };
+    std::vector<stamped_notice> n = notices_at(1000, 1.0);
+    EXPECT_EQ(reason(n), "");
+    EXPECT_EQ(reason(n, 999), "the replay's last frame is not the end notice's frame");
+
+    std::vector<stamped_notice> no_tick = n;
+    no_tick.erase(no_tick.begin() + 2);  // the tick at 780
+    no_tick.back().seq = 2;
+    EXPECT_NE(reason(no_tick).find("missing notices: the tick at frame 780"), std::string::npos);
+
+    std::vector<stamped_notice> gap = n;
+    gap.back().seq = 7;
+    EXPECT_NE(reason(gap).find("missing notices"), std::string::npos);
+
+    EXPECT_NE(reason({n.back()}).find("missing notices"), std::string::npos);
+    EXPECT_NE(reason({n.front()}).find("missing notices"), std::string::npos);
+    // A round of exactly 780 frames ends before its second tick is due.
+    EXPECT_EQ(reason(notices_at(780, 1.0), 780), "");
+}
+
+TEST(TimingRule, PausesAddTheirTimeUpToThreeAndAMinute) {
+    // A 30 s pause at frame 400: every later notice comes 30 s later than the frames say.
+    auto paused = [](std::vector<int64_t> pauses_ms) {
+        std::vector<stamped_notice> n = notices_at(1000, 1.0);
+        std::vector<stamped_notice> out{n[0], n[1]};
+        int64_t shift = 0;
+        for (int64_t ms : pauses_ms) {
+            const int64_t at = n[1].at_ms + 200 + shift;
+            out.push_back({static_cast<int64_t>(out.size()), 400, notice_event::pause, at});
+            out.push_back({static_cast<int64_t>(out.size()), 400, notice_event::resume, at + ms});
+            shift += ms;
+        }
+        for (size_t i = 2; i < n.size(); ++i)
+            out.push_back({static_cast<int64_t>(out.size()), n[i].frame, n[i].event, n[i].at_ms + shift});
+        return check_timing(out, 1000, no_banners_but_the_first);
+    };
+    const timing_verdict one = paused({30000});
+    EXPECT_TRUE(one.fits) << one.reason;
+    EXPECT_EQ(one.paused_ms, 30000);
+    EXPECT_TRUE(paused({10000, 10000, 10000}).fits);
+    EXPECT_NE(paused({1000, 1000, 1000, 1000}).reason.find("paused too long"), std::string::npos);
+    EXPECT_NE(paused({61000}).reason.find("paused too long"), std::string::npos);
+
+    // Time spent paused without saying so is time the round did not account for.
+    std::vector<stamped_notice> n = notices_at(1000, 1.0);
+    for (size_t i = 2; i < n.size(); ++i) n[i].at_ms += 30000;
+    EXPECT_NE(check_timing(n, 1000, no_banners_but_the_first).reason.find("too slow"), std::string::npos);
+}
+
+// The rough check that runs before replaying must never refuse what the exact one keeps.
+TEST(TimingRule, BoundsBeforeReplayingHoldTheClockOfRealRounds) {
+    const auto round = std::make_unique<replay>();
+    for (unsigned seed : {5u, 77u}) {
+        board_testing::play_round(seed, 25, "BSY", *round);
+        make_verifier_surfaces();
+        const verification v = verify_here(*round);
+        ASSERT_TRUE(outcome_matches(*round, v.outcome));
+        EXPECT_GE(v.outcome.frames, 4000) << "a busy round lasts";
+        for (int32_t f = 0; f <= round->frames; ++f) {
+            const own_clock b = clock_bounds(f);
+            ASSERT_LE(b.low_ms, v.clock_after[static_cast<size_t>(f)]) << "frame " << f;
+            ASSERT_GE(b.high_ms, v.clock_after[static_cast<size_t>(f)]) << "frame " << f;
+        }
+    }
+}
+
+TEST(RequestInput, NoticeBodies) {
+    notice_body n;
+    std::string why;
+    EXPECT_TRUE(read_notice_body(R"({"seq": 3, "frame": 780, "event": "tick"})", n, why));
+    EXPECT_EQ(n.seq, 3);
+    EXPECT_EQ(n.frame, 780);
+    EXPECT_EQ(n.event, notice_event::tick);
+    for (const char* bad : {"", "[]", "{}", "null", R"({"seq": 0, "frame": 0})", R"({"seq": "0", "frame": 0, "event": "start"})",
+                            R"({"seq": -1, "frame": 0, "event": "start"})", R"({"seq": 0, "frame": 0.5, "event": "end"})",
+                            R"({"seq": 18446744073709551615, "frame": 0, "event": "end"})",
+                            R"({"seq": 0, "frame": 360001, "event": "end"})", R"({"seq": 0, "frame": 0, "event": "stop"})",
+                            R"({"seq": 0, "frame": 0, "event": "start")"})
+        EXPECT_FALSE(read_notice_body(bad, n, why)) << bad;
+    EXPECT_FALSE(read_notice_body(std::string(2000, ' '), n, why));
+}
+
+TEST(RequestInput, KeysQueriesAndIds) {
+    std::string key;
+    EXPECT_TRUE(read_player_key("0123456789ABCDEF0123456789abcdef", key));
+    EXPECT_EQ(key, "0123456789abcdef0123456789abcdef");
+    for (const char* bad : {"", "0123456789abcdef0123456789abcde", "0123456789abcdef0123456789abcdef0",
+                            "0123456789abcdef0123456789abcdeg"})
+        EXPECT_FALSE(read_player_key(bad, key)) << bad;
+
+    board_query q;
+    std::string why;
+    ASSERT_TRUE(read_board_query({}, q, why));
+    EXPECT_EQ(q.period, board_period::all);
+    EXPECT_EQ(q.limit, 10);
+    ASSERT_TRUE(read_board_query({{"period", "week"}, {"limit", "100"}, {"offset", "20"}}, q, why));
+    EXPECT_EQ(q.period, board_period::week);
+    EXPECT_EQ(q.limit, 100);
+    EXPECT_EQ(q.offset, 20);
+    for (auto bad : std::vector<std::multimap<std::string, std::string>>{
+             {{"limit", "0"}}, {{"limit", "101"}}, {{"limit", ""}}, {{"limit", " 5"}}, {{"limit", "+5"}},
+             {{"limit", "99999999999"}}, {{"period", "month"}}, {{"offset", "-1"}}})
+        EXPECT_FALSE(read_board_query(bad, q, why)) << bad.begin()->first << "=" << bad.begin()->second;
+
+    EXPECT_TRUE(read_round_id("0123456789abcdef"));
+    EXPECT_FALSE(read_round_id("0123456789ABCDEF"));
+    EXPECT_FALSE(read_round_id("../../etc/passwd"));
+    EXPECT_TRUE(initials_fit("A-Z"));
+    EXPECT_FALSE(initials_fit("ab "));
+}
+
+TEST(RequestInput, AddressesAndBodiesBeforeTheyAreRead) {
+    httplib::Request req;
+    req.remote_addr = "203.0.113.9";
+    req.headers.emplace("X-Forwarded-For", "10.0.0.1, 198.51.100.7");
+    EXPECT_EQ(client_address(req, ""), "203.0.113.9") << "no proxy trusted";
+    EXPECT_EQ(client_address(req, "127.0.0.1"), "203.0.113.9") << "a stranger's own X-Forwarded-For";
+    req.remote_addr = "127.0.0.1";
+    EXPECT_EQ(client_address(req, "127.0.0.1"), "198.51.100.7") << "the address the proxy added, not the client's";
+
+    auto refused = [](const std::string& path, std::vector<std::pair<std::string, std::string>> headers) {
+        httplib::Request r;
+        r.method = "POST";
+        r.path = path;
+        for (auto& [name, value] : headers) r.headers.emplace(name, value);
+        httplib::Response res;
+        return body_too_long(r, res) ? res.status : 0;
+    };
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "524288"}}), 0);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "524289"}}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Transfer-Encoding", "chunked"}}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "-1"}}), 413);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "99999999999999999999"}}), 413);
+    EXPECT_EQ(refused("/api/v1/tickets", {{"Content-Length", "0"}}), 0);
+    EXPECT_EQ(refused("/api/v1/tickets", {}), 411);
+    EXPECT_EQ(refused("/api/v1/tickets/x/notices", {{"Content-Length", "5000"}}), 413);
+}
+
+TEST(Tickets, SignedForOnePlayerAndKeptSecret) {
+    const std::string dir = testing_support::scratch_dir("board_tickets");
+    unsetenv("BLOCKDASH_BOARD_SECRET");
+    ticket_secret secret, again;
+    std::string why;
+    ASSERT_TRUE(load_ticket_secret(dir, secret, why)) << why;
+    ASSERT_TRUE(load_ticket_secret(dir, again, why)) << why;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(secret.key), 32), std::string(reinterpret_cast<char*>(again.key), 32));
+    struct stat s;
+    ASSERT_EQ(stat((dir + "/ticket-secret").c_str(), &s), 0);
+    EXPECT_EQ(s.st_mode & 0777, 0600u);
+
+    const std::string me(32, 'a'), other(32, 'b');
+    const ticket_fields t{random_hex(32), 1234567};
+    const std::string text = make_ticket(secret, me, t);
+    ticket_fields read;
+    ASSERT_TRUE(read_ticket(secret, text, me, read));
+    EXPECT_EQ(read.id, t.id);
+    EXPECT_EQ(read.issued_ms, 1234567);
+    EXPECT_FALSE(read_ticket(secret, text, other, read));
+    for (size_t at : {size_t{0}, size_t{40}, size_t{79}}) {
+        std::string changed = text;
+        changed[at] = changed[at] == '0' ? '1' : '0';
+        EXPECT_FALSE(read_ticket(secret, changed, me, read)) << at;
+    }
+    EXPECT_FALSE(read_ticket(secret, text.substr(0, 79), me, read));
+
+    setenv("BLOCKDASH_BOARD_SECRET", std::string(64, 'f').c_str(), 1);
+    ASSERT_TRUE(load_ticket_secret(dir, again, why));
+    EXPECT_FALSE(read_ticket(again, text, me, read)) << "another secret";
+    setenv("BLOCKDASH_BOARD_SECRET", "short", 1);
+    EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    unsetenv("BLOCKDASH_BOARD_SECRET");
+}
+
+TEST(BoardOptions, ReadsTheCommandLine) {
+    board_options o;
+    std::string why;
+    const char* line[] = {"blockdash-board", "--listen", "0.0.0.0:9000", "--data", "/tmp/x", "--database",
+                          "postgresql:///board", "--retention-days", "30", "--testing-waiver"};
+    ASSERT_TRUE(read_board_options(10, line, o, why)) << why;
+    EXPECT_EQ(o.listen_address, "0.0.0.0");
+    EXPECT_EQ(o.listen_port, 9000);
+    EXPECT_EQ(o.retention_days, 30);
+    EXPECT_TRUE(o.testing_waiver);
+    for (std::vector<const char*> bad : {std::vector<const char*>{"b", "--listen", "9000"},
+                                         {"b", "--listen", "host:70000"}, {"b", "--database", "mysql://x"},
+                                         {"b", "--ban", "xyz"}, {"b", "--remove"}, {"b", "--frobnicate"},
+                                         {"b", "--limits", "1,2"}}) {
+        board_options fresh;
+        EXPECT_FALSE(read_board_options(static_cast<int>(bad.size()), bad.data(), fresh, why)) << bad[1];
+    }
+}
+
+}  // namespace

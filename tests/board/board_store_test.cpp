@@ -1,0 +1,166 @@
+// The board's store on a real SQLite file: the life of a ticket, one round per ticket and
+// per input, the boards' order and periods, and the operator's remove, ban and retention.
+#include <gtest/gtest.h>
+
+#include "board/board_store.h"
+#include "board/tickets.h"
+#include "support/headless.h"
+
+namespace {
+
+const std::string alice(32, 'a'), bob(32, 'b'), carol(32, 'c');
+constexpr int64_t monday_noon = 1796644800000;  // 2026-12-07T12:00:00Z, a Monday
+
+notice_body notice(int64_t seq, int32_t frame, notice_event e) { return {seq, frame, e}; }
+
+struct StoreTest : ::testing::Test {
+    std::unique_ptr<board_store> store;
+    int tickets = 0;
+
+    void SetUp() override {
+        const std::string dir = testing_support::scratch_dir("board_store");
+        std::remove((dir + "/board.sqlite").c_str());
+        store = std::make_unique<board_store>("", dir, 1);
+    }
+
+    // A ticket taken, started and ended: its id and seed.
+    std::string ended_ticket(const std::string& player, uint32_t& seed, int32_t frames = 900) {
+        const std::string id = random_hex(32);
+        store->add_ticket(id, player, store->wall_ms());
+        seed = store->add_notice(id, player, store->wall_ms(), notice(0, 0, notice_event::start)).seed;
+        EXPECT_EQ(store->add_notice(id, player, 0, notice(1, frames, notice_event::end)).status, 204);
+        return id;
+    }
+
+    board_store::keep_result keep(const std::string& player, int32_t score, int64_t played_ms,
+                                  std::string* round_id = nullptr) {
+        uint32_t seed = 0;
+        accepted_round r;
+        r.ticket = ended_ticket(player, seed);
+        r.id = random_hex(16);
+        r.player = player;
+        r.name = player == alice ? "ALI" : player == bob ? "BOB" : "CAR";
+        r.score = score;
+        r.played_ms = played_ms;
+        r.seed = seed;
+        r.fingerprint = "input " + std::to_string(++tickets);
+        r.replay_bytes = std::string("\0\1replay", 8);
+        if (round_id) *round_id = r.id;
+        int64_t rank = 0;
+        return store->keep_round(r, rank);
+    }
+
+    std::vector<std::string> names(board_period p, int64_t now = monday_noon) {
+        std::vector<std::string> out;
+        for (const board_row& r : store->board(p, now, 100, 0)) out.push_back(r.name + std::to_string(r.score));
+        return out;
+    }
+};
+
+TEST_F(StoreTest, ATicketStartsOnceEndsOnceAndIsUsedOnce) {
+    const std::string id = random_hex(32);
+    store->add_ticket(id, alice, store->wall_ms());
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 409) << "not started";
+    EXPECT_EQ(store->add_notice(id, bob, 0, notice(0, 0, notice_event::start)).status, 403) << "another player";
+    EXPECT_EQ(store->add_notice(id, alice, store->wall_ms() - 2 * day_ms, notice(0, 0, notice_event::start)).status, 410)
+        << "a ticket a day old";
+    const notice_answer start = store->add_notice(id, alice, store->wall_ms(), notice(0, 0, notice_event::start));
+    ASSERT_EQ(start.status, 200);
+    // Sent again after a lost answer: the same seed, nothing new.
+    const notice_answer again = store->add_notice(id, alice, store->wall_ms(), notice(0, 0, notice_event::start));
+    EXPECT_EQ(again.status, 200);
+    EXPECT_EQ(again.seed, start.seed);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 0, notice_event::start)).status, 409);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(2, 500, notice_event::end)).status, 204);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(3, 600, notice_event::tick)).status, 409) << "after the end";
+    const std::vector<stamped_notice> kept = store->notices(id);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_LE(kept[0].at_ms, kept[2].at_ms);
+    const stored_ticket t = store->find_ticket(id);
+    EXPECT_EQ(t.state, ticket_state::ended);
+    EXPECT_EQ(t.end_frame, 500);
+    EXPECT_EQ(t.seed, start.seed);
+
+    // A newer ticket replaces an unstarted one, not a started one.
+    const std::string first = random_hex(32), second = random_hex(32);
+    store->add_ticket(first, bob, store->wall_ms());
+    store->add_ticket(second, bob, store->wall_ms());
+    EXPECT_EQ(store->add_notice(first, bob, store->wall_ms(), notice(0, 0, notice_event::start)).status, 410);
+    EXPECT_EQ(store->add_notice(second, bob, store->wall_ms(), notice(0, 0, notice_event::start)).status, 200);
+}
+
+TEST_F(StoreTest, OneRoundATicketAndNoCopies) {
+    uint32_t seed = 0;
+    accepted_round r;
+    r.ticket = ended_ticket(alice, seed);
+    r.id = random_hex(16);
+    r.player = alice;
+    r.name = "ALI";
+    r.score = 50;
+    r.fingerprint = "same input";
+    r.replay_bytes = std::string("\0\xff bytes", 8);
+    int64_t rank = 0;
+    ASSERT_EQ(store->keep_round(r, rank), board_store::keep_result::kept);
+    EXPECT_EQ(rank, 1);
+    r.id = random_hex(16);
+    EXPECT_EQ(store->keep_round(r, rank), board_store::keep_result::ticket_used) << "sent again, as to a second board";
+    r.fingerprint = "other input";
+    EXPECT_EQ(store->keep_round(r, rank), board_store::keep_result::ticket_used);
+    r.ticket = ended_ticket(bob, seed);
+    r.fingerprint = "same input";
+    EXPECT_EQ(store->keep_round(r, rank), board_store::keep_result::copy) << "the same round through another ticket";
+    EXPECT_EQ(store->find_ticket(r.ticket).state, ticket_state::ended) << "a refused round leaves its ticket";
+
+    std::string bytes;
+    ASSERT_TRUE(store->replay(store->board(board_period::all, 0, 1, 0).at(0).round, bytes));
+    EXPECT_EQ(bytes, std::string("\0\xff bytes", 8)) << "bytes come back as stored";
+}
+
+TEST_F(StoreTest, BoardsHoldEachPlayersBestOfThePeriodBestFirst) {
+    ASSERT_EQ(keep(alice, 300, monday_noon - 8 * day_ms), board_store::keep_result::kept);  // last week
+    keep(alice, 100, monday_noon - 3600000);
+    keep(bob, 200, monday_noon - day_ms / 2 - 3600000);  // Sunday
+    keep(carol, 200, monday_noon - 7200000);             // today, later than bob's equal score
+    keep(carol, 150, monday_noon - 60000);
+    EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"ALI300", "BOB200", "CAR200"}));
+    EXPECT_EQ(names(board_period::week), (std::vector<std::string>{"CAR200", "ALI100"}));
+    EXPECT_EQ(names(board_period::day), (std::vector<std::string>{"CAR200", "ALI100"}));
+    EXPECT_EQ(names(board_period::day, monday_noon - day_ms), (std::vector<std::string>{"BOB200"}));
+    const std::vector<board_row> page = store->board(board_period::all, monday_noon, 2, 1);
+    ASSERT_EQ(page.size(), 2u);
+    EXPECT_EQ(page[0].rank, 2);
+    EXPECT_EQ(page[0].name, "BOB");
+
+    EXPECT_EQ(period_start(board_period::week, monday_noon), monday_noon - 12 * 3600000);
+    EXPECT_EQ(period_start(board_period::week, monday_noon - day_ms), monday_noon - 12 * 3600000 - 7 * day_ms);
+}
+
+TEST_F(StoreTest, RemoveBanAndRetention) {
+    std::string best, old;
+    keep(alice, 300, monday_noon - 40 * day_ms, &best);
+    keep(alice, 100, monday_noon - 35 * day_ms, &old);
+    keep(bob, 200, monday_noon - 3600000);
+    // Removing the best brings back the next best.
+    ASSERT_TRUE(store->remove_round(best));
+    EXPECT_FALSE(store->remove_round(best));
+    EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"BOB200", "ALI100"}));
+    store->ban(bob);
+    EXPECT_TRUE(store->banned(bob));
+    EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"ALI100"}));
+    EXPECT_EQ(names(board_period::day), (std::vector<std::string>{}));
+
+    // Retention drops old rounds on no board, never a board's round.
+    std::string older;
+    keep(carol, 10, monday_noon - 50 * day_ms, &older);
+    keep(carol, 20, monday_noon - 45 * day_ms);
+    EXPECT_EQ(store->forget_old(monday_noon, 30), 1);
+    std::string bytes;
+    EXPECT_FALSE(store->replay(older, bytes));
+    EXPECT_TRUE(store->replay(old, bytes)) << "alice's best of all time stays";
+    store->rebuild_bests(monday_noon);
+    EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"ALI100", "CAR20"}));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+# The board server's install rules, component "board": the program, its manual page, the
+# systemd unit (installed, not enabled) and the Debian documents. cpack makes a second
+# package of them, blockdash-board, beside the game's.
+set(board_stage ${CMAKE_BINARY_DIR}/to-install/board)
+install(TARGETS blockdash-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT board)
+install(FILES ${package_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/blockdash-board COMPONENT board)
+# Like the game's manual page: worked out once the prefix is known, compressed without a
+# time stamp.
+install(CODE "
+  string(MD5 prefix_key \"\${CMAKE_INSTALL_PREFIX}\")
+  set(stage \"${board_stage}-\${prefix_key}\")
+  file(MAKE_DIRECTORY \"\${stage}\")
+  set(PROJECT_VERSION ${PROJECT_VERSION})
+  set(BLOCKDASH_RELEASE_DATE ${BLOCKDASH_RELEASE_DATE})
+  set(BOARD_BINARY \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/blockdash-board\")
+  configure_file(\"${package_dir}/blockdash-board.8.in\" \"\${stage}/blockdash-board.8\" @ONLY)
+  configure_file(\"${package_dir}/blockdash-board.service.in\" \"\${stage}/blockdash-board.service\" @ONLY)
+  file(COPY \"${package_dir}/changelog\" DESTINATION \"\${stage}\")
+  foreach(name blockdash-board.8 changelog)
+    execute_process(COMMAND gzip -9nf \"\${stage}/\${name}\" RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR \"gzip could not compress \${stage}/\${name}\")
+    endif()
+  endforeach()
+  file(INSTALL \"\${stage}/blockdash-board.8.gz\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man8\")
+  file(INSTALL \"\${stage}/changelog.gz\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/doc/blockdash-board\")
+  file(INSTALL \"\${stage}/blockdash-board.service\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+" COMPONENT board)
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Unspecified board)
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME blockdash)
+set(CPACK_DEBIAN_BOARD_PACKAGE_NAME blockdash-board)
+set(CPACK_DEBIAN_BOARD_PACKAGE_SECTION net)
+set(CPACK_COMPONENT_BOARD_DESCRIPTION "world table server for the blockdash game
+The board hands out a ticket for each round, draws the round's seed only when
+it starts, replays every round sent to it with the game's own rules and times
+it against the notices the game sent while playing, and shows the best rounds
+as JSON and as a web page. SQLite by default, PostgreSQL for several servers.")
