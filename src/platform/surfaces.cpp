@@ -4,6 +4,7 @@
 #include <allegro/internal/aintern.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -29,17 +30,15 @@ public:
     presented_lock& operator=(const presented_lock&) = delete;
 };
 
-// Rows of fake_screen written since the presenter last showed them; none when
-// unshown_top >= unshown_bottom. The first tick shows the whole picture.
-int unshown_top = 0;
-int unshown_bottom = screen_h;
+// Rows of fake_screen written since the presenter last showed them. The first tick shows
+// the whole picture.
+std::bitset<screen_h> unshown = std::bitset<screen_h>().set();
 
 unsigned writes = 0;  // main thread only
 
 void mark_unshown(int top, int bottom) {
     ++writes;
-    unshown_top = std::min(unshown_top, std::max(top, 0));
-    unshown_bottom = std::max(unshown_bottom, std::min(bottom, screen_h));
+    for (int y = std::max(top, 0); y < std::min(bottom, screen_h); ++y) unshown.set(y);
 }
 
 bool same_row(BITMAP* a, BITMAP* b, int y) {
@@ -74,12 +73,23 @@ presented_write::~presented_write() {
     presented_mutex.unlock();
 }
 
+// Each run of unshown rows is shown; runs a few rows apart as one.
 void draw_screen() {
     std::lock_guard<std::timed_mutex> guard(presented_mutex);
-    if (unshown_top >= unshown_bottom) return;  // the display already shows this picture
-    show_picture_rows(fake_screen, unshown_top, unshown_bottom);
-    unshown_top = screen_h;
-    unshown_bottom = 0;
+    if (unshown.none()) return;  // the display already shows this picture
+    constexpr int close = 8;
+    for (int y = 0; y < screen_h;) {
+        if (!unshown[y]) {
+            ++y;
+            continue;
+        }
+        int end = y + 1;
+        for (int z = end; z < screen_h && z - end < close; ++z)
+            if (unshown[z]) end = z + 1;
+        show_picture_rows(fake_screen, y, end);
+        y = end;
+    }
+    unshown.reset();
 }
 
 // Only the rows that differ are copied and marked, so a still screen costs the presenter

@@ -1,7 +1,12 @@
 // Drawing of the play field and composition of the visible picture.
 #include "play/render.h"
 
+#include <algorithm>
+#include <bitset>
+#include <vector>
+
 #include "platform/assets.h"
+#include "platform/picture_size.h"
 #include "platform/surfaces.h"
 #include "play/cut_pieces.h"
 #include "play/hud.h"
@@ -50,6 +55,71 @@ void draw_field(BITMAP* dest) {
     draw_player(dest);
 }
 
+// Rows of the picture, one bit each.
+using row_set = std::bitset<screen_h>;
+
+void cover(row_set& rows, int first, int last) {
+    for (int y = std::max(first, 0); y <= std::min(last, screen_h - 1); ++y) rows.set(y);
+}
+
+void cover_sprite(row_set& rows, BITMAP* sprite, int top) {
+    if (sprite) cover(rows, top, top + sprite->h - 1);
+}
+
+void cover_text(row_set& rows, const popup& p) {
+    if (p.timer > 0) cover(rows, p.y, p.y + text_height(font) - 1);
+}
+
+// The rows this frame's moving pictures cover: the blocks, the pieces, the player and the
+// trail, the figures and popups of the heads-up display, a replay's label, the cursor.
+row_set moving_rows(bool labelled) {
+    row_set rows;
+    for (const block_record& b : block) {
+        if (b.active) cover_sprite(rows, block_pic[b.type], b.y - 32);
+        if (!b.cut || b.active) continue;
+        const int d = b.cut_dir;
+        cover_sprite(rows, cut_block[2 * d][b.type], b.y + b.split_y - 32);
+        cover_sprite(rows, cut_block[2 * d + 1][b.type], b.y - b.split_y - 32);
+    }
+    cover_sprite(rows, player.sprite, player.y - 32);
+    if (!can_dash) cover(rows, std::min(player.start_y, player.y), std::max(player.start_y, player.y));
+    cover(rows, 30, 40 + text_height(font) - 1);  // score and time
+    for (const popup& p : got_combo) cover_text(rows, p);
+    for (const popup* p : {&lost_time, &time_popup, &power_popup}) cover_text(rows, *p);
+    if (labelled) cover(rows, 400, screen_h - 1);
+    cover_sprite(rows, aimer, round_in.y - 16);
+    return rows;
+}
+
+// Outside the rows moving pictures cover now or covered in the last frame, `frame` still
+// holds the field as the last frame drew it, which is the field as this one would: those
+// rows are neither drawn nor compared again. The whole picture after anything else was
+// shown in between (a banner, the pause menu), on a new stage, or when a wipe is due.
+row_set last_moving;
+int drawn_stage = -1;
+unsigned writes_after = 0;
+bool rows_known = false;
+
+struct row_run {
+    int top, bottom;  // rows [top, bottom)
+};
+
+// The rows to draw as runs; runs a few rows apart are drawn as one.
+std::vector<row_run> runs_to_draw(const row_set& moving) {
+    const bool whole = draw_every_row || !rows_known || stage != drawn_stage || screen_lock ||
+                       presented_writes() != writes_after;
+    if (whole) return {{0, screen_h}};
+    const row_set rows = moving | last_moving;
+    constexpr int close = 16;
+    std::vector<row_run> runs;
+    for (int y = 0; y < screen_h; ++y) {
+        if (!rows[y]) continue;
+        if (!runs.empty() && y - runs.back().bottom < close) runs.back().bottom = y + 1;
+        else runs.push_back({y, y + 1});
+    }
+    return runs;
+}
+
 // The side panels carry the heads-up display.
 void compose_frame() {
     fill_area(frame, 0, 0, field_left - 1, 479, makecol(0, 0, 0));
@@ -59,12 +129,27 @@ void compose_frame() {
 
 }  // namespace
 
+bool draw_every_row = false;
+
 void draw_round(void (*label)(BITMAP*)) {
-    if (skip_drawing) return;
-    draw_field(frame);
-    compose_frame();
-    if (label) label(frame);
-    wipe_in_if_pending(frame);  // the first frame of a round, without the cursor
-    draw_aimer_at(frame, round_in.x, round_in.y);  // where the round saw it, replayed or not
-    hand_over(frame);
+    if (skip_drawing) {
+        rows_known = false;
+        return;
+    }
+    const row_set moving = moving_rows(label != nullptr);
+    const std::vector<row_run> runs = runs_to_draw(moving);
+    for (const row_run& run : runs) {
+        set_clip_rect(frame, 0, run.top, screen_w - 1, run.bottom - 1);
+        draw_field(frame);
+        compose_frame();
+        if (label) label(frame);
+        wipe_in_if_pending(frame);  // the first frame of a round (drawn whole), without the cursor
+        draw_aimer_at(frame, round_in.x, round_in.y);  // where the round saw it, replayed or not
+    }
+    set_clip_rect(frame, 0, 0, screen_w - 1, screen_h - 1);
+    for (const row_run& run : runs) hand_over_rows(frame, run.top, run.bottom);
+    last_moving = moving;
+    drawn_stage = stage;
+    writes_after = presented_writes();
+    rows_known = true;
 }

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "play/cut_pieces.h"
 #include "play/dash.h"
+#include "play/hud.h"
 #include "play/render.h"
 #include "play_fixture.h"
 #include "platform/assets.h"
 #include "platform/surfaces.h"
+#include "ui/screen_state.h"
 #include "ui/wipe.h"
 #include "support/headless.h"
 
@@ -219,6 +223,77 @@ TEST(CutPiecesTest, EachPairRebuildsTheBlockLessItsSeam) {
         EXPECT_EQ(pixel(cut_block[6][type], 60, 60), magenta);
     }
     destroy_bitmap(canvas);
+}
+
+// A round frame draws and compares again only the rows its moving pictures cover now or
+// covered in the last frame. A busy round (dashes, cuts and their popups, stage banners,
+// the pause menu, a pointer that moves every frame) must show, frame after frame, exactly
+// what drawing every row shows.
+uint64_t picture_key(BITMAP* b) {
+    uint64_t key = 1469598103934665603ull;
+    for (int y = 0; y < b->h; ++y)
+        for (int x = 0; x < b->w; ++x) key = (key ^ reinterpret_cast<const uint32_t*>(b->line[y])[x]) * 1099511628211ull;
+    return key;
+}
+
+TEST(RenderBandTest, DrawingOnlyWhereThingsMoveShowsWhatDrawingEveryRowShows) {
+    std::vector<uint64_t> shown[2];
+    int stages = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        draw_every_row = pass == 0;
+        fresh_round(5);
+        unsigned seed = 9;
+        auto pick = [&seed](int n) { return static_cast<int>((seed = seed * 1103515245u + 12345u) >> 16) % n; };
+        const int first_stage = stage;
+        for (int i = 0; i < 700 && game_state == state_play; ++i) {
+            int x = pick(640), y = pick(480), buttons = 0;
+            if (i % 9 == 0) {  // at the block nearest the floor
+                int lowest = -1;
+                for (int s = 0; s < block_slots; ++s)
+                    if (block[s].active && (lowest < 0 || block[s].y > block[lowest].y)) lowest = s;
+                if (lowest >= 0) x = block[lowest].x, y = std::min(block[lowest].y + 30, 479);
+                buttons = 1;
+            }
+            if (i == 350) {
+                buttons = 2;  // the menu, closed by Continue a few passes later
+                world.on_wait = [](int) {
+                    if (paused && world.waits.back() == 20 && world.waits.size() > 3) set_mouse(320, 250, 1);
+                };
+            }
+            if (i == 352) world.on_wait = nullptr;
+            set_mouse(x, y, buttons);
+            time_left = std::max(time_left, 100);
+            play_frame();
+            shown[pass].push_back(picture_key(fake_screen));
+        }
+        stages = stage - first_stage;
+    }
+    draw_every_row = false;
+    EXPECT_GE(stages, 1) << "the round should reach a stage banner";
+    ASSERT_EQ(shown[0].size(), shown[1].size());
+    int differ = 0;
+    for (size_t i = 0; i < shown[0].size(); ++i) differ += shown[0][i] != shown[1][i];
+    EXPECT_EQ(differ, 0);
+
+    // Nothing moves across a banner's rows, yet the frame after it shows no trace of it;
+    // nor of the pause menu.
+    fresh_round();
+    stand_player_at(320);
+    for (block_record& b : block) b = {};
+    set_mouse(600, 20, 0);
+    run_frames(2);
+    draw_time_out_banner();
+    play_frame();
+    EXPECT_TRUE(testing_support::same_pixels(fake_screen, frame)) << "the banner stayed";
+    set_mouse(600, 20, 2);
+    world.on_wait = [](int) {
+        if (paused && world.waits.back() == 20) set_mouse(320, 250, 1);
+    };
+    play_frame();
+    world.on_wait = nullptr;
+    set_mouse(600, 20, 0);
+    play_frame();
+    EXPECT_TRUE(testing_support::same_pixels(fake_screen, frame)) << "the pause menu stayed";
 }
 
 }  // namespace
