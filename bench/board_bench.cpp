@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "board/board_store.h"
 #include "board/tickets.h"
 #include "board_player.h"
@@ -39,11 +40,6 @@ using bench_clock = std::chrono::steady_clock;
 
 double ms_between(bench_clock::time_point a, bench_clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
 }
 
 // A round made ready to send: its ticket taken, started and ended at `port`.

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "fixture/fake_host.h"
 #include "fixture/scripted_board.h"
 #include "fixture/stand_in_art.h"
@@ -25,25 +26,9 @@ namespace {
 using namespace testing_support;
 using bench_clock = std::chrono::steady_clock;
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
-
 // Fourteen falling blocks and a click every eighth frame: a busy round.
 void keep_busy(int frame, std::mt19937& rng) {
-    int falling = 0;
-    for (const block_record& b : block) falling += b.active;
-    for (block_record& b : block) {
-        if (falling >= 14) break;
-        if (b.active || b.cut) continue;
-        b = {};
-        b.active = true;
-        b.x = 192 + 32 * std::uniform_int_distribution<int>(0, 9)(rng);
-        b.y = std::uniform_int_distribution<int>(-32, 380)(rng);
-        b.speed = std::uniform_int_distribution<int>(2, 7)(rng);
-        ++falling;
-    }
+    crowd_the_field(rng);
     mouse_x = 192 + (frame * 37) % 288;
     mouse_y = 200 + (frame * 13) % 250;
     mouse_b = frame % 8 == 0 ? 1 : 0;

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "bench/scratch_run.h"
 #include "fixture/fake_host.h"
 #include "fixture/stand_in_art.h"
@@ -57,12 +58,6 @@ double micros_between(bench_clock::time_point a, bench_clock::time_point b) {
     return std::chrono::duration<double, std::micro>(b - a).count();
 }
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())));
-    return v[i];
-}
-
 int count_of(const std::vector<int>& v, int value) {
     return static_cast<int>(std::count(v.begin(), v.end(), value));
 }
@@ -84,23 +79,6 @@ int blocks_hit = 0;
 void count_effect(int slot) {
     dashes_started += slot == 0;
     blocks_hit += slot == 4;
-}
-
-// Keeps the field full: fourteen falling blocks, the rest of the slots left for pieces.
-void crowd_the_field(std::mt19937& rng) {
-    int falling = 0;
-    for (const block_record& b : block) falling += b.active;
-    for (block_record& b : block) {
-        if (falling >= 14) break;
-        if (b.active || b.cut) continue;
-        b = {};
-        b.active = true;
-        b.x = 192 + 32 * std::uniform_int_distribution<int>(0, 9)(rng);
-        b.y = std::uniform_int_distribution<int>(-32, 380)(rng);
-        b.speed = std::uniform_int_distribution<int>(2, 7)(rng);
-        b.type = std::uniform_int_distribution<int>(0, 2)(rng);
-        ++falling;
-    }
 }
 
 // A click on a falling block every few frames, pressed for one frame.

@@ -13,34 +13,16 @@
 #include "platform/data_file.h"
 #include "platform/http_lane.h"
 #include "records/data_folder.h"
+#include "records/scan_text.h"
 
 const char* const board_settings_path = "KZ DATA//board.txt";
 
 namespace {
 
-bool line_value(const char* text, const char* key, std::string* value) {
-    const size_t n = std::strlen(key);
-    for (const char* line = text; line; line = std::strchr(line, '\n')) {
-        if (*line == '\n') ++line;
-        if (std::strncmp(line, key, n) != 0) continue;
-        *value = std::string(line + n, std::strcspn(line + n, "\r\n"));
-        return true;
-    }
-    return false;
-}
-
 bool is_initials(const std::string& s) {
     if (s.size() != 3) return false;
     for (char c : s)
         if (!(c >= 'A' && c <= 'Z') && c != '-') return false;
-    return true;
-}
-
-// An address is one line of printable characters; anything else is not one.
-bool plain_line(const std::string& s) {
-    if (s.empty() || s.size() > 512) return false;
-    for (unsigned char c : s)
-        if (c <= ' ' || c > '~') return false;
     return true;
 }
 
@@ -77,7 +59,7 @@ board_settings read_board_settings() {
     size_t size = 0;
     if (read_data_file(board_settings_path, bytes.data(), &size).found != file_found::read) return s;
     std::string value;
-    if (line_value(bytes.data(), "url ", &value) && plain_line(value)) s.url = value;
+    if (line_value(bytes.data(), "url ", &value) && printable_word(value, 512)) s.url = value;
     if (line_value(bytes.data(), "key ", &value) && is_player_key(value)) s.key = value;
     if (line_value(bytes.data(), "initials ", &value) && is_initials(value)) s.initials = value;
     return s;
@@ -115,7 +97,7 @@ bool set_board(const std::string& url_or_off, board_settings* now, std::string* 
     if (url_or_off == "off") {
         s.url.clear();
     } else {
-        if (!plain_line(url_or_off) || !http_url_allowed(url_or_off, why)) {
+        if (!printable_word(url_or_off, 512) || !http_url_allowed(url_or_off, why)) {
             if (why->empty()) *why = "not a web address";
             return false;
         }

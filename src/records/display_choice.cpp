@@ -9,6 +9,7 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
+#include "records/scan_text.h"
 
 const char* const display_choice_path = "KZ DATA//display.dat";
 
@@ -25,31 +26,14 @@ const struct scaling_word {
 bool choice_file_refused = false;
 display_choice current;
 
-// The rest of the line that starts with `key`, if there is one.
-bool line_value(const char* text, const char* key, std::string* value) {
-    const size_t n = std::strlen(key);
-    for (const char* line = text; line; line = std::strchr(line, '\n')) {
-        if (*line == '\n') ++line;
-        if (std::strncmp(line, key, n) != 0) continue;
-        *value = std::string(line + n, std::strcspn(line + n, "\r\n"));
-        return true;
-    }
-    return false;
-}
-
 // Monitor names are the desktop's (HDMI-1, DP-2); anything else is not one.
-bool plain_name(const std::string& name) {
-    if (name.empty() || name.size() > 64) return false;
-    for (unsigned char c : name)
-        if (c <= ' ' || c > '~') return false;
-    return true;
-}
+bool monitor_name(const std::string& name) { return printable_word(name, 64); }
 
 void save_choice() {
     if (choice_file_refused) return;
     std::string text = std::string(current.fullscreen ? "fullscreen" : "window") + "\nscaling " +
                        scaling_name(current.scaling) + "\n";
-    if (plain_name(current.monitor)) text += "monitor " + current.monitor + "\n";
+    if (monitor_name(current.monitor)) text += "monitor " + current.monitor + "\n";
     if (!save_atomically(display_choice_path, text.data(), text.size()))
         std::fprintf(stderr, "blockdash: could not save \"%s\"\n", display_choice_path);
 }
@@ -81,13 +65,13 @@ display_choice remembered_display_choice() {
     current.fullscreen = std::strncmp(bytes.data(), "window", 6) != 0;
     std::string value;
     if (line_value(bytes.data(), "scaling ", &value)) scaling_named(value.c_str(), &current.scaling);
-    if (line_value(bytes.data(), "monitor ", &value) && plain_name(value)) current.monitor = value;
+    if (line_value(bytes.data(), "monitor ", &value) && monitor_name(value)) current.monitor = value;
     return current;
 }
 
 void remember_display_choice(bool fullscreen, const char* monitor) {
     current.fullscreen = fullscreen;
-    if (monitor && plain_name(monitor)) current.monitor = monitor;
+    if (monitor && monitor_name(monitor)) current.monitor = monitor;
     save_choice();
 }
 

@@ -3,6 +3,7 @@
 #include "records/scan_text.h"
 
 #include <cstdarg>
+#include <cstring>
 
 namespace {
 
@@ -91,4 +92,22 @@ int scan_text(text_scanner* in, const char* format, ...) {
     }
     va_end(targets);
     return stored;
+}
+
+bool line_value(const char* text, const char* key, std::string* value) {
+    const size_t n = std::strlen(key);
+    for (const char* line = text; line; line = std::strchr(line, '\n')) {
+        if (*line == '\n') ++line;
+        if (std::strncmp(line, key, n) != 0) continue;
+        *value = std::string(line + n, std::strcspn(line + n, "\r\n"));
+        return true;
+    }
+    return false;
+}
+
+bool printable_word(const std::string& s, size_t longest) {
+    if (s.empty() || s.size() > longest) return false;
+    for (unsigned char c : s)
+        if (c <= ' ' || c > '~') return false;
+    return true;
 }

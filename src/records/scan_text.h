@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct text_scanner {
     const unsigned char* at;
@@ -27,3 +28,11 @@ text_fit fit_of(const text_scanner& in, bool all_read);
 // Stops at the first directive that cannot be matched, leaving the input where fscanf
 // would: a sign with no digits after it stays consumed, the character after it does not.
 int scan_text(text_scanner* in, const char* format, ...);
+
+// The small "key value" files (display.dat, board.txt): the rest of the first line that
+// starts with `key`, if there is one.
+bool line_value(const char* text, const char* key, std::string* value);
+
+// One word of printable ASCII, no spaces, at most `longest` bytes: anything else in such a
+// file is not the game's.
+bool printable_word(const std::string& s, size_t longest);
