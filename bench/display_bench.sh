@@ -31,22 +31,7 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 percent() { echo "$1 $2" | awk -v hz="$(getconf CLK_TCK)" '{printf "%.1f", 100 * $1 / hz / $2}'; }
 now() { date +%s.%N; }
 
-# A display number of its own, away from the low ones that other servers probe.
-start_display() {
-    local n
-    for _ in $(seq 20); do
-        n=$((100 + RANDOM % 800))
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.05; done
-        kill "$xvfb_pid"
-    done
-    echo "Xvfb did not start" >&2
-    exit 1
-}
-stop_display() { kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""; }
+. bench/private_display.sh
 
 # measure <name>: the game's and the X server's use over the next $seconds.
 measure() {

@@ -20,20 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_display() {
-    local n
-    for _ in $(seq 20); do
-        n=$((100 + RANDOM % 800))
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.05; done
-        kill "$xvfb_pid"
-    done
-    echo "Xvfb did not start" >&2
-    exit 1
-}
+. bench/private_display.sh
 
 # The title menu, as a player leaves it with the pointer drifting over it.
 start_display 640x480
@@ -56,7 +43,7 @@ if [ -n "$total" ] && [ -n "$frames" ] && [ "$frames" -gt 0 ]; then
 else
     echo "title_menu_640x480_instructions: not measured"
 fi
-kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
+stop_display
 
 for size in $sizes; do
     start_display "$size"
@@ -77,5 +64,5 @@ for size in $sizes; do
                 printf "round_%s_top_%d: %d instructions per frame in %s\n", s, ++n, $1 / f, name
                 if (n == 3) exit }'
     fi
-    kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
+    stop_display
 done

@@ -182,8 +182,8 @@ kill "$wm_pid"
 wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
 
 # --- A screen that changes size under the game: a nested server resized as a window.
-nested=":$((100 + RANDOM % 800))"
-Xephyr "$nested" -screen 1366x768 -resizeable -nolisten tcp >"$work/xephyr.log" 2>&1 &
+nested=":$(free_display)"
+Xephyr "$nested" -screen 1366x768 -resizeable -nolisten tcp -noreset >"$work/xephyr.log" 2>&1 &
 other_pids="$other_pids $!"
 host_display=$DISPLAY
 wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start: $(cat "$work/xephyr.log")"
@@ -323,8 +323,8 @@ start_manager() {  # openbox or icewm, on $DISPLAY
 }
 host_display=$DISPLAY
 for manager in openbox icewm; do
-    nested=":$((100 + RANDOM % 800))"
-    Xephyr "$nested" -screen 1920x1200 -resizeable -nolisten tcp >"$work/xephyr.log" 2>&1 &
+    nested=":$(free_display)"
+    Xephyr "$nested" -screen 1920x1200 -resizeable -nolisten tcp -noreset >"$work/xephyr.log" 2>&1 &
     nested_pid=$!
     other_pids="$other_pids $nested_pid"
     wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start: $(cat "$work/xephyr.log")"
@@ -349,8 +349,8 @@ done
 
 # --- Two monitors that only Xinerama lists (RandR sees one "default"): full screen and
 # back stay on the second, which is remembered by a name of its own.
-nested=":$((100 + RANDOM % 800))"
-Xephyr "$nested" -screen 1024x768 -screen 800x600 +xinerama -nolisten tcp >"$work/xephyr.log" 2>&1 &
+nested=":$(free_display)"
+Xephyr "$nested" -screen 1024x768 -screen 800x600 +xinerama -nolisten tcp -noreset >"$work/xephyr.log" 2>&1 &
 other_pids="$other_pids $!"
 wait_for 10 sh -c "xdpyinfo -display $nested >/dev/null 2>&1" || fail "Xephyr did not start with two screens: $(cat "$work/xephyr.log")"
 export DISPLAY=$nested

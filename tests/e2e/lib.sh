@@ -30,19 +30,30 @@ wait_for() {
     done
 }
 
+# free_display: a display number that no server, live or killed, holds.
+free_display() {
+    local n
+    for _ in $(seq 50); do
+        n=$((100 + RANDOM % 800))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return 0; }
+    done
+    fail "no free display number"
+}
+
 # start_display [WxH]: a private Xvfb, 640x480 unless asked for another size. Each test
 # takes a random display number of its own: a server that probes for the lowest free one
 # (-displayfd) while other tests' servers run has been seen to leave them unreachable.
+# -noreset: a server that regenerates when its last client leaves can turn away the next
+# game started at that moment, which a desktop with its other clients never does.
 start_display() {
     local n
     for _ in $(seq 20); do
-        n=$((100 + RANDOM % 800))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 "${1:-640x480}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        n=$(free_display)
+        Xvfb ":$n" -screen 0 "${1:-640x480}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
         export DISPLAY=":$n"
         wait_for 10 sh -c "xdpyinfo >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" &&
-            xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$xvfb_pid" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && return 0
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
     done
