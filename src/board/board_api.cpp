@@ -11,6 +11,7 @@
 #include "board/board_page.h"
 #include "board/round_verifier.h"
 #include "board/timing_rule.h"
+#include "records/replay_file.h"
 
 namespace {
 

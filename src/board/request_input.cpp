@@ -150,8 +150,3 @@ bool read_round_id(const std::string& text) {
     return true;
 }
 
-bool initials_fit(const char name[3]) {
-    for (int i = 0; i < 3; ++i)
-        if (!((name[i] >= 'A' && name[i] <= 'Z') || name[i] == '-')) return false;
-    return true;
-}

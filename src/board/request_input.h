@@ -41,6 +41,3 @@ bool read_board_query(const std::multimap<std::string, std::string>& params, boa
 
 // A round's id as the board makes them: 16 hex digits.
 bool read_round_id(const std::string& text);
-
-// Three of A-Z or '-'.
-bool initials_fit(const char name[3]);

@@ -13,18 +13,14 @@
 #include "platform/data_file.h"
 #include "platform/http_lane.h"
 #include "records/data_folder.h"
+#include "records/replay_file.h"
 #include "records/scan_text.h"
 
 const char* const board_settings_path = "KZ DATA//board.txt";
 
 namespace {
 
-bool is_initials(const std::string& s) {
-    if (s.size() != 3) return false;
-    for (char c : s)
-        if (!(c >= 'A' && c <= 'Z') && c != '-') return false;
-    return true;
-}
+bool is_initials(const std::string& s) { return s.size() == 3 && initials_fit(s.data()); }
 
 }  // namespace
 

@@ -260,6 +260,12 @@ replay_status read_replay_file(const char* path, replay& r, unsigned* rules) {
     return status;
 }
 
+bool initials_fit(const char name[3]) {
+    for (int i = 0; i < 3; ++i)
+        if (!((name[i] >= 'A' && name[i] <= 'Z') || name[i] == '-')) return false;
+    return true;
+}
+
 const char* replay_problem(replay_status status) {
     switch (status) {
         case replay_status::read: return "fine";

@@ -92,5 +92,8 @@ replay_status read_replay_bytes(const uint8_t* bytes, size_t size, replay& r);
 // when it is another one.
 replay_status read_replay_file(const char* path, replay& r, unsigned* rules = nullptr);
 
+// Three of A to Z or '-': the initials a table row, a replay or a world round may carry.
+bool initials_fit(const char name[3]);
+
 // One line for the player: why a file cannot be played.
 const char* replay_problem(replay_status status);

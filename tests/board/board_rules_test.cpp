@@ -13,6 +13,7 @@
 #include "board/round_verifier.h"
 #include "board/tickets.h"
 #include "board/timing_rule.h"
+#include "records/replay_file.h"
 #include "board_player.h"
 #include "support/headless.h"
 
