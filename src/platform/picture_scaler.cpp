@@ -30,36 +30,38 @@ void widen_row_any(const uint32_t* from, uint32_t* to, int width, int k) {
         for (int j = 0; j < k; ++j) *to++ = from[x];
 }
 
-void widen(const uint32_t* from, uint32_t* to, int k) {
+void widen(const uint32_t* from, uint32_t* to, int width, int k) {
     switch (k) {
-        case 1: std::memcpy(to, from, screen_w * sizeof(uint32_t)); break;
-        case 2: widen_row<2>(from, to, screen_w); break;
-        case 3: widen_row<3>(from, to, screen_w); break;
-        case 4: widen_row<4>(from, to, screen_w); break;
-        default: widen_row_any(from, to, screen_w, k); break;
+        case 1: std::memcpy(to, from, width * sizeof(uint32_t)); break;
+        case 2: widen_row<2>(from, to, width); break;
+        case 3: widen_row<3>(from, to, width); break;
+        case 4: widen_row<4>(from, to, width); break;
+        default: widen_row_any(from, to, width, k); break;
     }
 }
 
 std::vector<uint32_t> spare_row;
 
-row_span scale_whole(BITMAP* picture, const pixel_rows& dest, const picture_layout& at, int k,
-                     int top, int bottom) {
+picture_area scale_whole(BITMAP* picture, const pixel_rows& dest, const picture_layout& at, int k,
+                         const picture_area& part) {
     // A display smaller than the picture shows its top-left part.
-    const int shown_w = std::min(at.w, dest.w - at.left);
-    const bool whole_row_fits = shown_w == at.w;
-    if (!whole_row_fits) spare_row.resize(at.w);
+    const int left = at.left + part.left * k;
+    const int wide_w = (part.right - part.left) * k;
+    const int shown_w = std::min(wide_w, dest.w - left);
+    if (shown_w <= 0) return {};
+    const bool whole_row_fits = shown_w == wide_w;
+    if (!whole_row_fits) spare_row.resize(wide_w);
     const size_t shown_bytes = static_cast<size_t>(shown_w) * sizeof(uint32_t);
-    const row_span span{at.top + top * k, std::min(at.top + bottom * k, dest.h)};
-    for (int y = top; y < bottom; ++y) {
+    for (int y = part.top; y < part.bottom; ++y) {
         const int first = at.top + y * k;
         if (first >= dest.h) break;
-        const uint32_t* from = reinterpret_cast<const uint32_t*>(picture->line[y]);
-        uint32_t* wide = whole_row_fits ? dest.row(first) + at.left : spare_row.data();
-        widen(from, wide, k);
+        const uint32_t* from = reinterpret_cast<const uint32_t*>(picture->line[y]) + part.left;
+        uint32_t* wide = whole_row_fits ? dest.row(first) + left : spare_row.data();
+        widen(from, wide, part.right - part.left, k);
         for (int j = whole_row_fits ? 1 : 0; j < k && first + j < dest.h; ++j)
-            std::memcpy(dest.row(first + j) + at.left, wide, shown_bytes);
+            std::memcpy(dest.row(first + j) + left, wide, shown_bytes);
     }
-    return span;
+    return {left, at.top + part.top * k, left + shown_w, std::min(at.top + part.bottom * k, dest.h)};
 }
 
 // ---- sharp ----
@@ -204,8 +206,8 @@ bool row_shows(const tap& t, int top, int bottom) {
     return (t.from >= top && t.from < bottom) || (t.weight && t.next >= top && t.next < bottom);
 }
 
-row_span scale_sharp(BITMAP* picture, const pixel_rows& dest, const picture_layout& at, int top,
-                     int bottom) {
+picture_area scale_sharp(BITMAP* picture, const pixel_rows& dest, const picture_layout& at, int top,
+                         int bottom) {
     prepare_sharp(at.w, at.h);
     // The picture may have changed since the cache was filled.
     sharp.wide_row[0] = sharp.wide_row[1] = -1;
@@ -223,7 +225,7 @@ row_span scale_sharp(BITMAP* picture, const pixel_rows& dest, const picture_layo
         }
         blend_rows(a, widened(picture, t.next), to, shown_w, t.weight);
     }
-    return {at.top + first, at.top + y};
+    return {at.left, at.top + first, at.left + shown_w, at.top + y};
 }
 
 }  // namespace
@@ -237,10 +239,10 @@ pixel_rows rows_of(BITMAP* bitmap) {
     return rows;
 }
 
-row_span scale_picture_rows(BITMAP* picture, const pixel_rows& dest, const picture_layout& at,
-                            int top, int bottom) {
+picture_area scale_picture_part(BITMAP* picture, const pixel_rows& dest, const picture_layout& at,
+                                const picture_area& part) {
     const int k = at.w / screen_w;
-    if (k >= 1 && at.w == screen_w * k && at.h == screen_h * k)
-        return scale_whole(picture, dest, at, k, top, bottom);
-    return scale_sharp(picture, dest, at, top, bottom);
+    if (k >= 1 && at.w == screen_w * k && at.h == screen_h * k) return scale_whole(picture, dest, at, k, part);
+    // Each display column blends two source columns: whole rows, which cost little more.
+    return scale_sharp(picture, dest, at, part.top, part.bottom);
 }

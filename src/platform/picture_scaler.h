@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/display_layout.h"
+#include "platform/picture_area.h"
 
 // A 32-bit surface of w x h pixels whose row y starts at base + y * pitch bytes.
 struct pixel_rows {
@@ -19,16 +20,11 @@ struct pixel_rows {
 // The pixels of a memory bitmap (its rows are one block).
 pixel_rows rows_of(BITMAP* bitmap);
 
-// Display rows [top, bottom).
-struct row_span {
-    int top = 0, bottom = 0;
-};
-
-// Draws rows [top, bottom) of the 32-bit `picture` into `dest` at the rectangle `at` and
-// returns the display rows written. A 640k x 480k rectangle gets k x k blocks; any other
-// size each pixel widened by the whole factor just above, then stepped down smoothly, so
-// inside a pixel the colour is exact and only its edges blend with the neighbour's.
-// Writes nothing outside the rectangle (nor outside `dest`); the black border is the
-// caller's, drawn once per layout.
-row_span scale_picture_rows(BITMAP* picture, const pixel_rows& dest, const picture_layout& at,
-                            int top, int bottom);
+// Draws `part` of the 32-bit `picture` into `dest` at the rectangle `at` and returns the
+// display rectangle written. A 640k x 480k rectangle gets k x k blocks and only the part's
+// own; any other size each pixel widened by the whole factor just above, then stepped down
+// smoothly, so inside a pixel the colour is exact and only its edges blend with the
+// neighbour's (the part's rows, whole). Writes nothing outside the rectangle (nor outside
+// `dest`); the black border is the caller's, drawn once per layout.
+picture_area scale_picture_part(BITMAP* picture, const pixel_rows& dest, const picture_layout& at,
+                                const picture_area& part);

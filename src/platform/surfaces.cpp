@@ -4,13 +4,12 @@
 #include <allegro/internal/aintern.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 
-#include "platform/window_presenter.h"
 #include "platform/display_loss.h"
+#include "platform/window_presenter.h"
 
 BITMAP* buffer = nullptr;
 BITMAP* frame = nullptr;
@@ -30,19 +29,24 @@ public:
     presented_lock& operator=(const presented_lock&) = delete;
 };
 
-// Rows of fake_screen written since the presenter last showed them. The first tick shows
+// Parts of fake_screen written since the presenter last showed them. The first tick shows
 // the whole picture.
-std::bitset<screen_h> unshown = std::bitset<screen_h>().set();
+area_list unshown = [] {
+    area_list all;
+    all.add(whole_picture);
+    return all;
+}();
 
 unsigned writes = 0;  // main thread only
 
-void mark_unshown(int top, int bottom) {
+void mark_unshown(const picture_area& a) {
     ++writes;
-    for (int y = std::max(top, 0); y < std::min(bottom, screen_h); ++y) unshown.set(y);
+    unshown.add(a);
 }
 
-bool same_row(BITMAP* a, BITMAP* b, int y) {
-    return std::memcmp(a->line[y], b->line[y], screen_w * sizeof(uint32_t)) == 0;
+bool same_row(BITMAP* a, BITMAP* b, int y, int left = 0, int right = screen_w) {
+    return std::memcmp(reinterpret_cast<uint32_t*>(a->line[y]) + left, reinterpret_cast<uint32_t*>(b->line[y]) + left,
+                       (right - left) * sizeof(uint32_t)) == 0;
 }
 
 }  // namespace
@@ -69,54 +73,46 @@ void fill_area(BITMAP* dest, int x0, int y0, int x1, int y1, int color) {
 
 presented_write::presented_write() { lock_unless_display_lost(presented_mutex); }
 presented_write::~presented_write() {
-    mark_unshown(0, screen_h);
+    mark_unshown(whole_picture);
     presented_mutex.unlock();
 }
 
-// Each run of unshown rows is shown; runs a few rows apart as one.
 void draw_screen() {
     std::lock_guard<std::timed_mutex> guard(presented_mutex);
-    if (unshown.none()) return;  // the display already shows this picture
-    constexpr int close = 8;
-    for (int y = 0; y < screen_h;) {
-        if (!unshown[y]) {
-            ++y;
-            continue;
-        }
-        int end = y + 1;
-        for (int z = end; z < screen_h && z - end < close; ++z)
-            if (unshown[z]) end = z + 1;
-        show_picture_rows(fake_screen, y, end);
-        y = end;
-    }
-    unshown.reset();
+    if (unshown.empty()) return;  // the display already shows this picture
+    show_picture_parts(fake_screen, unshown.parts());
+    unshown.clear();
 }
 
 // Only the rows that differ are copied and marked, so a still screen costs the presenter
 // nothing and a moving cursor only its own rows.
 void hand_over(BITMAP* src) { hand_over_rows(src, 0, screen_h); }
 
-void hand_over_rows(BITMAP* src, int top, int bottom) {
+void hand_over_rows(BITMAP* src, int top, int bottom) { hand_over_area(src, {0, top, screen_w, bottom}); }
+
+void hand_over_area(BITMAP* src, const picture_area& part) {
     presented_lock guard;
-    int first = std::max(top, 0);
-    bottom = std::min(bottom, screen_h);
-    while (first < bottom && same_row(src, fake_screen, first)) ++first;
+    const int left = std::max(part.left, 0), right = std::min(part.right, screen_w);
+    int first = std::max(part.top, 0);
+    const int bottom = std::min(part.bottom, screen_h);
+    if (left >= right) return;
+    while (first < bottom && same_row(src, fake_screen, first, left, right)) ++first;
     if (first >= bottom) return;
     int last = bottom - 1;
-    while (same_row(src, fake_screen, last)) --last;
-    blit(src, fake_screen, 0, first, 0, first, screen_w, last - first + 1);
-    mark_unshown(first, last + 1);
+    while (same_row(src, fake_screen, last, left, right)) --last;
+    blit(src, fake_screen, left, first, left, first, right - left, last - first + 1);
+    mark_unshown({left, first, right, last + 1});
 }
 
 void present_masked(BITMAP* sheet, int sx, int sy, int dx, int dy, int w, int h) {
     presented_lock guard;
     masked_blit(sheet, fake_screen, sx, sy, dx, dy, w, h);
-    mark_unshown(dy, dy + h);
+    mark_unshown({dx, dy, dx + w, dy + h});
 }
 
 void show_whole_picture_again() {
     presented_lock guard;
-    mark_unshown(0, screen_h);
+    mark_unshown(whole_picture);
 }
 
 unsigned presented_writes() { return writes; }

@@ -1,11 +1,12 @@
 // The three 640x480 drawing surfaces and the presenter that shows `fake_screen`.
 // Screens compose in `buffer` (the round also in `frame`) and hand the finished picture
-// to `fake_screen`; `draw_screen` copies that to the display every 17 ms on Allegro's
+// to `fake_screen`; `draw_screen` copies what changed to the display every 17 ms on Allegro's
 // timer thread.
 #pragma once
 
 #include <allegro.h>
 
+#include "platform/picture_area.h"
 #include "platform/picture_size.h"
 
 extern BITMAP* buffer;
@@ -32,6 +33,7 @@ void show_whole_picture_again();
 void hand_over(BITMAP* src);                                   // whole-surface copy
 void hand_over_rows(BITMAP* src, int top, int bottom);  // the same, where rows outside
                                                         // [top, bottom) are known unchanged
+void hand_over_area(BITMAP* src, const picture_area& part);     // and outside `part`
 void present_masked(BITMAP* sheet, int sx, int sy, int dx, int dy, int w, int h);  // banners
 class presented_write {                                        // any other write (the wipe)
 public:

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "platform/display_loss.h"
 #include "platform/picture_scaler.h"
@@ -51,6 +52,8 @@ picture_layout pending_layout;
 
 std::atomic<bool> first_picture_shown{false};
 
+std::vector<picture_area> written_parts;  // kept to spare the tick an allocation
+
 // Under the screen's lock and the X lock: an image of the new size in place of the old
 // one (which stays where memory runs out), or Allegro's screen cleared.
 void take_pending_layout() {
@@ -68,29 +71,36 @@ void take_pending_layout() {
     shown_layout = pending_layout;
 }
 
-void show_through_image(BITMAP* picture, int top, int bottom) {
+void show_through_image(BITMAP* picture, const std::vector<picture_area>& parts) {
     if (!image) return;
     const picture_layout at = shown_layout;
-    const row_span rows = scale_picture_rows(picture, image_pixels(image), at, top, bottom);
+    written_parts.clear();
+    for (const picture_area& part : parts)
+        written_parts.push_back(scale_picture_part(picture, image_pixels(image), at, part));
     const pixel_rows all = image_pixels(image);
     XLOCK();
-    if (whole_window_due)
+    if (whole_window_due) {
         put_image_rows(_xwin.display, _xwin.window, _xwin.gc, image, 0, 0, all.w, all.h);
-    else
-        put_image_rows(_xwin.display, _xwin.window, _xwin.gc, image, at.left, rows.top, at.w, rows.bottom);
+    } else {
+        for (const picture_area& r : written_parts)
+            put_image_rows(_xwin.display, _xwin.window, _xwin.gc, image, r.left, r.top, r.right - r.left, r.bottom);
+    }
     XFlush(_xwin.display);  // the input thread no longer flushes on a timer
     XUNLOCK();
     whole_window_due = false;
     first_picture_shown = true;
 }
 
-void show_through_allegro(BITMAP* picture, int top, int bottom) {
+void show_through_allegro(BITMAP* picture, const std::vector<picture_area>& parts) {
     const picture_layout at = shown_layout;
-    if (at.w == screen_w && at.h == screen_h) {
-        blit(picture, screen, 0, top, at.left, at.top + top, screen_w, bottom - top);
-    } else {
-        const row_span rows = scale_picture_rows(picture, rows_of(scaled), {0, 0, at.w, at.h}, top, bottom);
-        blit(scaled, screen, 0, rows.top, at.left, at.top + rows.top, at.w, rows.bottom - rows.top);
+    for (const picture_area& part : parts) {
+        if (at.w == screen_w && at.h == screen_h) {
+            blit(picture, screen, part.left, part.top, at.left + part.left, at.top + part.top,
+                 part.right - part.left, part.bottom - part.top);
+        } else {
+            const picture_area r = scale_picture_part(picture, rows_of(scaled), {0, 0, at.w, at.h}, part);
+            blit(scaled, screen, r.left, r.top, at.left + r.left, at.top + r.top, r.right - r.left, r.bottom - r.top);
+        }
     }
     if (!on_x11) return;
     XLOCK();
@@ -148,15 +158,15 @@ void present_plain_picture() {
     packed_layout = pack(picture_layout{});
 }
 
-void show_picture_rows(BITMAP* picture, int top, int bottom) {
+void show_picture_parts(BITMAP* picture, const std::vector<picture_area>& parts) {
     std::lock_guard<std::timed_mutex> guard(screen_mutex);
     if (layout_pending) {
         XLOCK();
         take_pending_layout();
         XUNLOCK();
     }
-    if (use_image) show_through_image(picture, top, bottom);
-    else show_through_allegro(picture, top, bottom);
+    if (use_image) show_through_image(picture, parts);
+    else show_through_allegro(picture, parts);
 }
 
 picture_layout current_picture_layout() {

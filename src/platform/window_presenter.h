@@ -1,17 +1,20 @@
 // The presenter's side of the window: the image the picture is scaled into and sent to X
 // from, its layout, and the lock that keeps the main thread's new layouts from tearing a
-// picture. Allegro's timer thread presents (show_picture_rows in desktop_display.h); the
-// main thread hands it each new layout and asks for whole repaints.
+// picture. Allegro's timer thread presents (show_picture_parts); the main thread hands it
+// each new layout and asks for whole repaints.
 #pragma once
 
 #include <allegro.h>
 #include <X11/Xlib.h>
 
-#include "platform/display_layout.h"
+#include <vector>
 
-// The presenter's tick, called under the presented surface's lock: shows rows
-// [top, bottom) of the 640x480 picture, scaled.
-void show_picture_rows(BITMAP* picture, int top, int bottom);
+#include "platform/display_layout.h"
+#include "platform/picture_area.h"
+
+// The presenter's tick, called under the presented surface's lock: shows these parts of
+// the 640x480 picture, scaled.
+void show_picture_parts(BITMAP* picture, const std::vector<picture_area>& parts);
 
 // Where the picture sits in the window now; the pointer is mapped through it.
 picture_layout current_picture_layout();

@@ -2,10 +2,10 @@
 #include "play/render.h"
 
 #include <algorithm>
-#include <bitset>
 #include <vector>
 
 #include "platform/assets.h"
+#include "platform/picture_area.h"
 #include "platform/picture_size.h"
 #include "platform/surfaces.h"
 #include "play/cut_pieces.h"
@@ -55,69 +55,62 @@ void draw_field(BITMAP* dest) {
     draw_player(dest);
 }
 
-// Rows of the picture, one bit each.
-using row_set = std::bitset<screen_h>;
-
-void cover(row_set& rows, int first, int last) {
-    for (int y = std::max(first, 0); y <= std::min(last, screen_h - 1); ++y) rows.set(y);
+void cover_sprite(area_list& areas, BITMAP* sprite, int left, int top) {
+    if (sprite) areas.add({left, top, left + sprite->w, top + sprite->h});
 }
 
-void cover_sprite(row_set& rows, BITMAP* sprite, int top) {
-    if (sprite) cover(rows, top, top + sprite->h - 1);
+// Popups are centred text of a few characters in Allegro's 8-pixel font.
+void cover_text(area_list& areas, const popup& p) {
+    constexpr int half_width = 64;  // 16 characters, more than any popup says
+    if (p.timer > 0) areas.add({p.x - half_width, p.y, p.x + half_width, p.y + text_height(font)});
 }
 
-void cover_text(row_set& rows, const popup& p) {
-    if (p.timer > 0) cover(rows, p.y, p.y + text_height(font) - 1);
-}
-
-// The rows this frame's moving pictures cover: the blocks, the pieces, the player and the
+// What this frame's moving pictures cover: the blocks, the pieces, the player and the
 // trail, the figures and popups of the heads-up display, a replay's label, the cursor.
-row_set moving_rows(bool labelled) {
-    row_set rows;
+area_list moving_areas(bool labelled) {
+    area_list areas;
     for (const block_record& b : block) {
-        if (b.active) cover_sprite(rows, block_pic[b.type], b.y - 32);
+        if (b.active) cover_sprite(areas, block_pic[b.type], b.x - 32, b.y - 32);
         if (!b.cut || b.active) continue;
         const int d = b.cut_dir;
-        cover_sprite(rows, cut_block[2 * d][b.type], b.y + b.split_y - 32);
-        cover_sprite(rows, cut_block[2 * d + 1][b.type], b.y - b.split_y - 32);
+        cover_sprite(areas, cut_block[2 * d][b.type], b.x + b.split_x - 32, b.y + b.split_y - 32);
+        cover_sprite(areas, cut_block[2 * d + 1][b.type], b.x - b.split_x - 32, b.y - b.split_y - 32);
     }
-    cover_sprite(rows, player.sprite, player.y - 32);
-    if (!can_dash) cover(rows, std::min(player.start_y, player.y), std::max(player.start_y, player.y));
-    cover(rows, 30, 40 + text_height(font) - 1);  // score and time
-    for (const popup& p : got_combo) cover_text(rows, p);
-    for (const popup* p : {&lost_time, &time_popup, &power_popup}) cover_text(rows, *p);
-    if (labelled) cover(rows, 400, screen_h - 1);
-    cover_sprite(rows, aimer, round_in.y - 16);
-    return rows;
+    cover_sprite(areas, player.sprite, player.x - 32, player.y - 32);
+    if (!can_dash)
+        areas.add({std::min(player.start_x, player.x), std::min(player.start_y, player.y),
+                   std::max(player.start_x, player.x) + 1, std::max(player.start_y, player.y) + 1});
+    areas.add({0, 30, field_left, 40 + text_height(font)});  // score
+    areas.add({field_right + 1, 30, screen_w, 40 + text_height(font)});  // time
+    for (const popup& p : got_combo) cover_text(areas, p);
+    for (const popup* p : {&lost_time, &time_popup, &power_popup}) cover_text(areas, *p);
+    if (labelled) areas.add({0, 400, screen_w, screen_h});
+    cover_sprite(areas, aimer, round_in.x - 16, round_in.y - 16);
+    return areas;
 }
 
-// Outside the rows moving pictures cover now or covered in the last frame, `frame` still
-// holds the field as the last frame drew it, which is the field as this one would: those
-// rows are neither drawn nor compared again. The whole picture after anything else was
-// shown in between (a banner, the pause menu), on a new stage, or when a wipe is due.
-row_set last_moving;
+// Outside what moving pictures cover now or covered in the last frame, `frame` still
+// holds the field as the last frame drew it, which is the field as this one would, and
+// the presented picture holds the same: those pixels are neither drawn nor handed over
+// again. The whole picture after anything else was shown in between (a banner, the pause
+// menu), on a new stage, or when a wipe is due.
+area_list last_moving;
 int drawn_stage = -1;
 unsigned writes_after = 0;
-bool rows_known = false;
+bool picture_known = false;
 
-struct row_run {
-    int top, bottom;  // rows [top, bottom)
-};
-
-// The rows to draw as runs; runs a few rows apart are drawn as one.
-std::vector<row_run> runs_to_draw(const row_set& moving) {
-    const bool whole = draw_every_row || !rows_known || stage != drawn_stage || screen_lock ||
+// The areas to draw, each drawn and handed over on its own.
+area_list areas_to_draw(const area_list& moving) {
+    const bool whole = draw_whole_frame || !picture_known || stage != drawn_stage || screen_lock ||
                        presented_writes() != writes_after;
-    if (whole) return {{0, screen_h}};
-    const row_set rows = moving | last_moving;
-    constexpr int close = 16;
-    std::vector<row_run> runs;
-    for (int y = 0; y < screen_h; ++y) {
-        if (!rows[y]) continue;
-        if (!runs.empty() && y - runs.back().bottom < close) runs.back().bottom = y + 1;
-        else runs.push_back({y, y + 1});
+    area_list areas;
+    if (whole) {
+        areas.add(whole_picture);
+        return areas;
     }
-    return runs;
+    areas.add(moving);
+    areas.add(last_moving);
+    return areas;
 }
 
 // The side panels carry the heads-up display.
@@ -129,17 +122,17 @@ void compose_frame() {
 
 }  // namespace
 
-bool draw_every_row = false;
+bool draw_whole_frame = false;
 
 void draw_round(void (*label)(BITMAP*)) {
     if (skip_drawing) {
-        rows_known = false;
+        picture_known = false;
         return;
     }
-    const row_set moving = moving_rows(label != nullptr);
-    const std::vector<row_run> runs = runs_to_draw(moving);
-    for (const row_run& run : runs) {
-        set_clip_rect(frame, 0, run.top, screen_w - 1, run.bottom - 1);
+    const area_list moving = moving_areas(label != nullptr);
+    const area_list areas = areas_to_draw(moving);
+    for (const picture_area& a : areas.parts()) {
+        set_clip_rect(frame, a.left, a.top, a.right - 1, a.bottom - 1);
         draw_field(frame);
         compose_frame();
         if (label) label(frame);
@@ -147,9 +140,9 @@ void draw_round(void (*label)(BITMAP*)) {
         draw_aimer_at(frame, round_in.x, round_in.y);  // where the round saw it, replayed or not
     }
     set_clip_rect(frame, 0, 0, screen_w - 1, screen_h - 1);
-    for (const row_run& run : runs) hand_over_rows(frame, run.top, run.bottom);
+    for (const picture_area& a : areas.parts()) hand_over_area(frame, a);
     last_moving = moving;
     drawn_stage = stage;
     writes_after = presented_writes();
-    rows_known = true;
+    picture_known = true;
 }

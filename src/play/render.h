@@ -9,5 +9,5 @@
 void draw_round(void (*label)(BITMAP* picture) = nullptr);
 
 // Tests compare frames drawn whole with frames drawn only where things moved.
-extern bool draw_every_row;
+extern bool draw_whole_frame;
 

@@ -38,7 +38,7 @@ TEST(picture_scaler, every_pixel_becomes_a_k_by_k_block_and_the_border_stays_bla
         const picture_layout at{7, 5, 640 * k, 480 * k};
         BITMAP* display = create_bitmap(640 * k + 14, 480 * k + 10);
         clear_to_color(display, 0);
-        const row_span all = scale_picture_rows(picture, rows_of(display), at, 0, 480);
+        const picture_area all = scale_picture_part(picture, rows_of(display), at, {0, 0, 640, 480});
         EXPECT_EQ(all.top, 5);
         EXPECT_EQ(all.bottom, 5 + 480 * k);
         int wrong = 0;
@@ -51,20 +51,39 @@ TEST(picture_scaler, every_pixel_becomes_a_k_by_k_block_and_the_border_stays_bla
         EXPECT_EQ(wrong, 0);
         // A band of rows touches only its own k-fold rows.
         clear_to_color(display, 0);
-        const row_span band = scale_picture_rows(picture, rows_of(display), at, 100, 102);
+        const picture_area band = scale_picture_part(picture, rows_of(display), at, {0, 100, 640, 102});
         EXPECT_EQ(band.top, 5 + 100 * k);
         EXPECT_EQ(band.bottom, 5 + 102 * k);
         EXPECT_EQ(pixel(display, 7, 5 + 100 * k - 1), 0);
         EXPECT_EQ(pixel(display, 7, 5 + 100 * k), pixel(picture, 0, 100));
         EXPECT_EQ(pixel(display, 7, 5 + 102 * k - 1), pixel(picture, 0, 101));
         EXPECT_EQ(pixel(display, 7, 5 + 102 * k), 0);
+        // A small part touches its own k x k blocks and nothing beside them.
+        clear_to_color(display, unwritten);
+        const picture_area part = scale_picture_part(picture, rows_of(display), at, {300, 100, 303, 102});
+        EXPECT_EQ(part.left, 7 + 300 * k);
+        EXPECT_EQ(part.top, 5 + 100 * k);
+        EXPECT_EQ(part.right, 7 + 303 * k);
+        EXPECT_EQ(part.bottom, 5 + 102 * k);
+        int outside = 0, inside = 0;
+        for (int y = 0; y < display->h; ++y)
+            for (int x = 0; x < display->w; ++x) {
+                const bool in = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
+                if (in) inside += pixel(display, x, y) == pixel(picture, (x - 7) / k, (y - 5) / k);
+                else outside += pixel(display, x, y) != unwritten;
+            }
+        EXPECT_EQ(inside, 6 * k * k);
+        EXPECT_EQ(outside, 0);
         destroy_bitmap(display);
     }
     // A display smaller than the picture gets its top-left part and nothing past its edges.
     BITMAP* small = create_bitmap(600, 400);
-    const row_span cut = scale_picture_rows(picture, rows_of(small), {0, 0, 640, 480}, 0, 480);
+    const picture_area cut = scale_picture_part(picture, rows_of(small), {0, 0, 640, 480}, {0, 0, 640, 480});
     EXPECT_EQ(cut.bottom, 400);
     EXPECT_EQ(pixel(small, 599, 399), pixel(picture, 599, 399));
+    const picture_area edge = scale_picture_part(picture, rows_of(small), {0, 0, 640, 480}, {590, 10, 640, 12});
+    EXPECT_EQ(edge.right, 600);
+    EXPECT_EQ(pixel(small, 599, 11), pixel(picture, 599, 11));
     destroy_bitmap(small);
     destroy_bitmap(picture);
 }
@@ -85,7 +104,7 @@ TEST(picture_scaler, sharp_keeps_each_pixel_exact_and_blends_only_its_edges) {
         const picture_layout at{3, 2, w, h};
         BITMAP* display = create_bitmap(w + 6, h + 4);
         clear_to_color(display, unwritten);
-        const row_span all = scale_picture_rows(picture, rows_of(display), at, 0, 480);
+        const picture_area all = scale_picture_part(picture, rows_of(display), at, {0, 0, 640, 480});
         EXPECT_EQ(all.top, 2);
         EXPECT_EQ(all.bottom, 2 + h);
         int unwritten_inside = 0, written_outside = 0, not_exact = 0, not_between = 0, blended = 0;
@@ -131,7 +150,7 @@ TEST(picture_scaler, sharp_keeps_each_pixel_exact_and_blends_only_its_edges) {
 
         // A band of picture rows rewrites exactly the display rows that show them.
         clear_to_color(display, unwritten);
-        const row_span band = scale_picture_rows(picture, rows_of(display), at, 100, 102);
+        const picture_area band = scale_picture_part(picture, rows_of(display), at, {0, 100, 640, 102});
         for (int y = 0; y < display->h; ++y) {
             int r0, r1;
             footprint(y - 2, h, 480, &r0, &r1);
@@ -183,7 +202,7 @@ TEST(picture_scaler, sharp_gives_the_bytes_of_the_plain_blend_at_every_size) {
         const int w = size[0], h = size[1];
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         BITMAP* display = create_bitmap(w, h);
-        scale_picture_rows(picture, rows_of(display), {0, 0, w, h}, 0, 480);
+        scale_picture_part(picture, rows_of(display), {0, 0, w, h}, {0, 0, 640, 480});
         int wrong = 0;
         for (int y = 0; y < h; ++y) {
             const plain_tap ty = plain_tap_for(y, h, 480);

@@ -240,7 +240,7 @@ TEST(RenderBandTest, DrawingOnlyWhereThingsMoveShowsWhatDrawingEveryRowShows) {
     std::vector<uint64_t> shown[2];
     int stages = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        draw_every_row = pass == 0;
+        draw_whole_frame = pass == 0;
         fresh_round(5);
         unsigned seed = 9;
         auto pick = [&seed](int n) { return static_cast<int>((seed = seed * 1103515245u + 12345u) >> 16) % n; };
@@ -268,7 +268,7 @@ TEST(RenderBandTest, DrawingOnlyWhereThingsMoveShowsWhatDrawingEveryRowShows) {
         }
         stages = stage - first_stage;
     }
-    draw_every_row = false;
+    draw_whole_frame = false;
     EXPECT_GE(stages, 1) << "the round should reach a stage banner";
     ASSERT_EQ(shown[0].size(), shown[1].size());
     int differ = 0;
