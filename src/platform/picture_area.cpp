@@ -7,9 +7,13 @@ picture_area around(const picture_area& a, const picture_area& b) {
             std::max(a.bottom, b.bottom)};
 }
 
+picture_area on_picture(const picture_area& a) {
+    return {std::max(a.left, whole_picture.left), std::max(a.top, whole_picture.top),
+            std::min(a.right, whole_picture.right), std::min(a.bottom, whole_picture.bottom)};
+}
+
 void area_list::add(picture_area a) {
-    a = {std::max(a.left, whole_picture.left), std::max(a.top, whole_picture.top),
-         std::min(a.right, whole_picture.right), std::min(a.bottom, whole_picture.bottom)};
+    a = on_picture(a);
     if (a.empty()) return;
     // Joining may make a rectangle worth joining to one passed over already: look again.
     for (size_t i = 0; i < parts_.size();) {

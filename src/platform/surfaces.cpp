@@ -31,11 +31,7 @@ public:
 
 // Parts of fake_screen written since the presenter last showed them. The first tick shows
 // the whole picture.
-area_list unshown = [] {
-    area_list all;
-    all.add(whole_picture);
-    return all;
-}();
+area_list unshown{whole_picture};
 
 unsigned writes = 0;  // main thread only
 
@@ -84,18 +80,18 @@ void draw_screen() {
     unshown.clear();
 }
 
-// Only the rows that differ are copied and marked, so a still screen costs the presenter
-// nothing and a moving cursor only its own rows.
+// Only the rows of the part that differ are copied and marked, so a still screen costs the
+// presenter nothing and a moving cursor only its own rows.
 void hand_over(BITMAP* src) { hand_over_rows(src, 0, screen_h); }
 
 void hand_over_rows(BITMAP* src, int top, int bottom) { hand_over_area(src, {0, top, screen_w, bottom}); }
 
 void hand_over_area(BITMAP* src, const picture_area& part) {
     presented_lock guard;
-    const int left = std::max(part.left, 0), right = std::min(part.right, screen_w);
-    int first = std::max(part.top, 0);
-    const int bottom = std::min(part.bottom, screen_h);
-    if (left >= right) return;
+    const picture_area a = on_picture(part);
+    if (a.empty()) return;
+    const int left = a.left, right = a.right, bottom = a.bottom;
+    int first = a.top;
     while (first < bottom && same_row(src, fake_screen, first, left, right)) ++first;
     if (first >= bottom) return;
     int last = bottom - 1;

@@ -103,11 +103,8 @@ bool picture_known = false;
 area_list areas_to_draw(const area_list& moving) {
     const bool whole = draw_whole_frame || !picture_known || stage != drawn_stage || screen_lock ||
                        presented_writes() != writes_after;
+    if (whole) return area_list{whole_picture};
     area_list areas;
-    if (whole) {
-        areas.add(whole_picture);
-        return areas;
-    }
     areas.add(moving);
     areas.add(last_moving);
     return areas;

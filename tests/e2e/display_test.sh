@@ -104,6 +104,13 @@ start_openbox() {
     return 1
 }
 start_openbox || fail "openbox did not start: $(cat "$work/openbox.log")"
+# A fresh screen of size $1 in place of the last one, with openbox on it.
+new_screen_with_openbox() {
+    kill "$xvfb_pid"
+    wait "$xvfb_pid" 2>/dev/null
+    start_display "$1"
+    start_openbox || fail "openbox did not start on $1: $(cat "$work/openbox.log")"
+}
 xsetroot -solid "#2b4a66"
 rm -f "$run/KZ DATA/display.dat" "$run/KZ DATA/stats.dat"
 "$DESKTOP_PROBE" launch-notices 20 >"$work/notices.txt" &
@@ -223,10 +230,7 @@ wait_game_exit 10
 export DISPLAY=$host_display
 
 # --- 2560x1440 with openbox and no panel: the window and its title bar lie on the screen.
-kill "$xvfb_pid"
-wait "$xvfb_pid" 2>/dev/null
-start_display 2560x1440
-start_openbox || fail "openbox did not start on 2560x1440: $(cat "$work/openbox.log")"
+new_screen_with_openbox 2560x1440
 start_game -- --window
 wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window"
 on_screen_with_frame() {
@@ -262,10 +266,7 @@ window_on_screen() {
     [ -n "$b" ] && [ $((x - l)) -ge 0 ] && [ $((y - t)) -ge 0 ] && [ $((x + w + r)) -le "$1" ] &&
         [ $((y + h + b)) -le "$2" ]
 }
-kill "$xvfb_pid"
-wait "$xvfb_pid" 2>/dev/null
-start_display 1366x768
-start_openbox || fail "openbox did not start on 1366x768: $(cat "$work/openbox.log")"
+new_screen_with_openbox 1366x768
 rm -f "$run/KZ DATA/display.dat"
 start_game -- --window
 wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window on 1366x768"
@@ -299,10 +300,7 @@ kill "$wm_pid"
 wait "$wm_pid" 2>/dev/null  # gone before the next server or manager starts
 
 # --- An 800x480 screen: the whole window, title bar and all, fits on it.
-kill "$xvfb_pid"
-wait "$xvfb_pid" 2>/dev/null
-start_display 800x480
-start_openbox || fail "openbox did not start on 800x480: $(cat "$work/openbox.log")"
+new_screen_with_openbox 800x480
 start_game -- --window
 wait_for 10 sh -c "xprop -name Blockdash _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame on the window on 800x480"
 wait_for 5 window_on_screen 800 480 || fail "the window $(geometry), frame $(frame_of), is not wholly on 800x480"
