@@ -17,9 +17,10 @@
 #include "fixture/fake_host.h"
 #include "fixture/scripted_board.h"
 #include "fixture/stand_in_art.h"
-#include "play/board_link.h"
 #include "play/round.h"
 #include "ui/screen_state.h"
+#include "world/board_link.h"
+#include "world/board_round.h"
 
 namespace {
 

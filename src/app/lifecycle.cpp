@@ -24,12 +24,12 @@
 #include "platform/mouse_presses.h"
 #include "platform/quiet_sound.h"
 #include "platform/surfaces.h"
-#include "play/board_link.h"
 #include "play/sprites.h"
-#include "records/board_settings.h"
 #include "records/display_choice.h"
 #include "records/all_records.h"
 #include "screens/end_screen.h"
+#include "world/board_link.h"
+#include "world/board_settings.h"
 
 namespace {
 

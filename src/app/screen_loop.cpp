@@ -4,13 +4,14 @@
 #include "app/screen_loop.h"
 
 #include "platform/host.h"
-#include "play/board_link.h"
 #include "play/round.h"
 #include "screens/credits_screen.h"
 #include "screens/end_screen.h"
 #include "screens/title_menu.h"
 #include "ui/buttons.h"
 #include "ui/wipe.h"
+#include "world/board_link.h"
+#include "world/board_round.h"
 
 screen_steps screens[4] = {
     {enter_credits_screen, credits_screen_frame},

@@ -78,6 +78,11 @@ void move_and_show(void (*label)(BITMAP*)) {
     wait_for_frame_end();
 }
 
+// In the left panel, where a replay says "REPLAY": the round is played but will not count.
+void draw_quiet_line(BITMAP* picture) {
+    if (const char* line = round_quiet_line()) textout_ex(picture, font, line, 16, 440, makecol(160, 160, 160), -1);
+}
+
 }  // namespace
 
 // One frame of the round; the order of the steps is the game's rules.
@@ -88,7 +93,7 @@ void play_frame() {
     run_pause_menu();
     release_mouse_latch();
     record_round_input();
-    move_and_show(nullptr);
+    move_and_show(round_quiet_line() ? draw_quiet_line : nullptr);
     tell_frame_done(++frames_played);
 }
 

@@ -21,3 +21,4 @@ void tell_round_ended(int frames) {
     if (listener) listener->ended(frames);
 }
 int pauses_left_in_round() { return listener ? listener->pauses_left() : -1; }
+const char* round_quiet_line() { return listener && listener->quiet_line ? listener->quiet_line() : nullptr; }

@@ -13,6 +13,7 @@ struct round_listener {
     void (*resumed)(int frames);     // and closes
     void (*ended)(int frames);       // the time-out, before its banner: the replay's frame count
     int (*pauses_left)();            // for the pause menu; -1 for no such limit
+    const char* (*quiet_line)();     // a few words when the round can no longer count; null if it can
 };
 
 // Null for none. Set by whoever listens (the game's world-table link), from the main thread.
@@ -24,3 +25,4 @@ void tell_paused(int frames);
 void tell_resumed(int frames);
 void tell_round_ended(int frames);
 int pauses_left_in_round();
+const char* round_quiet_line();

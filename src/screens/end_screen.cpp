@@ -9,16 +9,16 @@
 #include "platform/host.h"
 #include "platform/key_presses.h"
 #include "platform/surfaces.h"
-#include "play/board_link.h"
 #include "play/round.h"
-#include "records/board_settings.h"
+#include "play/round_tape.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "records/lifetime_stats.h"
-#include "records/replay_store.h"
-#include "play/round_replay.h"
-#include "screens/replay_screen.h"
+#include "screens/table_screen.h"
+#include "screens/world_view.h"
 #include "ui/aimer.h"
+#include "world/board_link.h"
+#include "world/board_round.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
 #include "ui/still_picture.h"
@@ -34,9 +34,6 @@ bool may_offer_entry = false;
 bool first_pass = true;
 still_picture table_still;  // the table, once the name entry is over
 
-constexpr int row_left = 240, row_right = 400;
-int row_top(int i) { return 130 + 20 * i; }
-
 int white() { return makecol(255, 255, 255); }
 int yellow() { return makecol(255, 255, 0); }
 
@@ -46,13 +43,6 @@ void draw_backdrop(BITMAP* dest) {
     const int band = stage > 5 ? 4 : stage - 1;
     blit(background, dest, 0, back_word[band], 0, 184, 640, 100);
     masked_blit(title, dest, 0, 288, 75, 25, 480, 96);
-}
-
-// Names are raw bytes from a file; passed as 0..255 they print as Latin-1 characters, and
-// a NUL ends the name early.
-void print_name(BITMAP* dest, int x, int y, int colour, const char* name) {
-    textprintf_ex(dest, font, x, y, colour, -1, "%c%c%c", static_cast<unsigned char>(name[0]),
-                  static_cast<unsigned char>(name[1]), static_cast<unsigned char>(name[2]));
 }
 
 // A name the program had to leave unfinished is kept with this in each untyped place: a
@@ -76,7 +66,7 @@ struct key_hold {
 void draw_name_entry() {
     blit(buffer, frame, 0, 0, 0, 0, screen_w, screen_h);
     textprintf_centre_ex(frame, font, 320, 130, white(), -1, "new highscore!");
-    print_name(frame, 250, 150, white(), player_score.name);
+    print_table_name(frame, 250, 150, white(), player_score.name);
     if (letter_pos <= 3)
         textprintf_ex(frame, font, 241 + 8 * letter_pos, 153, yellow(), -1, "_");
     else
@@ -164,7 +154,7 @@ void insert_entry() {
     }
     got_highscore = enter_highscore(highscore_path, player_score, of_round);
     // The local row is on disk first; the board gets the round after.
-    remember_initials(player_score.name);
+    remember_board_initials(player_score.name);
     send_board_round(recorded_round, player_score.name);
 }
 
@@ -184,136 +174,21 @@ bool run_name_entry() {
     return true;
 }
 
-// ---- the world's best, in place of the local table ----
-
-enum class table_view { local, today, all_time };
-table_view view = table_view::local;
-std::string world_status;  // a replay being fetched, or why it cannot be played
-
-constexpr int switch_left = 480, switch_right = 600, switch_top = 130;
-const char* const view_names[] = {"LOCAL", "TODAY", "ALL TIME"};
-
-const world_table* shown_world() {
-    if (view == table_view::local) return nullptr;
-    const world_table& t = world_best(view == table_view::today ? world_period::day : world_period::all);
-    return t.answered && !t.unreachable ? &t : nullptr;  // a board away leaves the local table
-}
-
-void draw_switch(BITMAP* dest) {
-    if (!board_on()) return;
-    textout_ex(dest, font, "WORLD TABLE", switch_left, switch_top - 16, makecol(160, 160, 160), -1);
-    for (int i = 0; i < 3; ++i)
-        textout_ex(dest, font, view_names[i], switch_left + 8, switch_top + 14 * i,
-                   static_cast<int>(view) == i ? yellow() : white(), -1);
-    const world_table* t = shown_world();
-    const bool away = view != table_view::local &&
-                      world_best(view == table_view::today ? world_period::day : world_period::all).unreachable;
-    const char* status = "";
-    std::string fetched;
-    if (away) status = "cannot be reached";
-    else if (view != table_view::local && !t) status = "fetching...";
-    else if (t) {
-        fetched = "fetched " + t->fetched_at;
-        status = fetched.c_str();
-    }
-    if (!world_status.empty()) status = world_status.c_str();
-    textout_ex(dest, font, status, switch_left, switch_top + 48, away ? makecol(255, 96, 96) : white(), -1);
+// The lines about the board above the buttons, the rows, and a save that went wrong below them.
+void draw_table(BITMAP* dest) {
+    draw_world_view(dest);
+    const std::string round_line = board_round_line();
+    const std::string refusal = board_refusal_line();
+    if (!round_line.empty()) textout_centre_ex(dest, font, round_line.c_str(), 320, 328, yellow(), -1);
+    else if (!refusal.empty()) textout_centre_ex(dest, font, refusal.c_str(), 320, 328, makecol(255, 96, 96), -1);
+    if (!world_rows_shown()) draw_local_table(dest, got_highscore);
+    if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
 }
 
 // What the world table adds to the screen, as text: a change shows it afresh.
 std::string board_text() {
     if (!board_on()) return "";
-    std::string text = std::to_string(static_cast<int>(view)) + board_round_line() + board_refusal_line() + world_status;
-    for (const world_table* t : {&world_best(world_period::day), &world_best(world_period::all)}) {
-        text += t->fetched_at + (t->unreachable ? "!" : "") + (t->answered ? "+" : "");
-        for (const world_row& row : t->rows)
-            text += std::to_string(row.rank) + row.name + std::to_string(row.score) + row.replay;
-    }
-    return text;
-}
-
-void draw_world_rows(BITMAP* dest, const world_table& t) {
-    const std::string own_id = board_round_id();
-    for (size_t i = 0; i < t.rows.size() && i < highscore_rows; ++i) {
-        const world_row& row = t.rows[i];
-        const bool own = !own_id.empty() && row.replay.size() >= own_id.size() &&
-                         row.replay.compare(row.replay.size() - own_id.size(), own_id.size(), own_id) == 0;
-        const int colour = own ? yellow() : white();
-        const int y = row_top(static_cast<int>(i));
-        textprintf_right_ex(dest, font, 242, y, colour, -1, "%i.", row.rank);
-        print_name(dest, 250, y, colour, (row.name + "   ").c_str());
-        textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", row.score);
-        if (!row.replay.empty()) triangle(dest, 388, y, 388, y + 6, 394, y + 3, colour);
-    }
-}
-
-void draw_table(BITMAP* dest) {
-    draw_switch(dest);
-    const std::string round_line = board_round_line();
-    const std::string refusal = board_refusal_line();
-    if (!round_line.empty()) textout_centre_ex(dest, font, round_line.c_str(), 320, 328, yellow(), -1);
-    else if (!refusal.empty()) textout_centre_ex(dest, font, refusal.c_str(), 320, 328, makecol(255, 96, 96), -1);
-    if (const world_table* t = shown_world()) {
-        draw_world_rows(dest, *t);
-        if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
-        return;
-    }
-    for (int i = 0; i < highscore_rows; ++i) {
-        const int colour = i == got_highscore ? yellow() : white();
-        const int y = row_top(i);
-        print_name(dest, 250, y, colour, highscore[i].name);
-        textprintf_right_ex(dest, font, 380, y, colour, -1, "%i", highscore[i].score);
-        if (!row_replay[i].empty()) triangle(dest, 388, y, 388, y + 6, 394, y + 3, colour);  // play mark
-    }
-    // Below the last row, above the buttons: only when a save went wrong.
-    if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
-}
-
-int row_at(int x, int y) {
-    if (x < row_left || x > row_right) return highscore_rows;
-    for (int i = 0; i < highscore_rows; ++i)
-        if (y >= row_top(i) - 5 && y < row_top(i) + 15) return i;
-    return highscore_rows;
-}
-
-// A press on the switch's words shows that view, and asks the board for it afresh; it
-// goes through the press latch as a button's does.
-bool take_switch_press() {
-    if (!board_on()) return false;
-    int x = 0, y = 0;
-    if (!press_to_act(&x, &y)) return false;
-    if (x < switch_left || x > switch_right || y < switch_top - 4 || y >= switch_top + 14 * 3 - 4) return false;
-    take_press();
-    view = static_cast<table_view>((y - (switch_top - 4)) / 14);
-    world_status.clear();
-    if (view == table_view::today) fetch_world(world_period::day);
-    if (view == table_view::all_time) fetch_world(world_period::all);
-    return true;
-}
-
-void play_world_replay() {
-    std::string path, why;
-    if (!world_replay_ready(&path, &why)) return;
-    world_status = why;
-    if (path.empty()) return;
-    static replay watched;
-    const replay_status status = read_replay_file(path.c_str(), watched);
-    if (status != replay_status::read) {
-        world_status = "That replay cannot be played.";
-        return;
-    }
-    world_status.clear();
-    watch_replay(watched);
-}
-
-// False when the row has no replay to fetch.
-bool watch_world_row(int row) {
-    const world_table* t = shown_world();
-    if (!t || row >= static_cast<int>(t->rows.size()) || t->rows[static_cast<size_t>(row)].replay.empty())
-        return false;
-    world_status = "fetching the replay...";
-    download_world_replay(t->rows[static_cast<size_t>(row)].replay);
-    return true;
+    return board_round_line() + board_refusal_line() + world_view_text();
 }
 
 // A row is clicked as a button is: a tap that went down and up between two passes plays
@@ -322,21 +197,13 @@ bool watch_world_row(int row) {
 void watch_clicked_row() {
     int x = 0, y = 0;
     if (!press_to_act(&x, &y)) return;
-    const int row = row_at(x, y);
+    const int row = table_row_at(x, y);
     if (row == highscore_rows) return;
-    if (view != table_view::local) {
+    if (world_rows_shown()) {
         if (watch_world_row(row)) take_press();
         return;
     }
-    if (row_replay[row].empty()) return;
-    take_press();
-    static replay watched;
-    const replay_status status = read_replay_file(row_replay[row].c_str(), watched);
-    if (status == replay_status::read)
-        watch_replay(watched);
-    else
-        tell_player("That replay cannot be played.", "cannot play \"%s\": %s", row_replay[row].c_str(),
-                    replay_problem(status));
+    watch_local_row(row);
 }
 
 }  // namespace
@@ -347,7 +214,7 @@ void keep_unfinished_entry() {
         finished_round_waiting = false;
         player_score = {{' ', ' ', ' '}, shown_score(player.score), 1};
         entry_open = player_score.score >= highscore[highscore_rows - 1].score;
-        if (!entry_open) send_board_round(recorded_round, read_board_settings().initials.c_str());
+        if (!entry_open) send_board_round(recorded_round, board_initials().c_str());
     }
     if (!entry_open) return;
     for (char& c : player_score.name)
@@ -366,11 +233,7 @@ void enter_end_screen() {
     may_offer_entry = finished_round_waiting;
     finished_round_waiting = false;
     first_pass = true;
-    world_status.clear();
-    if (view != table_view::local) {
-        fetch_world(world_period::day);
-        fetch_world(world_period::all);
-    }
+    enter_world_view();
 }
 
 void end_screen_frame() {
@@ -381,7 +244,7 @@ void end_screen_frame() {
             if (!run_name_entry()) return;
         } else {
             // No row, so no name typed: the board round goes under the last initials.
-            send_board_round(recorded_round, read_board_settings().initials.c_str());
+            send_board_round(recorded_round, board_initials().c_str());
         }
     }
     first_pass = false;
@@ -396,7 +259,7 @@ void end_screen_frame() {
     table_still.finish(buffer);
     quit.is_clicked();
     progress.is_clicked();
-    if (game_state == state_end_of_game && !take_switch_press()) watch_clicked_row();
-    if (game_state == state_end_of_game) play_world_replay();
+    if (game_state == state_end_of_game && !take_world_switch_press()) watch_clicked_row();
+    if (game_state == state_end_of_game) follow_world_replay();
     wait_ms(20);
 }

@@ -6,10 +6,12 @@
 #   ui       2 - buttons, the wipe, the aimer, the screen state
 #   records  2 - the highscore table, the statistics, their files
 #   play     3 - the round
-#   screens  4 - the screens outside the round
-#   app      5 - main, the command line, start-up and shut-down, the screen loop
-#   board    5 - the board server, a second program beside the game on the rules alone
-# ui and records share a floor but do not use each other; the board uses no screen.
+#   world    4 - the game's side of the world table: requests, the queue, the sender
+#   screens  5 - the screens outside the round
+#   app      6 - main, the command line, start-up and shut-down, the screen loop
+#   board    6 - the board server, a second program beside the game on the rules alone
+# ui and records share a floor but do not use each other; the board uses neither the
+# game's screens nor its client.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -18,8 +20,9 @@ rank() {
         platform) echo 1 ;;
         ui | records) echo 2 ;;
         play) echo 3 ;;
-        screens) echo 4 ;;
-        app | board) echo 5 ;;
+        world) echo 4 ;;
+        screens) echo 5 ;;
+        app | board) echo 6 ;;
         *) echo 0 ;;
     esac
 }
@@ -36,8 +39,8 @@ while IFS= read -r line; do
     if [ "$from_rank" = 0 ] || [ "$to_rank" = 0 ]; then
         echo "$file: \"$target\": a folder with no floor; add it to tools/dev/check_layers.sh"
         faults=$((faults + 1))
-    elif [ "$from" = board ] && [ "$to" = screens ]; then
-        echo "$file: includes \"$target\"; the board has no screens"
+    elif [ "$from" = board ] && { [ "$to" = screens ] || [ "$to" = world ]; }; then
+        echo "$file: includes \"$target\"; the board has no screens and no client"
         faults=$((faults + 1))
     elif [ "$from" != "$to" ] && [ "$to_rank" -ge "$from_rank" ]; then
         echo "$file: includes \"$target\", which is not below $from/"

@@ -3,6 +3,8 @@
 // board's address, the ticket and the replay's bytes. A round the board refused is kept
 // as "round-<sum>.refused" with the reason, never sent again. No name here is one the
 // replay store takes for its own.
+// Thread: the client's sender thread alone reads and writes these files while the game
+// runs (tests call them from theirs).
 #pragma once
 
 #include <string>
@@ -16,6 +18,7 @@ struct queued_round {
     std::string ticket;
     std::string reason;  // why the board refused it (refused ones only)
     std::vector<uint8_t> replay_bytes;
+    long long queued_at_ns = 0;  // when its file was last written
 };
 
 // The folder beside the data file at `data_path`.
@@ -26,7 +29,7 @@ std::string board_queue_folder(const char* data_path);
 bool queue_board_round(const char* data_path, const std::string& url, const std::string& ticket,
                        const replay& r, std::string* path);
 
-// The rounds waiting, oldest name first; files that do not read are left where they are.
+// The rounds waiting, the oldest first; files that do not read are left where they are.
 std::vector<queued_round> waiting_board_rounds(const char* data_path);
 
 // The board took the round: its file goes.

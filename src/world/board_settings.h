@@ -1,6 +1,8 @@
 // The world table this machine plays for, kept in "KZ DATA//board.txt": the board's
 // address (none: the board is off), the player key made once on this machine, and the
 // initials last typed, for a board round that enters no local row.
+// Thread: read and first written by the main thread at start-up (the command line's
+// --board); the initials are saved later on the client's sender thread.
 #pragma once
 
 #include <string>

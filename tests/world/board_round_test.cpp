@@ -14,15 +14,17 @@
 #include <vector>
 
 #include "fixture/scripted_board.h"
-#include "play/board_link.h"
-#include "play/round_tape.h"
 #include "platform/surfaces.h"
-#include "play_fixture.h"
-#include "records/board_queue.h"
+#include "play/play_fixture.h"
+#include "play/round_tape.h"
 #include "records/highscore_file.h"
 #include "support/file_bytes.h"
 #include "support/headless.h"
 #include "ui/screen_state.h"
+#include "world/board_link.h"
+#include "world/board_queue.h"
+#include "world/board_round.h"
+#include "world/world_table.h"
 
 using namespace play_testing;
 using namespace testing_support;

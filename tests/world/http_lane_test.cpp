@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "fixture/scripted_board.h"
-#include "platform/http_lane.h"
+#include "world/http_lane.h"
 
 using namespace testing_support;
 using clock_type = std::chrono::steady_clock;

@@ -1,5 +1,5 @@
 // The queue of board rounds: text lines, a blank line, then the replay file's own bytes.
-#include "records/board_queue.h"
+#include "world/board_queue.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -94,6 +94,9 @@ bool read_queued_round(const std::string& path, queued_round* out) {
     }
     if (!plain_line(q.url) || !plain_line(q.ticket)) return false;
     q.replay_bytes.assign(all.begin() + static_cast<long>(blank + 2), all.end());
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0)
+        q.queued_at_ns = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
     *out = std::move(q);
     return true;
 }
@@ -128,6 +131,9 @@ std::vector<queued_round> waiting_board_rounds(const char* data_path) {
         queued_round q;
         if (read_queued_round(folder + "/" + name, &q)) rounds.push_back(std::move(q));
     }
+    // The names come from a hash, so the order is the files' own: the oldest first.
+    std::stable_sort(rounds.begin(), rounds.end(),
+                     [](const queued_round& a, const queued_round& b) { return a.queued_at_ns < b.queued_at_ns; });
     return rounds;
 }
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "records/board_queue.h"
-#include "records/board_settings.h"
 #include "records/highscore_file.h"
 #include "support/file_bytes.h"
 #include "support/headless.h"
+#include "world/board_queue.h"
+#include "world/board_settings.h"
 
 using namespace testing_support;
 

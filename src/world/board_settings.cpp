@@ -1,5 +1,5 @@
 // "board.txt": "url ADDRESS", "key HEX" and "initials ABC", one a line, any order.
-#include "records/board_settings.h"
+#include "world/board_settings.h"
 
 #include <sys/random.h>
 
@@ -11,10 +11,10 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
-#include "platform/http_lane.h"
 #include "records/data_folder.h"
 #include "records/replay_file.h"
 #include "records/scan_text.h"
+#include "world/http_lane.h"
 
 const char* const board_settings_path = "KZ DATA//board.txt";
 
