@@ -194,6 +194,7 @@ bool begin_board_round(uint32_t* seed) {
         return false;
     }
     take_round_answers();
+    ask_for_ticket();
     // The ticket and the seed share one second: a ticket on its way (a round started the
     // moment the game opened) is worth waiting for within it.
     const int deadline = now_ms() + seed_wait_ms;
@@ -314,7 +315,7 @@ std::string board_round_line() {
     if (!live.not_sent_why.empty()) return live.not_sent_why;
     if (!live.queued) return "";
     if (sender.away)
-        return "The world table cannot be reached (" + sender.away_why + "): the round is kept and sent later.";
+        return "The world table is away (" + sender.away_why + "): the round is kept and sent later.";
     return "Sending the round to the world table...";
 }
 

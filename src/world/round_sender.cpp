@@ -54,7 +54,13 @@ sender_view view;
 bool round_playing = false;
 unsigned nudges = 0;  // every change the thread should look at
 std::atomic<bool> stopping{false};
-std::thread sender_thread;
+
+// Stopped at the latest when the program ends, so a test that fails before its stop
+// does not end the process with a thread still running.
+struct sender_thread_slot {
+    std::thread thread;
+    ~sender_thread_slot();
+} sender;
 
 sent_round_news news_of(const std::string& ticket, send_outcome outcome, const std::string& why = "") {
     sent_round_news n;
@@ -79,7 +85,7 @@ void count_waiting() {
 void note_away(bool away, const std::string& why) {
     std::lock_guard<std::mutex> hold(mutex);
     if (away && why != view.away_why)
-        std::fprintf(stderr, "blockdash: the world table at %s cannot be reached (%s); its rounds are kept for later\n",
+        std::fprintf(stderr, "blockdash: the world table at %s is away (%s); its rounds are kept for later\n",
                      board.url.c_str(), why.c_str());
     view.away = away;
     view.away_why = away ? why : "";
@@ -251,6 +257,8 @@ void hand_over(std::function<void()> job) {
 
 }  // namespace
 
+sender_thread_slot::~sender_thread_slot() { stop_sender(); }
+
 void start_sender(const board_settings& settings, const char* path) {
     stop_sender();
     board = settings;
@@ -259,14 +267,14 @@ void start_sender(const board_settings& settings, const char* path) {
     view = {};
     round_playing = false;
     stopping = false;
-    sender_thread = std::thread(run_sender);
+    sender.thread = std::thread(run_sender);
 }
 
 void stop_sender() {
-    if (!sender_thread.joinable()) return;
+    if (!sender.thread.joinable()) return;
     stopping = true;
     nudge();
-    sender_thread.join();
+    sender.thread.join();
     jobs.clear();
 }
 

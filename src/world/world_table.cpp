@@ -76,7 +76,7 @@ void read_replay_answer(const http_answer& a) {
     if (a.id != download_id) return;  // cancelled, or an earlier one's
     download_id = 0;
     replay_done = true;
-    if (a.status == 200 && !a.body.empty() && a.error.empty()) return;  // kept in the cache
+    if (a.status == 200 && a.error.empty()) return;  // kept in the cache
     replay_path.clear();
     if (!a.error.empty()) replay_why = a.error;
     else if (a.status == 0) replay_why = std::string("The world table cannot be reached: ") + failure_words(a.failure) + ".";
@@ -85,7 +85,11 @@ void read_replay_answer(const http_answer& a) {
 
 // On the replay lane's thread: the file is written there.
 void keep_in_cache(const std::string& path, const std::string& data_file, http_answer& a) {
-    if (a.status != 200 || a.body.empty()) return;
+    if (a.status != 200) return;
+    if (a.body.empty()) {
+        a.error = "The world table has no such replay.";
+        return;
+    }
     if (!save_atomically(path.c_str(), a.body.data(), a.body.size())) a.error = "The replay could not be kept.";
     trim_world_replays(data_file.c_str(), replays_kept);
     a.body.clear();
