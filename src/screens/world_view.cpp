@@ -61,7 +61,8 @@ void draw_switch(BITMAP* dest) {
     std::string status;
     int colour = white();
     if (!world_status.empty()) {
-        status = world_status;
+        draw_wrapped(dest, world_status, switch_top + 48, colour);
+        return;
     } else if (t.unreachable) {
         // Why, in words; the rows seen before stay beside it.
         status = "cannot be reached:";

@@ -61,7 +61,6 @@ http_failure failure_of(CURLcode code, bool too_long) {
         case CURLE_OPERATION_TIMEDOUT: return http_failure::timeout;
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_ISSUER_ERROR:
         case CURLE_SSL_PINNEDPUBKEYNOTMATCH: return http_failure::certificate;

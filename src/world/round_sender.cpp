@@ -3,8 +3,6 @@
 // reaches the rest through `shared`, under `mutex`.
 #include "world/round_sender.h"
 
-#include <unistd.h>
-
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -37,6 +35,7 @@ struct queue_entry {
     long long queued_at_ns = 0;
     int tries = 0;
     long long next_try_ms = 0;
+    bool unreached = false;  // its last try found no board at all
     bool held = false;
 };
 
@@ -173,9 +172,10 @@ void take_answer(queue_entry entry, const http_answer& a) {
     const auto kept = entry_for(entry.ticket);
     if (kept == queue.end()) return;
     if (a.status == 201 || a.status == 200 || a.status == 409) {
-        unlink(entry.path.c_str());
+        remove_board_round(data_path.c_str(), entry.path);
         queue.erase(kept);
-        for (queue_entry& e : queue) e.next_try_ms = std::min(e.next_try_ms, now);  // the board is back
+        for (queue_entry& e : queue)  // the board is back: what found none is due now
+            if (e.unreached) e.next_try_ms = std::min(e.next_try_ms, now);
         tell(a.status == 409 ? news_of(entry.ticket, send_outcome::taken_before) : taken_news(entry.ticket, a));
     } else if (board_refused_for_good(a)) {
         const std::string why = board_error_words(a);
@@ -188,6 +188,7 @@ void take_answer(queue_entry entry, const http_answer& a) {
     } else {
         // Kept for later, this round alone pausing longer each time.
         ++kept->tries;
+        kept->unreached = a.status == 0;
         kept->next_try_ms = now + std::min(last_retry_ms, first_retry_ms << std::min(kept->tries - 1, 10));
         tell(news_of(entry.ticket, send_outcome::waiting));
     }

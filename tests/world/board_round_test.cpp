@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -17,6 +19,7 @@
 #include "platform/surfaces.h"
 #include "play/play_fixture.h"
 #include "play/round_tape.h"
+#include "records/data_folder.h"
 #include "records/highscore_file.h"
 #include "support/file_bytes.h"
 #include "support/headless.h"
@@ -341,8 +344,9 @@ TEST(BoardRound, PausesAreToldCountedOnTheMenuAndCapped) {
 // The world's best as the board gives it, read with care: ten rows at most, odd rows
 // skipped or cut short; a replay fetched only from the board itself, into its cache.
 TEST(BoardRound, TheWorldsBestIsReadWithCareAndItsReplaysComeOnlyFromTheBoard) {
-    std::atomic<bool> flood{false};
-    scripted_board board([&flood](const seen_request& r) {
+    std::atomic<bool> flood{false}, hang{false};
+    scripted_board board([&flood, &hang](const seen_request& r) {
+        if (hang && r.path != "/api/v1/tickets") return hanging_answer();
         if (r.path.compare(0, 14, "/api/v1/board?") == 0) {
             if (flood) return garbage_answer();
             std::string rows = R"([7, {"rank": 1, "name": "TOOLONGNAME", "score": 900, "replay": "/api/v1/replays/a"},)";
@@ -383,6 +387,19 @@ TEST(BoardRound, TheWorldsBestIsReadWithCareAndItsReplaysComeOnlyFromTheBoard) {
     fetch_world(world_period::day);
     ASSERT_TRUE(between_frames_until([] { return world_best(world_period::day).unreachable; }));
     EXPECT_EQ(world_best(world_period::day).rows.size(), 10u);
+
+    // A replay that hangs holds no table back, and a table that hangs says so within 2 s.
+    hang = true;
+    download_world_replay("/api/v1/replays/c");
+    const auto asked_at = std::chrono::steady_clock::now();
+    fetch_world(world_period::all);
+    ASSERT_TRUE(between_frames_until([] { return world_best(world_period::all).unreachable; }, 4000));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked_at, std::chrono::milliseconds(2500));
+    EXPECT_EQ(world_best(world_period::all).why, "no answer in time");
+    EXPECT_TRUE(world_replay_fetching());
+    cancel_world_replay();  // Esc while it comes: it never plays
+    EXPECT_FALSE(world_replay_fetching());
+    EXPECT_FALSE(world_replay_ready(&path, &why));
     stop_board();
 }
 
@@ -396,4 +413,120 @@ TEST(BoardRound, WithTheBoardOffNothingStarts) {
     EXPECT_FALSE(begin_board_round(&seed));
     EXPECT_EQ(board_round_line(), "");
     EXPECT_EQ(board_pauses_left(), -1);
+}
+
+// Answers that come while a round is played (a send of an earlier round, a world replay)
+// are dealt with off the main thread: with the data folder locked by another copy of the
+// game, no frame of the round is held, by the round's own clock as the pace watch reads it.
+TEST(BoardRound, AnswersDuringARoundHoldNoFrame) {
+    scripted_board board([](const seen_request& r) {
+        const bool slow = r.path.compare(0, 15, "/api/v1/rounds?") == 0 || r.path.compare(0, 16, "/api/v1/replays/") == 0;
+        if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        if (r.path.compare(0, 16, "/api/v1/replays/") == 0) return scripted_answer{scripted_answer::reply, 200, "RPL"};
+        return polite_board(r, 5150, 2);
+    });
+    fresh_round(1);
+    ASSERT_EQ(chdir(scratch_dir("board_round_no_hold").c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    std::string path;
+    for (const char* ticket : {"tk.earlier", "tk.earliest"})
+        ASSERT_TRUE(queue_board_round(highscore_path, board.url(), ticket, recorded_round, &path));
+    board_at(board.url(), "board_round_no_hold");  // the sender starts on the earlier rounds
+    std::unique_ptr<data_folder_lock> other_copy(new data_folder_lock(highscore_path));
+
+    game_state = state_play;
+    skip_drawing = true;
+    start_round();
+    ASSERT_GE(board_pauses_left(), 0) << "a board round";
+    download_world_replay("/api/v1/replays/r42");
+    // The round's clock never runs ahead of real time, and a frame held shows on it.
+    const auto began = std::chrono::steady_clock::now();
+    const int base = world.now;
+    world.on_wait = [&](int) {
+        const int real = base + static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                     std::chrono::steady_clock::now() - began)
+                                                     .count());
+        if (real > world.now) world.now = real;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(world.now - real));
+    };
+    std::vector<int> frame_ms;
+    bool replay_came = false;
+    std::string why;
+    int before = world.now;
+    for (int frame = 0; frame < 200; ++frame) {
+        if (frame == 100) other_copy.reset();
+        set_mouse(200 + (frame * 37) % 240, 300, frame % 17 == 0 ? 1 : 0);
+        play_frame();
+        board_between_frames();
+        replay_came = replay_came || world_replay_ready(&path, &why);
+        frame_ms.push_back(world.now - before);
+        before = world.now;
+    }
+    world.on_wait = nullptr;
+    EXPECT_TRUE(replay_came) << "the replay came during the round";
+    EXPECT_LT(*std::max_element(frame_ms.begin() + 1, frame_ms.end()), 150) << "no frame held";
+    EXPECT_EQ(board_round_quiet_line(), nullptr) << "the pace watch saw nothing slow";
+    EXPECT_EQ(file_bytes::read(path), "RPL");
+    board_round_dropped();
+    ASSERT_TRUE(between_frames_until([] { return waiting_board_rounds(highscore_path).empty(); }, 10000));
+    stop_board();
+}
+
+// The oldest round goes first; one the board keeps failing waits on its own back-off
+// while the rest go, and a round that is not the player's best says where that best stands.
+TEST(BoardRound, AFailingRoundHoldsNoOtherBackAndTheRankIsToldTrue) {
+    scripted_board board([](const seen_request& r) {
+        if (r.path.find("ticket=tk.failing") != std::string::npos)
+            return scripted_answer{scripted_answer::reply, 503, R"({"error":"storage down"})"};
+        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0)
+            return scripted_answer{scripted_answer::reply, 201,
+                                   R"({"id":"r9","score":40,"rank":4,"stands":false,"best_rank":2,"best_score":900})"};
+        return polite_board(r, 77, 1);
+    });
+    fresh_round(1);
+    ASSERT_EQ(chdir(scratch_dir("board_round_fair").c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    std::string path;
+    ASSERT_TRUE(queue_board_round(highscore_path, board.url(), "tk.failing", recorded_round, &path));
+    ASSERT_TRUE(queue_board_round(highscore_path, board.url(), "tk.next", recorded_round, &path));
+    board_at(board.url(), "board_round_fair");
+    ASSERT_TRUE(between_frames_until([] { return waiting_board_rounds(highscore_path).size() == 1; }));
+    std::vector<std::string> sent;
+    for (const seen_request& r : board.requests())
+        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0) sent.push_back(r.path);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_NE(sent[0].find("tk.failing"), std::string::npos) << "the oldest first";
+    EXPECT_NE(sent[1].find("tk.next"), std::string::npos) << "not held back by the failing one";
+
+    // A board round of our own is sent before the failing one is tried again.
+    play_to_the_end();
+    ASSERT_TRUE(between_frames_until([&] { return notices(board).back()["event"] == "end"; }));
+    send_board_round(recorded_round, "FAI");
+    ASSERT_TRUE(between_frames_until([] { return !board_round_id().empty(); }));
+    EXPECT_EQ(board_round_rank(), 0) << "not its rank: it does not stand on the board";
+    EXPECT_EQ(board_round_line(), "On the world table; your best, 900, stands at WORLD #2.");
+    EXPECT_EQ(waiting_board_rounds(highscore_path).size(), 1u);
+    EXPECT_EQ(rounds_sent(board), 3) << "the failing round waits out its back-off";
+    stop_board();
+}
+
+// A round whose notices stop getting through says so while it is played, not only at its end.
+TEST(BoardRound, ARoundTheBoardStopsHearingSaysSoAsItGoes) {
+    scripted_board board([](const seen_request& r) {
+        if (r.body.find("\"tick\"") != std::string::npos)
+            return scripted_answer{scripted_answer::reply, 400, R"({"error":"out of order"})"};
+        return polite_board(r, 12, 1);
+    });
+    board_at(board.url(), "board_round_unheard");
+    game_state = state_play;
+    skip_drawing = true;
+    start_round();
+    world.on_wait = nullptr;
+    for (int frame = 0; frame < 391; ++frame) play_frame();
+    EXPECT_EQ(board_round_quiet_line(), nullptr);
+    ASSERT_TRUE(between_frames_until([] { return board_round_quiet_line() != nullptr; }));
+    EXPECT_STREQ(board_round_quiet_line(), "board lost");
+    EXPECT_TRUE(board_round_running());
+    board_round_dropped();
+    stop_board();
 }
