@@ -105,6 +105,13 @@ socat "OPENSSL-LISTEN:$tls_port,bind=127.0.0.1,reuseaddr,fork,cert=$work/cert.pe
 other_pids="$other_pids $!"
 wait_for 5 curl -sf --cacert "$work/cert.pem" "https://localhost:$tls_port/healthz" -o /dev/null ||
     fail "no TLS endpoint"
+# Without its authority the certificate is not trusted, and the terminal says so in words.
+start_game -- --board "https://localhost:$tls_port"
+untrusted_told() { grep -q "no ticket from the world table at https://localhost:$tls_port: its certificate is not trusted" "$work/game.err"; }
+wait_for 10 untrusted_told || fail "an untrusted certificate was not told: $(tail -3 "$work/game.err")"
+wait_for 10 on_title_menu || fail "no title menu with an untrusted board"
+tap_at 320 400  # Quit
+wait_game_exit 10
 start_game env BLOCKDASH_BOARD_CA="$work/cert.pem" -- --board "https://localhost:$tls_port"
 play_round_and_type WLD
 wait_for 30 board_shows WLD || fail "the board did not take the round: $(tail -5 "$work/board.log")"
