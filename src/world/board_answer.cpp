@@ -1,3 +1,4 @@
+// Thread: any (pure functions of an answer).
 #include "world/board_answer.h"
 
 #include <nlohmann/json.hpp>

@@ -1,3 +1,4 @@
+// Start and stop of the world table's parts. Thread: the main thread.
 #include "world/board_link.h"
 
 #include "records/highscore_file.h"

@@ -1,4 +1,5 @@
 // The queue of board rounds: text lines, a blank line, then the replay file's own bytes.
+// Thread: the sender's.
 #include "world/board_queue.h"
 
 #include <dirent.h>

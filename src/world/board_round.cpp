@@ -1,6 +1,7 @@
 // The notices of the round under way go on a lane of their own (the tickets share it
 // between rounds), so nothing waits in front of them. Answers are read here between
 // frames; a round that can no longer count says so at once, and quietly.
+// Thread: the main thread.
 #include "world/board_round.h"
 
 #include <nlohmann/json.hpp>

@@ -1,4 +1,5 @@
 // "board.txt": "url ADDRESS", "key HEX" and "initials ABC", one a line, any order.
+// Thread: the main thread at start-up; remember_initials, the sender's.
 #include "world/board_settings.h"
 
 #include <sys/random.h>

@@ -1,3 +1,4 @@
+// Thread: the main thread; the lane it asks on has its own.
 #include "world/board_ticket.h"
 
 #include <nlohmann/json.hpp>

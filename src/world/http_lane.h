@@ -2,6 +2,8 @@
 // thread that calls it; an `http_lane` gives one such client a thread of its own, so the
 // caller never waits on the network: it hands a request over and later takes the answer.
 // Neither knows anything of what is asked.
+// Thread: a client, the thread that calls it; a lane, a thread of its own (send, take
+// and drop_waiting from any thread).
 #pragma once
 
 #include <atomic>

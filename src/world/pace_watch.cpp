@@ -1,3 +1,4 @@
+// Thread: the main thread.
 #include "world/pace_watch.h"
 
 #include "play/pacing.h"

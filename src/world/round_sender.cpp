@@ -1,6 +1,7 @@
 // The sender's thread: jobs the main thread hands over (files to write) first, then the
 // queued round that is due soonest. Only this thread touches `queue`; the main thread
 // reaches the rest through `shared`, under `mutex`.
+// Thread: the sender's own, but for the calls the main thread makes at the bottom.
 #include "world/round_sender.h"
 
 #include <nlohmann/json.hpp>

@@ -1,5 +1,6 @@
 // The world's best as the board gives it, read with care: ten rows at most, odd rows
 // skipped or cut short; replays fetched only from the board itself.
+// Thread: the main thread, but for keep_in_cache, which runs on the replay lane's.
 #include "world/world_table.h"
 
 #include <nlohmann/json.hpp>
