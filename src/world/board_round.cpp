@@ -1,5 +1,5 @@
-// The notices of the round under way go on a lane of their own (the tickets share it
-// between rounds), so nothing waits in front of them. Answers are read here between
+// The notices of the round under way go on a lane of their own, so nothing waits in
+// front of them. Answers are read here between
 // frames; a round that can no longer count says so at once, and quietly.
 // Thread: the main thread.
 #include "world/board_round.h"
@@ -134,7 +134,7 @@ bool seed_of_start(int deadline, uint32_t* seed) {
     for (;;) {
         if (notice_lane->take(&a)) {
             if (a.id == r.id) break;
-            if (!take_ticket_answer(a)) continue;  // an earlier round's, come late: that round is over
+            continue;  // an earlier round's, come late: that round is over
         }
         if (now_ms() >= deadline) return local_round("A local round: the world table did not answer in time.");
         wait_ms(2);
@@ -160,7 +160,7 @@ void start_board_rounds(const board_settings& settings) {
     quick.connect_ms = 3000;
     quick.transfer_ms = 4000;
     notice_lane.reset(new http_lane(quick));
-    start_tickets(board, notice_lane.get());
+    start_tickets(board);
     static const round_listener to_board = {begin_board_round,   board_frame_done,  board_round_paused,
                                             board_round_resumed, board_round_ended, board_pauses_left,
                                             board_round_quiet_line};
@@ -176,9 +176,9 @@ void stop_board_rounds() {
 
 void take_round_answers() {
     if (!notice_lane) return;
+    take_ticket_answers();
     http_answer a;
-    while (notice_lane->take(&a))
-        if (!take_ticket_answer(a)) take_notice_answer(a);
+    while (notice_lane->take(&a)) take_notice_answer(a);
     sent_round_news n;
     while (take_sender_news(&n)) take_news(n);
     sender = sender_now();
@@ -201,9 +201,7 @@ bool begin_board_round(uint32_t* seed) {
     const int deadline = now_ms() + seed_wait_ms;
     while (!ticket_in_hand() && ticket_on_its_way() && now_ms() < deadline) {
         wait_ms(2);
-        http_answer a;
-        while (notice_lane->take(&a))
-            if (!take_ticket_answer(a)) take_notice_answer(a);
+        take_ticket_answers();
     }
     if (!ticket_in_hand())
         return local_round(ticket_trouble().empty()

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "platform/host.h"
 #include "world/board_answer.h"
+#include "world/http_lane.h"
 
 using json = nlohmann::json;
 
@@ -20,7 +22,7 @@ constexpr int last_retry_ms = 5 * 60 * 1000;
 constexpr std::time_t ticket_kept_s = 23 * 3600;  // a ticket must be started within a day
 
 board_settings board;
-http_lane* lane = nullptr;
+std::unique_ptr<http_lane> lane;
 std::string in_hand;
 std::time_t taken_at = 0;
 int rules = 0;
@@ -37,16 +39,19 @@ void note_trouble(const std::string& why) {
 
 }  // namespace
 
-void start_tickets(const board_settings& settings, http_lane* notice_lane) {
+void start_tickets(const board_settings& settings) {
     board = settings;
-    lane = notice_lane;
+    http_limits quick;
+    quick.connect_ms = 3000;
+    quick.transfer_ms = 4000;
+    lane.reset(new http_lane(quick));
     in_hand.clear();
     asked = false;
     next_ask_ms = retry_ms = 0;
     trouble.clear();
 }
 
-void stop_tickets() { lane = nullptr; }
+void stop_tickets() { lane.reset(); }
 
 void ask_for_ticket() {
     if (asked || !lane || !in_hand.empty() || now_ms() < next_ask_ms) return;
@@ -66,21 +71,22 @@ void ask_for_ticket_now() {
     ask_for_ticket();
 }
 
-bool take_ticket_answer(const http_answer& a) {
-    if (a.id != ticket_request) return false;
+namespace {
+
+void take_ticket_answer(const http_answer& a) {
     asked = false;
     retry_ms = std::min(std::max(retry_ms * 2, first_retry_ms), last_retry_ms);
     next_ask_ms = now_ms() + retry_ms;
     if (a.status != 201 && a.status != 200) {
         note_trouble(board_error_words(a));
-        return true;
+        return;
     }
     const json body = json::parse(a.body, nullptr, false);
     if (!body.is_object() || !body.contains("ticket") || !body["ticket"].is_string() || !body.contains("rules") ||
         !body["rules"].is_number_integer() || body["ticket"].get<std::string>().empty() ||
         body["ticket"].get<std::string>().size() > 512) {
         note_trouble(unreadable_answer_words);
-        return true;
+        return;
     }
     retry_ms = 0;
     next_ask_ms = 0;
@@ -88,7 +94,13 @@ bool take_ticket_answer(const http_answer& a) {
     taken_at = std::time(nullptr);
     rules = body["rules"].get<int>();
     trouble.clear();
-    return true;
+}
+
+}  // namespace
+
+void take_ticket_answers() {
+    http_answer a;
+    while (lane && lane->take(&a)) take_ticket_answer(a);
 }
 
 void keep_ticket_fresh() {

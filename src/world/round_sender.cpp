@@ -180,12 +180,10 @@ void take_answer(queue_entry entry, const http_answer& a) {
         tell(a.status == 409 ? news_of(entry.ticket, send_outcome::taken_before) : taken_news(entry.ticket, a));
     } else if (board_refused_for_good(a)) {
         const std::string why = board_error_words(a);
-        {
-            std::lock_guard<std::mutex> hold(mutex);
-            view.last_refusal = why;
-        }
         std::fprintf(stderr, "blockdash: the world table refused a round: %s\n", why.c_str());
         put_aside(entry.ticket, why, send_outcome::refused);
+        std::lock_guard<std::mutex> hold(mutex);  // told once its file is aside
+        view.last_refusal = why;
     } else {
         // Kept for later, this round alone pausing longer each time.
         ++kept->tries;
