@@ -3,10 +3,10 @@
 // plus the pauses announced before it.
 #include "board/timing_rule.h"
 
+#include "play/pacing.h"
+
 namespace {
 
-constexpr int64_t banner_ms = 1500;
-constexpr int64_t frame_ms = 20;
 constexpr int stages = 5;
 
 // The end is sent at the time-out, before that frame's banner: the clock of the frame before.
@@ -27,7 +27,8 @@ timing_verdict refuse(const std::string& reason) {
 
 own_clock clock_bounds(int32_t frames) {
     if (frames <= 0) return {0, 0};
-    return {banner_ms + frame_ms * (frames - 1), frame_ms * frames + banner_ms * stages};
+    const int64_t banner = stage_banner_ms, frame = frame_ms;
+    return {banner + frame * (frames - 1), frame * frames + banner * stages};
 }
 
 timing_verdict check_timing(const std::vector<stamped_notice>& notices, int32_t frames, const own_clock_reader& own) {

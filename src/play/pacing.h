@@ -2,6 +2,8 @@
 #pragma once
 
 constexpr int frame_ms = 20;
+// How long the stage banner holds the round still, the first stage's included.
+constexpr int stage_banner_ms = 1500;
 
 // Frame step 1: sets loop_start. A frame that follows one that waited for its end, and
 // woke on time, starts where that one ended, so the wake-up's own delay is not added to
