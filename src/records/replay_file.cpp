@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/data_file.h"
+#include "platform/fnv_hash.h"
 
 bool operator==(const round_input& a, const round_input& b) {
     return a.x == b.x && a.y == b.y && a.left == b.left && a.pressed == b.pressed &&
@@ -48,12 +49,7 @@ bool get_varint(const uint8_t* bytes, size_t size, size_t& at, uint32_t& v) {
     return false;
 }
 
-// FNV-1a: each step is one-to-one, so any one changed byte changes the sum.
-uint64_t checksum(const uint8_t* bytes, size_t size) {
-    uint64_t h = 14695981039346656037ull;
-    for (size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
-    return h;
-}
+uint64_t checksum(const uint8_t* bytes, size_t size) { return fnv1a(bytes, size); }
 
 template <typename T>
 void put(uint8_t* out, size_t at, T v) {
