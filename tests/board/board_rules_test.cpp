@@ -228,7 +228,9 @@ TEST(Tickets, SignedForOnePlayerAndKeptSecret) {
     EXPECT_FALSE(read_ticket(secret, text.substr(0, 79), me, read));
     std::string shouted = text;
     for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (shouted != text) EXPECT_FALSE(read_ticket(secret, shouted, me, read)) << "a ticket is written in lower case only";
+    if (shouted != text) {
+        EXPECT_FALSE(read_ticket(secret, shouted, me, read)) << "a ticket is written in lower case only";
+    }
 
     // Every byte survives the trip through hex, and a secret may be given in either case.
     unsigned char all[256], back[256];
