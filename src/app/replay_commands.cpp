@@ -8,10 +8,8 @@
 #include <cstdlib>
 
 #include "app/lifecycle.h"
-#include "platform/assets.h"
 #include "platform/host.h"
-#include "platform/surfaces.h"
-#include "play/round.h"
+#include "play/headless_replay.h"
 #include "play/round_replay.h"
 #include "screens/replay_screen.h"
 
@@ -19,7 +17,8 @@ namespace {
 
 replay loaded;
 
-bool load(const char* path) {
+// Reads the file into `loaded`; says on stderr why not.
+bool read_replay_argument(const char* path) {
     unsigned rules = 0;
     const replay_status status = read_replay_file(path, loaded, &rules);
     if (status == replay_status::read) return true;
@@ -33,25 +32,10 @@ bool load(const char* path) {
     return false;
 }
 
-// A clock that moves only when the round waits: the banners' holds cost nothing.
-long long virtual_now = 0;
-long long virtual_clock() { return virtual_now; }
-void virtual_wait_until(long long when) { virtual_now = when > virtual_now ? when : virtual_now; }
-void no_sound(int) {}
-void no_music() {}
-
-// The round moves its poses and walks its lines on surfaces even when nothing is shown.
-bool make_blank_surfaces() {
-    buffer = create_bitmap(screen_w, screen_h);
-    player_panel = create_bitmap(192, 64);
-    player.sprite = create_bitmap(64, 64);
-    return buffer && player_panel && player.sprite;
-}
-
 }  // namespace
 
 int watch_replay_file(const launch_options& options) {
-    if (!load(options.replay_file.c_str())) return 1;
+    if (!read_replay_argument(options.replay_file.c_str())) return 1;
     use_real_host();
     if (!start_up(options)) return 1;
     watch_replay(loaded);
@@ -59,18 +43,16 @@ int watch_replay_file(const launch_options& options) {
 }
 
 int verify_replay_file(const char* path) {
-    if (!load(path)) return 1;
+    if (!read_replay_argument(path)) return 1;
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "blockdash: cannot start the graphics library: %s\n", allegro_error);
         return 1;
     }
-    set_color_depth(32);
-    if (!make_blank_surfaces()) {
+    if (!prepare_headless_replay()) {
         std::fprintf(stderr, "blockdash: out of memory\n");
         return 1;
     }
-    host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
-    const replay_outcome o = verify_replay(loaded);
+    const replay_outcome o = replay_headless(loaded);
     // The name is the file's claim like the figures; a stranger's bytes are shown as '?'.
     char name[4] = {};
     for (int i = 0; i < 3; ++i) name[i] = loaded.name[i] >= ' ' && loaded.name[i] <= '~' ? loaded.name[i] : '?';

@@ -1,5 +1,5 @@
-// The worker that replays rounds: a clock that moves only when the round waits, so a whole
-// round takes milliseconds, and the clock's reading after every frame kept for the timing rule.
+// The worker that replays rounds headless, so a whole round takes milliseconds, with the
+// round's clock after every frame kept for the timing rule.
 #include "board/round_verifier.h"
 
 #include <allegro.h>
@@ -11,26 +11,11 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/assets.h"
-#include "platform/host.h"
-#include "platform/surfaces.h"
-#include "play/round_state.h"
+#include "play/headless_replay.h"
 
 namespace {
 
 constexpr size_t queue_most = 256;
-
-long long virtual_now = 0;  // microseconds
-long long virtual_clock() { return virtual_now; }
-void virtual_wait_until(long long when) { virtual_now = when > virtual_now ? when : virtual_now; }
-void no_sound(int) {}
-void no_music() {}
-
-std::vector<int32_t>* clock_readings = nullptr;
-void read_clock(int32_t frames) {
-    if (clock_readings && frames >= 0 && static_cast<size_t>(frames) < clock_readings->size())
-        (*clock_readings)[static_cast<size_t>(frames)] = static_cast<int32_t>(virtual_now / 1000);
-}
 
 struct job {
     const replay* r;
@@ -62,23 +47,9 @@ void work() {
 
 }  // namespace
 
-bool make_verifier_surfaces() {
-    set_color_depth(32);
-    // The round moves its poses and walks its lines on surfaces even when nothing is shown.
-    if (!buffer) buffer = create_bitmap(screen_w, screen_h);
-    if (!player_panel) player_panel = create_bitmap(192, 64);
-    if (!player.sprite) player.sprite = create_bitmap(64, 64);
-    host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
-    return buffer && player_panel && player.sprite;
-}
-
 verification verify_here(const replay& r) {
     verification v;
-    v.clock_after.assign(static_cast<size_t>(r.frames) + 1, 0);
-    virtual_now = 0;
-    clock_readings = &v.clock_after;
-    v.outcome = verify_replay(r, read_clock);
-    clock_readings = nullptr;
+    v.outcome = replay_headless(r, &v.clock_after);
     v.done = true;
     return v;
 }
@@ -90,7 +61,7 @@ bool start_verifier(std::string& problem) {
     bool answered = false;
     worker = std::thread([&] {
         // Allegro's globals are the worker's alone: it installs them and it alone uses them.
-        const bool ok = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0 && make_verifier_surfaces();
+        const bool ok = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0 && prepare_headless_replay();
         {
             std::lock_guard<std::mutex> hold(started_m);
             ready = ok;

@@ -23,6 +23,5 @@ void stop_verifier();
 verification verify_on_worker(const replay& r);
 
 // The same on the calling thread, for tools that have the rules to themselves (Allegro
-// installed and the blank surfaces made by make_verifier_surfaces()).
+// installed and prepare_headless_replay() done).
 verification verify_here(const replay& r);
-bool make_verifier_surfaces();

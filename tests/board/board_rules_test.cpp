@@ -15,6 +15,7 @@
 #include "board/round_verifier.h"
 #include "board/tickets.h"
 #include "board/timing_rule.h"
+#include "play/headless_replay.h"
 #include "platform/hex_text.h"
 #include "records/replay_file.h"
 #include "board_player.h"
@@ -115,7 +116,7 @@ TEST(TimingRule, BoundsBeforeReplayingHoldTheClockOfRealRounds) {
     const auto round = std::make_unique<replay>();
     for (unsigned seed : {5u, 77u}) {
         board_testing::play_round(seed, 25, "BSY", *round);
-        make_verifier_surfaces();
+        prepare_headless_replay();
         const verification v = verify_here(*round);
         ASSERT_TRUE(outcome_matches(*round, v.outcome));
         EXPECT_GE(v.outcome.frames, 4000) << "a busy round lasts";
