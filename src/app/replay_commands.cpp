@@ -15,12 +15,12 @@
 
 namespace {
 
-replay loaded;
+replay given_replay;
 
-// Reads the file into `loaded`; says on stderr why not.
+// Reads the file into `given_replay`; says on stderr why not.
 bool read_replay_argument(const char* path) {
     unsigned rules = 0;
-    const replay_status status = read_replay_file(path, loaded, &rules);
+    const replay_status status = read_replay_file(path, given_replay, &rules);
     if (status == replay_status::read) return true;
     if (status == replay_status::other_rules)
         std::fprintf(stderr,
@@ -38,7 +38,7 @@ int watch_replay_file(const launch_options& options) {
     if (!read_replay_argument(options.replay_file.c_str())) return 1;
     use_real_host();
     if (!start_up(options)) return 1;
-    watch_replay(loaded);
+    watch_replay(given_replay);
     return shut_down() ? 0 : 1;
 }
 
@@ -52,20 +52,20 @@ int verify_replay_file(const char* path) {
         std::fprintf(stderr, "blockdash: out of memory\n");
         return 1;
     }
-    const replay_outcome o = replay_headless(loaded);
+    const replay_outcome o = replay_headless(given_replay);
     // The name is the file's claim like the figures; a stranger's bytes are shown as '?'.
     char name[4] = {};
-    for (int i = 0; i < 3; ++i) name[i] = loaded.name[i] >= ' ' && loaded.name[i] <= '~' ? loaded.name[i] : '?';
+    for (int i = 0; i < 3; ++i) name[i] = given_replay.name[i] >= ' ' && given_replay.name[i] <= '~' ? given_replay.name[i] : '?';
     std::printf("name: %s\nscore: %d\nblocks cut: %d\nbest combo: %d\n", name, o.score, o.blocks_cut,
                 o.best_combo);
-    if (outcome_matches(loaded, o)) return 0;
+    if (outcome_matches(given_replay, o)) return 0;
     if (!o.finished || o.input_damaged)
         std::fprintf(stderr, "blockdash: \"%s\": the round does not end on the replay's last frame (%d of %d)\n",
-                     path, o.frames, loaded.frames);
+                     path, o.frames, given_replay.frames);
     else
         std::fprintf(stderr,
                      "blockdash: \"%s\" claims score %d, %d blocks cut and best combo %d; its input gives "
                      "the figures above\n",
-                     path, loaded.score, loaded.blocks_cut, loaded.best_combo);
+                     path, given_replay.score, given_replay.blocks_cut, given_replay.best_combo);
     return 1;
 }

@@ -43,9 +43,9 @@ auto in_transaction(board_store::lease& c, Work work) {
     }
 }
 
-// The same for a plain statement outside a transaction.
+// The same for a plain statement outside a transaction: a lost connection is not pooled again.
 template <typename Work>
-auto guarded(board_store::lease& c, Work work) {
+auto marking_lost(board_store::lease& c, Work work) {
     try {
         return work();
     } catch (const sql_error& e) {
@@ -104,7 +104,7 @@ board_store::~board_store() = default;
 
 void board_store::set_up() {
     lease c(*this);
-    guarded(c, [&] {
+    marking_lost(c, [&] {
         // Boards starting together on one PostgreSQL take turns at making the tables.
         if (c->shared()) c->run("SELECT pg_advisory_lock(8640)");
         for (const char* statement : schema) {
@@ -120,7 +120,7 @@ void board_store::set_up() {
 
 int64_t board_store::wall_ms() {
     lease c(*this);
-    return guarded(c, [&] { return c->wall_ms(); });
+    return marking_lost(c, [&] { return c->wall_ms(); });
 }
 
 bool board_store::shared() {
@@ -184,7 +184,7 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
 
 stored_ticket board_store::find_ticket(const std::string& id) {
     lease c(*this);
-    return guarded(c, [&] {
+    return marking_lost(c, [&] {
         stored_ticket t;
         const sql_result r = c->run("SELECT player, state, seed, end_frame, ended_ms FROM tickets WHERE id = $1", {id});
         if (r.rows.empty()) return t;
@@ -200,7 +200,7 @@ stored_ticket board_store::find_ticket(const std::string& id) {
 
 std::vector<stamped_notice> board_store::notices(const std::string& ticket) {
     lease c(*this);
-    return guarded(c, [&] {
+    return marking_lost(c, [&] {
         std::vector<stamped_notice> out;
         const sql_result r =
             c->run("SELECT seq, frame, event, at_ms FROM notices WHERE ticket = $1 ORDER BY seq", {ticket});
@@ -213,7 +213,7 @@ std::vector<stamped_notice> board_store::notices(const std::string& ticket) {
 
 bool board_store::copy_stored(const std::string& fingerprint) {
     lease c(*this);
-    return guarded(c, [&] { return !c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {fingerprint}).rows.empty(); });
+    return marking_lost(c, [&] { return !c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {fingerprint}).rows.empty(); });
 }
 
 void board_store::put_bests(sql_connection& c, const std::string& player, const std::string& round, int32_t score,
@@ -252,7 +252,7 @@ board_store::keep_result board_store::keep_round(const accepted_round& r, int64_
         return keep_result::copy;
     }
     if (kept != keep_result::kept) return kept;
-    rank = 1 + guarded(c, [&] {
+    rank = 1 + marking_lost(c, [&] {
                return c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND player <> $1 AND "
                              "(score > $2 OR (score = $2 AND played_ms < $3))",
                              {r.player, r.score, r.played_ms})
@@ -264,7 +264,7 @@ board_store::keep_result board_store::keep_round(const accepted_round& r, int64_
 
 std::vector<board_row> board_store::board(board_period p, int64_t now_ms, int limit, int offset) {
     lease c(*this);
-    return guarded(c, [&] {
+    return marking_lost(c, [&] {
         const sql_result r = c->run(
             "SELECT b.score, b.played_ms, b.round, r.name, r.blocks, r.best_combo, r.paused_ms FROM bests b "
             "JOIN rounds r ON r.id = b.round WHERE b.period = $1 AND b.since_ms = $2 "
@@ -289,7 +289,7 @@ std::vector<board_row> board_store::board(board_period p, int64_t now_ms, int li
 
 bool board_store::replay(const std::string& id, std::string& bytes) {
     lease c(*this);
-    return guarded(c, [&] {
+    return marking_lost(c, [&] {
         const sql_result r = c->run("SELECT replay FROM rounds WHERE id = $1", {id}, true);
         if (r.rows.empty()) return false;
         bytes = r.rows[0].text(0);
@@ -299,7 +299,7 @@ bool board_store::replay(const std::string& id, std::string& bytes) {
 
 bool board_store::banned(const std::string& player) {
     lease c(*this);
-    return guarded(c, [&] { return !c->run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty(); });
+    return marking_lost(c, [&] { return !c->run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty(); });
 }
 
 // After a round left: the player's bests worked out again from the rounds still kept.

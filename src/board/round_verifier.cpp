@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr size_t queue_most = 256;
+constexpr size_t jobs_most = 256;
 
 struct job {
     const replay* r;
@@ -23,25 +23,25 @@ struct job {
     bool finished = false;
 };
 
-std::mutex m;
-std::condition_variable wake, finished;
-std::deque<job*> queue;
-bool stopping = false;
-bool running = false;
-std::thread worker;
+std::mutex queue_lock;
+std::condition_variable job_waiting, job_done;
+std::deque<job*> jobs;
+bool verifier_stopping = false;
+bool verifier_running = false;
+std::thread verifier_thread;
 
-void work() {
+void run_jobs() {
     for (;;) {
-        std::unique_lock<std::mutex> hold(m);
-        wake.wait(hold, [] { return stopping || !queue.empty(); });
-        if (queue.empty()) return;
-        job* j = queue.front();
-        queue.pop_front();
+        std::unique_lock<std::mutex> hold(queue_lock);
+        job_waiting.wait(hold, [] { return verifier_stopping || !jobs.empty(); });
+        if (jobs.empty()) return;
+        job* j = jobs.front();
+        jobs.pop_front();
         hold.unlock();
         j->result = verify_here(*j->r);
         hold.lock();
         j->finished = true;
-        finished.notify_all();
+        job_done.notify_all();
     }
 }
 
@@ -59,7 +59,7 @@ bool start_verifier(std::string& problem) {
     std::mutex started_m;
     std::condition_variable started;
     bool answered = false;
-    worker = std::thread([&] {
+    verifier_thread = std::thread([&] {
         // Allegro's globals are the worker's alone: it installs them and it alone uses them.
         const bool ok = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0 && prepare_headless_replay();
         {
@@ -69,36 +69,36 @@ bool start_verifier(std::string& problem) {
             answered = true;
         }
         started.notify_one();
-        if (ok) work();
+        if (ok) run_jobs();
     });
     std::unique_lock<std::mutex> hold(started_m);
     started.wait(hold, [&] { return answered; });
     hold.unlock();
     if (!ready) {
-        worker.join();
+        verifier_thread.join();
         return false;
     }
-    running = true;
+    verifier_running = true;
     return true;
 }
 
 void stop_verifier() {
-    if (!running) return;
+    if (!verifier_running) return;
     {
-        std::lock_guard<std::mutex> hold(m);
-        stopping = true;
+        std::lock_guard<std::mutex> hold(queue_lock);
+        verifier_stopping = true;
     }
-    wake.notify_all();
-    worker.join();
-    running = false;
+    job_waiting.notify_all();
+    verifier_thread.join();
+    verifier_running = false;
 }
 
 verification verify_on_worker(const replay& r) {
     job j{&r, {}, false};
-    std::unique_lock<std::mutex> hold(m);
-    if (stopping || !running || queue.size() >= queue_most) return {};
-    queue.push_back(&j);
-    wake.notify_one();
-    finished.wait(hold, [&] { return j.finished; });
+    std::unique_lock<std::mutex> hold(queue_lock);
+    if (verifier_stopping || !verifier_running || jobs.size() >= jobs_most) return {};
+    jobs.push_back(&j);
+    job_waiting.notify_one();
+    job_done.wait(hold, [&] { return j.finished; });
     return std::move(j.result);
 }

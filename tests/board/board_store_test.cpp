@@ -32,7 +32,7 @@ struct StoreTest : ::testing::Test {
         return id;
     }
 
-    board_store::keep_result keep(const std::string& player, int32_t score, int64_t played_ms,
+    board_store::keep_result keep_round_of(const std::string& player, int32_t score, int64_t played_ms,
                                   std::string* round_id = nullptr) {
         uint32_t seed = 0;
         accepted_round r;
@@ -119,11 +119,11 @@ TEST_F(StoreTest, OneRoundATicketAndNoCopies) {
 }
 
 TEST_F(StoreTest, BoardsHoldEachPlayersBestOfThePeriodBestFirst) {
-    ASSERT_EQ(keep(alice, 300, monday_noon - 8 * day_ms), board_store::keep_result::kept);  // last week
-    keep(alice, 100, monday_noon - 3600000);
-    keep(bob, 200, monday_noon - day_ms / 2 - 3600000);  // Sunday
-    keep(carol, 200, monday_noon - 7200000);             // today, later than bob's equal score
-    keep(carol, 150, monday_noon - 60000);
+    ASSERT_EQ(keep_round_of(alice, 300, monday_noon - 8 * day_ms), board_store::keep_result::kept);  // last week
+    keep_round_of(alice, 100, monday_noon - 3600000);
+    keep_round_of(bob, 200, monday_noon - day_ms / 2 - 3600000);  // Sunday
+    keep_round_of(carol, 200, monday_noon - 7200000);             // today, later than bob's equal score
+    keep_round_of(carol, 150, monday_noon - 60000);
     EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"ALI300", "BOB200", "CAR200"}));
     EXPECT_EQ(names(board_period::week), (std::vector<std::string>{"CAR200", "ALI100"}));
     EXPECT_EQ(names(board_period::day), (std::vector<std::string>{"CAR200", "ALI100"}));
@@ -139,9 +139,9 @@ TEST_F(StoreTest, BoardsHoldEachPlayersBestOfThePeriodBestFirst) {
 
 TEST_F(StoreTest, RemoveBanAndRetention) {
     std::string best, old;
-    keep(alice, 300, monday_noon - 40 * day_ms, &best);
-    keep(alice, 100, monday_noon - 35 * day_ms, &old);
-    keep(bob, 200, monday_noon - 3600000);
+    keep_round_of(alice, 300, monday_noon - 40 * day_ms, &best);
+    keep_round_of(alice, 100, monday_noon - 35 * day_ms, &old);
+    keep_round_of(bob, 200, monday_noon - 3600000);
     // Removing the best brings back the next best.
     ASSERT_TRUE(store->remove_round(best));
     EXPECT_FALSE(store->remove_round(best));
@@ -153,8 +153,8 @@ TEST_F(StoreTest, RemoveBanAndRetention) {
 
     // Retention drops old rounds on no board, never a board's round.
     std::string older;
-    keep(carol, 10, monday_noon - 50 * day_ms, &older);
-    keep(carol, 20, monday_noon - 45 * day_ms);
+    keep_round_of(carol, 10, monday_noon - 50 * day_ms, &older);
+    keep_round_of(carol, 20, monday_noon - 45 * day_ms);
     EXPECT_EQ(store->forget_old(monday_noon, 30), 1);
     std::string bytes;
     EXPECT_FALSE(store->replay(older, bytes));
