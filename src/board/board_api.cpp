@@ -166,13 +166,19 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     kept.frames = r.frames;
     kept.paused_ms = timing.fits ? timing.paused_ms : 0;
     kept.played_ms = t.ended_ms;
-    int64_t rank = 0;
-    switch (board.store.keep_round(kept, rank)) {
+    board_store::round_standing standing;
+    switch (board.store.keep_round(kept, standing)) {
         case board_store::keep_result::ticket_used: return answer_error(res, 409, "the ticket was used");
         case board_store::keep_result::copy: return answer_error(res, 422, "a copy of a stored round");
         case board_store::keep_result::kept: break;
     }
-    answer_json(res, 201, {{"id", kept.id}, {"score", kept.score}, {"rank", rank}});
+    json body = {{"id", kept.id}, {"score", kept.score}, {"rank", standing.rank}, {"stands", standing.stands}};
+    // "rank" leaves the player's own best out; a round that is not that best says where the best is.
+    if (!standing.stands && standing.best_rank > 0) {
+        body["best_rank"] = standing.best_rank;
+        body["best_score"] = standing.best_score;
+    }
+    answer_json(res, 201, body);
 }
 
 json row_json(const board_row& b) {

@@ -25,7 +25,7 @@ void board_store::put_bests(sql_connection& c, const std::string& player, const 
               {static_cast<int>(p), period_start(p, played_ms), player, round, score, played_ms});
 }
 
-board_store::keep_result board_store::keep_round(const accepted_round& r, int64_t& rank) {
+board_store::keep_result board_store::keep_round(const accepted_round& r, round_standing& standing) {
     lease c(*this);
     keep_result kept = keep_result::kept;
     try {
@@ -51,13 +51,27 @@ board_store::keep_result board_store::keep_round(const accepted_round& r, int64_
         return keep_result::copy;
     }
     if (kept != keep_result::kept) return kept;
-    rank = 1 + marking_lost(c, [&] {
-               return c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND player <> $1 AND "
-                             "(score > $2 OR (score = $2 AND played_ms < $3))",
-                             {r.player, r.score, r.played_ms})
-                   .rows.at(0)
-                   .integer(0);
-           });
+    standing = marking_lost(c, [&] {
+        round_standing s;
+        s.rank = 1 + c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND player <> $1 AND "
+                            "(score > $2 OR (score = $2 AND played_ms < $3))",
+                            {r.player, r.score, r.played_ms})
+                         .rows.at(0)
+                         .integer(0);
+        // A lower round, or an equal one played later, leaves the player's best where it was.
+        const sql_result best = c->run(
+            "SELECT round, score, played_ms FROM bests WHERE period = 0 AND since_ms = 0 AND player = $1", {r.player});
+        if (best.rows.empty()) return s;
+        s.stands = best.rows[0].text(0) == r.id;
+        if (s.stands) return s;
+        s.best_score = static_cast<int32_t>(best.rows[0].integer(1));
+        s.best_rank = 1 + c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND (score > $1 OR "
+                                 "(score = $1 AND played_ms < $2) OR (score = $1 AND played_ms = $2 AND round < $3))",
+                                 {s.best_score, best.rows[0].integer(2), best.rows[0].text(0)})
+                              .rows.at(0)
+                              .integer(0);
+        return s;
+    });
     return kept;
 }
 
