@@ -1,6 +1,9 @@
 // The JSON API. Each handler checks the cheap things first (limits, the player key, the
 // ticket's signature), then the stored state, and replays a round only once everything
 // else holds, so a flood of bad rounds costs little.
+// The handlers run on cpp-httplib's pool threads, many at once: they share the store (its own
+// lock), the request limits (theirs) and the read-only secret and options, and hand replays
+// to the verifier thread. Each pool thread reads a round into a replay of its own.
 #include "board/board_api.h"
 
 #include <cstdio>

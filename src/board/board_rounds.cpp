@@ -1,5 +1,7 @@
 // The accepted rounds and the boards made of each player's bests, and the operator's
 // remove, ban and clearing out.
+// HTTP pool threads keep and read rounds, the housekeeper thread clears out, and the main
+// thread runs the operator's commands; each call on a connection leased for its length.
 #include "board/board_store.h"
 
 #include "board/store_calls.h"

@@ -1,5 +1,9 @@
 // The server's life: set up, serve, stop. Requests in flight when SIGTERM comes are
 // finished; idle connections are closed within the keep-alive time, well inside 10 s.
+// Threads: the main thread sets up and then runs the accept loop; cpp-httplib's pool threads
+// run the handlers and the request log (each timing its own request); the stopper thread waits
+// for SIGTERM or SIGINT and stops the server; the housekeeper thread clears out the store every
+// hour; the verifier thread replays rounds. They share the store, the limits and the server.
 #include "board/board_server.h"
 
 #include <pthread.h>

@@ -2,6 +2,7 @@
 // The same statements serve SQLite and PostgreSQL; a transaction that changes a ticket first
 // reads it with its row held (BEGIN IMMEDIATE in SQLite, FOR UPDATE in PostgreSQL), so two
 // boards on one database never both accept one ticket.
+// Any thread of the board calls in; each call leases a connection of its own for its length.
 #include "board/board_store.h"
 
 #include "board/store_calls.h"

@@ -1,6 +1,9 @@
 // Everything the board keeps: tickets and their notices, accepted rounds with their replays,
 // each player's best round of each board, and banned keys. One interface over SQLite or
 // PostgreSQL (board/sql_connection.h); a write that is answered has been committed.
+// Called by the HTTP pool threads, the housekeeper thread and, at start-up and for the
+// operator's commands, the main thread; they share only the pool of idle connections (under
+// the store's lock), and the database with any other board on it.
 #pragma once
 
 #include <condition_variable>

@@ -1,5 +1,7 @@
 // The worker that replays rounds headless, so a whole round takes milliseconds, with the
 // round's clock after every frame kept for the timing rule.
+// The verifier thread alone touches Allegro and the rules' globals; the pool threads only
+// queue jobs and wait on them.
 #include "board/round_verifier.h"
 
 #include <allegro.h>

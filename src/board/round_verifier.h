@@ -1,5 +1,6 @@
 // Replaying submitted rounds. The rules live in process globals, so one worker thread does
 // every replay of the process, one at a time; the HTTP threads hand rounds to it and wait.
+// The main thread starts and stops it; the queue of jobs is all the threads share.
 #pragma once
 
 #include <cstdint>

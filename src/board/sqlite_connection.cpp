@@ -1,5 +1,7 @@
 // The board in one SQLite file: WAL, so readers never wait for the writer, and every commit
 // on the disk before it returns.
+// One leasing thread at a time uses a connection (SQLITE_OPEN_NOMUTEX); the connections of
+// one board share only the file, through SQLite's own locks.
 #include <sqlite3.h>
 
 #include "board/sql_connection.h"

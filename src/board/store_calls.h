@@ -1,5 +1,6 @@
 // How every store call runs on its leased connection: in a write transaction or as a plain
 // statement, and a connection that was lost is never given back to the pool.
+// Only the store's own files include this.
 #pragma once
 
 #include "board/sql_connection.h"

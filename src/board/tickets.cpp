@@ -1,4 +1,5 @@
 // Signing and reading tickets, and the board's random numbers, with OpenSSL's libcrypto.
+// Any number of pool threads call in at once; these libcrypto calls keep no shared state of ours.
 #include "board/tickets.h"
 
 #include <fcntl.h>
