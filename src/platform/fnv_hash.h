@@ -1,6 +1,4 @@
-// FNV-1a, 64 bits: the replay file's checksum and the in-memory keys of pictures and text.
-// Each step is one-to-one, so any one changed byte changes the sum; pass a sum back in to
-// go on over more bytes.
+// FNV-1a, 64 bits: each step is one-to-one, so any one changed byte changes the sum.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +7,7 @@
 constexpr uint64_t fnv1a_offset_basis = 14695981039346656037ull;
 
 inline uint64_t fnv1a(const void* data, size_t size, uint64_t sum = fnv1a_offset_basis) {
-    const auto* bytes = static_cast<const unsigned char*>(data);
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
     for (size_t i = 0; i < size; ++i) sum = (sum ^ bytes[i]) * 1099511628211ull;
     return sum;
 }

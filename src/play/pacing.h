@@ -2,7 +2,6 @@
 #pragma once
 
 constexpr int frame_ms = 20;
-// How long the stage banner holds the round still, the first stage's included.
 constexpr int stage_banner_ms = 1500;
 
 // Frame step 1: sets loop_start. A frame that follows one that waited for its end, and
