@@ -8,20 +8,19 @@
 #include <cstdlib>
 
 #include "app/lifecycle.h"
-#include "platform/assets.h"
 #include "platform/host.h"
-#include "platform/surfaces.h"
-#include "play/round.h"
+#include "play/headless_replay.h"
 #include "play/round_replay.h"
 #include "screens/replay_screen.h"
 
 namespace {
 
-replay loaded;
+replay given_replay;
 
-bool load(const char* path) {
+// Reads the file into `given_replay`; says on stderr why not.
+bool read_replay_argument(const char* path) {
     unsigned rules = 0;
-    const replay_status status = read_replay_file(path, loaded, &rules);
+    const replay_status status = read_replay_file(path, given_replay, &rules);
     if (status == replay_status::read) return true;
     if (status == replay_status::other_rules)
         std::fprintf(stderr,
@@ -33,57 +32,40 @@ bool load(const char* path) {
     return false;
 }
 
-// A clock that moves only when the round waits: the banners' holds cost nothing.
-long long virtual_now = 0;
-long long virtual_clock() { return virtual_now; }
-void virtual_wait_until(long long when) { virtual_now = when > virtual_now ? when : virtual_now; }
-void no_sound(int) {}
-void no_music() {}
-
-// The round moves its poses and walks its lines on surfaces even when nothing is shown.
-bool make_blank_surfaces() {
-    buffer = create_bitmap(screen_w, screen_h);
-    player_panel = create_bitmap(192, 64);
-    player.sprite = create_bitmap(64, 64);
-    return buffer && player_panel && player.sprite;
-}
-
 }  // namespace
 
 int watch_replay_file(const launch_options& options) {
-    if (!load(options.replay_file.c_str())) return 1;
+    if (!read_replay_argument(options.replay_file.c_str())) return 1;
     use_real_host();
     if (!start_up(options)) return 1;
-    watch_replay(loaded);
+    watch_replay(given_replay);
     return shut_down() ? 0 : 1;
 }
 
 int verify_replay_file(const char* path) {
-    if (!load(path)) return 1;
+    if (!read_replay_argument(path)) return 1;
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "blockdash: cannot start the graphics library: %s\n", allegro_error);
         return 1;
     }
-    set_color_depth(32);
-    if (!make_blank_surfaces()) {
+    if (!prepare_headless_replay()) {
         std::fprintf(stderr, "blockdash: out of memory\n");
         return 1;
     }
-    host = {virtual_clock, virtual_wait_until, no_sound, no_music, no_music};
-    const replay_outcome o = verify_replay(loaded);
+    const replay_outcome o = replay_headless(given_replay);
     // The name is the file's claim like the figures; a stranger's bytes are shown as '?'.
     char name[4] = {};
-    for (int i = 0; i < 3; ++i) name[i] = loaded.name[i] >= ' ' && loaded.name[i] <= '~' ? loaded.name[i] : '?';
+    for (int i = 0; i < 3; ++i) name[i] = given_replay.name[i] >= ' ' && given_replay.name[i] <= '~' ? given_replay.name[i] : '?';
     std::printf("name: %s\nscore: %d\nblocks cut: %d\nbest combo: %d\n", name, o.score, o.blocks_cut,
                 o.best_combo);
-    if (outcome_matches(loaded, o)) return 0;
+    if (outcome_matches(given_replay, o)) return 0;
     if (!o.finished || o.input_damaged)
         std::fprintf(stderr, "blockdash: \"%s\": the round does not end on the replay's last frame (%d of %d)\n",
-                     path, o.frames, loaded.frames);
+                     path, o.frames, given_replay.frames);
     else
         std::fprintf(stderr,
                      "blockdash: \"%s\" claims score %d, %d blocks cut and best combo %d; its input gives "
                      "the figures above\n",
-                     path, loaded.score, loaded.blocks_cut, loaded.best_combo);
+                     path, given_replay.score, given_replay.blocks_cut, given_replay.best_combo);
     return 1;
 }

@@ -1,6 +1,9 @@
 // The JSON API. Each handler checks the cheap things first (limits, the player key, the
 // ticket's signature), then the stored state, and replays a round only once everything
 // else holds, so a flood of bad rounds costs little.
+// The handlers run on cpp-httplib's pool threads, many at once: they share the store (its own
+// lock), the request limits (theirs) and the read-only secret and options, and hand replays
+// to the verifier thread. Each pool thread reads a round into a replay of its own.
 #include "board/board_api.h"
 
 #include <cstdio>
@@ -17,22 +20,22 @@ namespace {
 
 using nlohmann::json;
 
-void answer(httplib::Response& res, int status, const json& body) {
+void answer_json(httplib::Response& res, int status, const json& body) {
     res.status = status;
     res.set_content(body.dump(), "application/json");
 }
 
-void refuse(httplib::Response& res, int status, const std::string& reason) { answer(res, status, {{"error", reason}}); }
+void answer_error(httplib::Response& res, int status, const std::string& reason) { answer_json(res, status, {{"error", reason}}); }
 
 // Runs a handler; a database that fails is a 503, never a crash or a false answer.
 template <typename Handler>
-httplib::Server::Handler guarded(Handler h) {
+httplib::Server::Handler storage_failure_as_503(Handler h) {
     return [h](const httplib::Request& req, httplib::Response& res) {
         try {
             h(req, res);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "blockdash-board: %s %s: %s\n", req.method.c_str(), req.path.c_str(), e.what());
-            refuse(res, 503, "the board's storage is unavailable; try again later");
+            answer_error(res, 503, "the board's storage is unavailable; try again later");
         }
     };
 }
@@ -41,15 +44,15 @@ httplib::Server::Handler guarded(Handler h) {
 bool admit(board_context& board, const httplib::Request& req, httplib::Response& res, limited kind,
            std::string& player) {
     if (!board.limits.allow(client_address(req, board.options.trusted_proxy), kind, system_wall_ms())) {
-        refuse(res, 429, "too many requests from this address; wait a minute");
+        answer_error(res, 429, "too many requests from this address; wait a minute");
         return false;
     }
     if (!read_player_key(req.get_header_value("X-Player-Key"), player)) {
-        refuse(res, 400, "X-Player-Key must be 32 hex digits");
+        answer_error(res, 400, "X-Player-Key must be 32 hex digits");
         return false;
     }
     if (board.store.banned(player)) {
-        refuse(res, 403, "this player key is banned");
+        answer_error(res, 403, "this player key is banned");
         return false;
     }
     return true;
@@ -68,24 +71,24 @@ void new_ticket(board_context& board, const httplib::Request& req, httplib::Resp
     t.id = random_hex(32);
     t.issued_ms = board.store.wall_ms();
     board.store.add_ticket(t.id, player, t.issued_ms);
-    answer(res, 201, {{"ticket", make_ticket(board.secret, player, t)}, {"rules", replay_rules_version}});
+    answer_json(res, 201, {{"ticket", make_ticket(board.secret, player, t)}, {"rules", replay_rules_version}});
 }
 
 void new_notice(board_context& board, const httplib::Request& req, httplib::Response& res) {
     std::string player;
     if (!admit(board, req, res, limited::notices, player)) return;
     ticket_fields t;
-    if (!read_ticket(board.secret, req.matches[1], player, t)) return refuse(res, 403, "the ticket is not genuine");
+    if (!read_ticket(board.secret, req.matches[1], player, t)) return answer_error(res, 403, "the ticket is not genuine");
     notice_body n;
     std::string problem;
-    if (!read_notice_body(req.body, n, problem)) return refuse(res, 400, problem);
+    if (!read_notice_body(req.body, n, problem)) return answer_error(res, 400, problem);
     const notice_answer a = board.store.add_notice(t.id, player, t.issued_ms, n);
-    if (a.status == 200) return answer(res, 200, {{"seed", a.seed}});
+    if (a.status == 200) return answer_json(res, 200, {{"seed", a.seed}});
     if (a.status == 204) {
         res.status = 204;
         return;
     }
-    refuse(res, a.status, a.error);
+    answer_error(res, a.status, a.error);
 }
 
 // Why a read replay cannot stand on the board before it is replayed, or empty.
@@ -102,29 +105,29 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     if (!admit(board, req, res, limited::rounds, player)) return;
     ticket_fields tf;
     if (!read_ticket(board.secret, req.get_param_value("ticket"), player, tf))
-        return refuse(res, 403, "the ticket is not genuine");
+        return answer_error(res, 403, "the ticket is not genuine");
     const int64_t now = board.store.wall_ms();
     const stored_ticket t = board.store.find_ticket(tf.id);
     // A genuine ticket that is no longer kept has expired.
-    if (!t.found) return refuse(res, now - tf.issued_ms > start_within_ms ? 410 : 403,
+    if (!t.found) return answer_error(res, now - tf.issued_ms > start_within_ms ? 410 : 403,
                                 now - tf.issued_ms > start_within_ms ? "the ticket has expired" : "no such ticket");
-    if (t.state == ticket_state::used) return refuse(res, 409, "the ticket was used");
-    if (t.state == ticket_state::replaced) return refuse(res, 410, "the ticket was replaced by a newer one");
-    if (t.state != ticket_state::ended) return refuse(res, 422, "missing notices: the round has not ended");
-    if (now - t.ended_ms > submit_within_ms) return refuse(res, 410, "the round ended more than 7 days ago");
+    if (t.state == ticket_state::used) return answer_error(res, 409, "the ticket was used");
+    if (t.state == ticket_state::replaced) return answer_error(res, 410, "the ticket was replaced by a newer one");
+    if (t.state != ticket_state::ended) return answer_error(res, 422, "missing notices: the round has not ended");
+    if (now - t.ended_ms > submit_within_ms) return answer_error(res, 410, "the round ended more than 7 days ago");
 
     static thread_local replay r;
     const replay_status status =
         read_replay_bytes(reinterpret_cast<const uint8_t*>(req.body.data()), req.body.size(), r);
-    if (status == replay_status::other_rules) return refuse(res, 422, "other rules: the replay is of another version");
-    if (status != replay_status::read) return refuse(res, 400, "the replay is damaged, or not in the one form the game writes");
-    if (const std::string problem = header_problem(r, t); !problem.empty()) return refuse(res, 422, problem);
+    if (status == replay_status::other_rules) return answer_error(res, 422, "other rules: the replay is of another version");
+    if (status != replay_status::read) return answer_error(res, 400, "the replay is damaged, or not in the one form the game writes");
+    if (const std::string problem = header_problem(r, t); !problem.empty()) return answer_error(res, 422, problem);
 
     const std::vector<stamped_notice> notices = board.store.notices(tf.id);
     const bool timed = !board.options.testing_waiver;
     if (timed) {
         const timing_verdict rough = check_timing(notices, r.frames, clock_bounds);
-        if (!rough.fits) return refuse(res, 422, rough.reason);
+        if (!rough.fits) return answer_error(res, 422, rough.reason);
     }
     accepted_round kept;
     kept.replay_bytes = req.body;
@@ -134,16 +137,16 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     kept.fingerprint = sha256_hex(input);
     if (board.store.copy_stored(kept.fingerprint)) {
         // Kept a moment ago through this ticket, by another board or another request.
-        if (board.store.find_ticket(tf.id).state == ticket_state::used) return refuse(res, 409, "the ticket was used");
-        return refuse(res, 422, "a copy of a stored round");
+        if (board.store.find_ticket(tf.id).state == ticket_state::used) return answer_error(res, 409, "the ticket was used");
+        return answer_error(res, 422, "a copy of a stored round");
     }
 
     const verification v = verify_on_worker(r);
-    if (!v.done) return refuse(res, 503, "the board is busy; try again in a moment");
+    if (!v.done) return answer_error(res, 503, "the board is busy; try again in a moment");
     if (!outcome_matches(r, v.outcome)) {
         if (!v.outcome.finished || v.outcome.input_damaged)
-            return refuse(res, 422, "does not verify: the round does not end on the replay's last frame");
-        return refuse(res, 422, "does not verify: its input gives score " + std::to_string(v.outcome.score) + ", " +
+            return answer_error(res, 422, "does not verify: the round does not end on the replay's last frame");
+        return answer_error(res, 422, "does not verify: its input gives score " + std::to_string(v.outcome.score) + ", " +
                                     std::to_string(v.outcome.blocks_cut) + " blocks, best combo " +
                                     std::to_string(v.outcome.best_combo));
     }
@@ -154,7 +157,7 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
         return own_clock{ms, ms};
     };
     const timing_verdict timing = check_timing(notices, r.frames, exact);
-    if (timed && !timing.fits) return refuse(res, 422, timing.reason);
+    if (timed && !timing.fits) return answer_error(res, 422, timing.reason);
 
     kept.id = random_hex(16);
     kept.ticket = tf.id;
@@ -166,13 +169,19 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     kept.frames = r.frames;
     kept.paused_ms = timing.fits ? timing.paused_ms : 0;
     kept.played_ms = t.ended_ms;
-    int64_t rank = 0;
-    switch (board.store.keep_round(kept, rank)) {
-        case board_store::keep_result::ticket_used: return refuse(res, 409, "the ticket was used");
-        case board_store::keep_result::copy: return refuse(res, 422, "a copy of a stored round");
+    board_store::round_standing standing;
+    switch (board.store.keep_round(kept, standing)) {
+        case board_store::keep_result::ticket_used: return answer_error(res, 409, "the ticket was used");
+        case board_store::keep_result::copy: return answer_error(res, 422, "a copy of a stored round");
         case board_store::keep_result::kept: break;
     }
-    answer(res, 201, {{"id", kept.id}, {"score", kept.score}, {"rank", rank}});
+    json body = {{"id", kept.id}, {"score", kept.score}, {"rank", standing.rank}, {"stands", standing.stands}};
+    // "rank" leaves the player's own best out; a round that is not that best says where the best is.
+    if (!standing.stands && standing.best_rank > 0) {
+        body["best_rank"] = standing.best_rank;
+        body["best_score"] = standing.best_score;
+    }
+    answer_json(res, 201, body);
 }
 
 json row_json(const board_row& b) {
@@ -189,17 +198,17 @@ json row_json(const board_row& b) {
 void show_board(board_context& board, const httplib::Request& req, httplib::Response& res) {
     board_query q;
     std::string problem;
-    if (!read_board_query(req.params, q, problem)) return refuse(res, 400, problem);
+    if (!read_board_query(req.params, q, problem)) return answer_error(res, 400, problem);
     json rows = json::array();
     for (const board_row& b : board.store.board(q.period, board.store.wall_ms(), q.limit, q.offset))
         rows.push_back(row_json(b));
-    answer(res, 200, {{"period", period_name(q.period)}, {"rules", replay_rules_version}, {"rows", rows}});
+    answer_json(res, 200, {{"period", period_name(q.period)}, {"rules", replay_rules_version}, {"rows", rows}});
 }
 
 void send_replay(board_context& board, const httplib::Request& req, httplib::Response& res) {
     const std::string id = req.matches[1];
     std::string bytes;
-    if (!read_round_id(id) || !board.store.replay(id, bytes)) return refuse(res, 404, "no such round");
+    if (!read_round_id(id) || !board.store.replay(id, bytes)) return answer_error(res, 404, "no such round");
     res.set_header("Content-Disposition", "attachment; filename=\"board-" + id + ".rpl\"");
     res.set_content(bytes, "application/octet-stream");
 }
@@ -233,23 +242,23 @@ bool body_too_long(const httplib::Request& req, httplib::Response& res) {
     for (char c : length) fits = fits && c >= '0' && c <= '9';
     if (fits && std::strtoul(length.c_str(), nullptr, 10) <= (round ? round_body_most : other_body_most)) return false;
     // A body without a length would be read until the client stops sending.
-    if (length.empty()) refuse(res, round ? 413 : 411, "the body needs a Content-Length");
-    else refuse(res, 413, "the body is too long");
+    if (length.empty()) answer_error(res, round ? 413 : 411, "the body needs a Content-Length");
+    else answer_error(res, 413, "the body is too long");
     res.set_header("Connection", "close");
     return true;
 }
 
 void add_board_routes(httplib::Server& server, board_context& board) {
-    server.Post("/api/v1/tickets", guarded([&](auto& req, auto& res) { new_ticket(board, req, res); }));
-    server.Post(R"(/api/v1/tickets/([^/]+)/notices)", guarded([&](auto& req, auto& res) { new_notice(board, req, res); }));
-    server.Post("/api/v1/rounds", guarded([&](auto& req, auto& res) { new_round(board, req, res); }));
-    server.Get("/api/v1/board", guarded([&](auto& req, auto& res) { show_board(board, req, res); }));
-    server.Get(R"(/api/v1/replays/([^/]+))", guarded([&](auto& req, auto& res) { send_replay(board, req, res); }));
+    server.Post("/api/v1/tickets", storage_failure_as_503([&](auto& req, auto& res) { new_ticket(board, req, res); }));
+    server.Post(R"(/api/v1/tickets/([^/]+)/notices)", storage_failure_as_503([&](auto& req, auto& res) { new_notice(board, req, res); }));
+    server.Post("/api/v1/rounds", storage_failure_as_503([&](auto& req, auto& res) { new_round(board, req, res); }));
+    server.Get("/api/v1/board", storage_failure_as_503([&](auto& req, auto& res) { show_board(board, req, res); }));
+    server.Get(R"(/api/v1/replays/([^/]+))", storage_failure_as_503([&](auto& req, auto& res) { send_replay(board, req, res); }));
     server.Get("/healthz", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(board.options.testing_waiver
                             ? "ok\ntesting waiver on: no timing rule and no request limits\n"
                             : "ok\n",
                         "text/plain");
     });
-    server.Get("/", guarded([&](auto& req, auto& res) { show_page(board, req, res); }));
+    server.Get("/", storage_failure_as_503([&](auto& req, auto& res) { show_page(board, req, res); }));
 }

@@ -1,5 +1,9 @@
 // The server's life: set up, serve, stop. Requests in flight when SIGTERM comes are
 // finished; idle connections are closed within the keep-alive time, well inside 10 s.
+// Threads: the main thread sets up and then runs the accept loop; cpp-httplib's pool threads
+// run the handlers and the request log (each timing its own request); the stopper thread waits
+// for SIGTERM or SIGINT and stops the server; the housekeeper thread clears out the store every
+// hour; the verifier thread replays rounds. They share the store, the limits and the server.
 #include "board/board_server.h"
 
 #include <pthread.h>
@@ -17,10 +21,12 @@
 #include "board/board_api.h"
 #include "board/board_page.h"
 #include "board/round_verifier.h"
+#include "platform/monotonic_clock.h"
 
 namespace {
 
-thread_local std::chrono::steady_clock::time_point request_began;
+// When this pool thread began its request, on the monotonic clock; 0 for none.
+thread_local long long request_began_ms = 0;
 
 // A ticket in a path is a player's admission: the log keeps only enough of it to follow one.
 std::string path_for_log(const std::string& path) {
@@ -31,11 +37,8 @@ std::string path_for_log(const std::string& path) {
 }
 
 void log_request(const httplib::Request& req, const httplib::Response& res, const std::string& trusted_proxy) {
-    const auto now = std::chrono::steady_clock::now();
-    const long long ms = request_began.time_since_epoch().count() == 0
-                             ? 0
-                             : std::chrono::duration_cast<std::chrono::milliseconds>(now - request_began).count();
-    request_began = {};
+    const long long ms = request_began_ms == 0 ? 0 : monotonic_ms() - request_began_ms;
+    request_began_ms = 0;
     std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(),
                  client_address(req, trusted_proxy).c_str(), req.method.c_str(), path_for_log(req.path).c_str(), res.status,
                  ms);
@@ -136,7 +139,7 @@ int run_board(const board_options& o) {
     server.set_read_timeout(5, 0);
     server.set_write_timeout(5, 0);
     server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        request_began = std::chrono::steady_clock::now();
+        request_began_ms = monotonic_ms();
         return body_too_long(req, res) ? httplib::Server::HandlerResponse::Handled
                                        : httplib::Server::HandlerResponse::Unhandled;
     });

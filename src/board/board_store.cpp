@@ -1,9 +1,11 @@
-// The board's tables and every statement it runs on them. The same statements serve SQLite
-// and PostgreSQL; a transaction that changes a ticket first reads it with its row held
-// (BEGIN IMMEDIATE in SQLite, FOR UPDATE in PostgreSQL), so two boards on one database
-// never both accept one ticket.
+// The board's tables, the pool of connections to them, and the tickets with their notices.
+// The same statements serve SQLite and PostgreSQL; a transaction that changes a ticket first
+// reads it with its row held (BEGIN IMMEDIATE in SQLite, FOR UPDATE in PostgreSQL), so two
+// boards on one database never both accept one ticket.
+// Any thread of the board calls in; each call leases a connection of its own for its length.
 #include "board/board_store.h"
 
+#include "board/store_calls.h"
 #include "board/tickets.h"
 
 namespace {
@@ -27,34 +29,6 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS bests_round ON bests (round)",
     "CREATE TABLE IF NOT EXISTS bans (player TEXT PRIMARY KEY, banned_ms BIGINT NOT NULL)",
 };
-
-// Runs `work` in a write transaction and commits; on a failure rolls back and passes it on.
-template <typename Work>
-auto in_transaction(board_store::lease& c, Work work) {
-    try {
-        c->begin_write();
-        auto result = work();
-        c->commit();
-        return result;
-    } catch (const sql_error& e) {
-        if (e.lost) c.lost();
-        else c->rollback();
-        throw;
-    }
-}
-
-// The same for a plain statement outside a transaction.
-template <typename Work>
-auto guarded(board_store::lease& c, Work work) {
-    try {
-        return work();
-    } catch (const sql_error& e) {
-        if (e.lost) c.lost();
-        throw;
-    }
-}
-
-const board_period periods[] = {board_period::all, board_period::week, board_period::day};
 
 }  // namespace
 
@@ -104,7 +78,7 @@ board_store::~board_store() = default;
 
 void board_store::set_up() {
     lease c(*this);
-    guarded(c, [&] {
+    marking_lost(c, [&] {
         // Boards starting together on one PostgreSQL take turns at making the tables.
         if (c->shared()) c->run("SELECT pg_advisory_lock(8640)");
         for (const char* statement : schema) {
@@ -120,7 +94,7 @@ void board_store::set_up() {
 
 int64_t board_store::wall_ms() {
     lease c(*this);
-    return guarded(c, [&] { return c->wall_ms(); });
+    return marking_lost(c, [&] { return c->wall_ms(); });
 }
 
 bool board_store::shared() {
@@ -184,7 +158,7 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
 
 stored_ticket board_store::find_ticket(const std::string& id) {
     lease c(*this);
-    return guarded(c, [&] {
+    return marking_lost(c, [&] {
         stored_ticket t;
         const sql_result r = c->run("SELECT player, state, seed, end_frame, ended_ms FROM tickets WHERE id = $1", {id});
         if (r.rows.empty()) return t;
@@ -200,7 +174,7 @@ stored_ticket board_store::find_ticket(const std::string& id) {
 
 std::vector<stamped_notice> board_store::notices(const std::string& ticket) {
     lease c(*this);
-    return guarded(c, [&] {
+    return marking_lost(c, [&] {
         std::vector<stamped_notice> out;
         const sql_result r =
             c->run("SELECT seq, frame, event, at_ms FROM notices WHERE ticket = $1 ORDER BY seq", {ticket});
@@ -211,170 +185,3 @@ std::vector<stamped_notice> board_store::notices(const std::string& ticket) {
     });
 }
 
-bool board_store::copy_stored(const std::string& fingerprint) {
-    lease c(*this);
-    return guarded(c, [&] { return !c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {fingerprint}).rows.empty(); });
-}
-
-void board_store::put_bests(sql_connection& c, const std::string& player, const std::string& round, int32_t score,
-                            int64_t played_ms) {
-    for (board_period p : periods)
-        c.run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) VALUES ($1, $2, $3, $4, $5, $6) "
-              "ON CONFLICT (period, since_ms, player) DO UPDATE SET round = excluded.round, score = excluded.score, "
-              "played_ms = excluded.played_ms WHERE excluded.score > bests.score OR "
-              "(excluded.score = bests.score AND excluded.played_ms < bests.played_ms)",
-              {static_cast<int>(p), period_start(p, played_ms), player, round, score, played_ms});
-}
-
-board_store::keep_result board_store::keep_round(const accepted_round& r, int64_t& rank) {
-    lease c(*this);
-    keep_result kept = keep_result::kept;
-    try {
-        kept = in_transaction(c, [&] {
-            // A copy kept through this very ticket by another board a moment ago is a used ticket.
-            if (!c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {r.fingerprint}).rows.empty())
-                return c->run("SELECT 1 FROM tickets WHERE id = $1 AND state = 3", {r.ticket}).rows.empty()
-                           ? keep_result::copy
-                           : keep_result::ticket_used;
-            if (c->run("UPDATE tickets SET state = 3 WHERE id = $1 AND state = 2", {r.ticket}).changed != 1)
-                return keep_result::ticket_used;
-            c->run("INSERT INTO rounds (id, ticket, player, name, score, blocks, best_combo, paused_ms, played_ms, "
-                   "frames, seed, fingerprint, replay) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)",
-                   {r.id, r.ticket, r.player, r.name, r.score, r.blocks, r.best_combo, r.paused_ms, r.played_ms,
-                    r.frames, r.seed, r.fingerprint, sql_value::blob(r.replay_bytes)});
-            if (c->run("SELECT 1 FROM bans WHERE player = $1", {r.player}).rows.empty())
-                put_bests(*c, r.player, r.id, r.score, r.played_ms);
-            return keep_result::kept;
-        });
-    } catch (const sql_error& e) {
-        // The same round, sent through another ticket at the same moment, was kept first.
-        if (!e.conflict) throw;
-        return keep_result::copy;
-    }
-    if (kept != keep_result::kept) return kept;
-    rank = 1 + guarded(c, [&] {
-               return c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND player <> $1 AND "
-                             "(score > $2 OR (score = $2 AND played_ms < $3))",
-                             {r.player, r.score, r.played_ms})
-                   .rows.at(0)
-                   .integer(0);
-           });
-    return kept;
-}
-
-std::vector<board_row> board_store::board(board_period p, int64_t now_ms, int limit, int offset) {
-    lease c(*this);
-    return guarded(c, [&] {
-        const sql_result r = c->run(
-            "SELECT b.score, b.played_ms, b.round, r.name, r.blocks, r.best_combo, r.paused_ms FROM bests b "
-            "JOIN rounds r ON r.id = b.round WHERE b.period = $1 AND b.since_ms = $2 "
-            "ORDER BY b.score DESC, b.played_ms, b.round LIMIT $3 OFFSET $4",
-            {static_cast<int>(p), period_start(p, now_ms), limit, offset});
-        std::vector<board_row> rows;
-        for (const sql_row& row : r.rows) {
-            board_row b;
-            b.rank = offset + static_cast<int64_t>(rows.size()) + 1;
-            b.score = static_cast<int32_t>(row.integer(0));
-            b.played_ms = row.integer(1);
-            b.round = row.text(2);
-            b.name = row.text(3);
-            b.blocks = static_cast<int32_t>(row.integer(4));
-            b.best_combo = static_cast<int32_t>(row.integer(5));
-            b.paused_ms = row.integer(6);
-            rows.push_back(std::move(b));
-        }
-        return rows;
-    });
-}
-
-bool board_store::replay(const std::string& id, std::string& bytes) {
-    lease c(*this);
-    return guarded(c, [&] {
-        const sql_result r = c->run("SELECT replay FROM rounds WHERE id = $1", {id}, true);
-        if (r.rows.empty()) return false;
-        bytes = r.rows[0].text(0);
-        return true;
-    });
-}
-
-bool board_store::banned(const std::string& player) {
-    lease c(*this);
-    return guarded(c, [&] { return !c->run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty(); });
-}
-
-// After a round left: the player's bests worked out again from the rounds still kept.
-void board_store::refigure_bests(sql_connection& c, const std::string& player) {
-    c.run("DELETE FROM bests WHERE player = $1", {player});
-    if (!c.run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty()) return;
-    const sql_result rounds = c.run("SELECT id, score, played_ms FROM rounds WHERE player = $1", {player});
-    for (const sql_row& row : rounds.rows)
-        put_bests(c, player, row.text(0), static_cast<int32_t>(row.integer(1)), row.integer(2));
-}
-
-bool board_store::remove_round(const std::string& id) {
-    lease c(*this);
-    return in_transaction(c, [&] {
-        const sql_result r = c->run(std::string("SELECT player FROM rounds WHERE id = $1") + c->lock_rows(), {id});
-        if (r.rows.empty()) return false;
-        const std::string player = r.rows[0].text(0);
-        c->run("DELETE FROM rounds WHERE id = $1", {id});
-        refigure_bests(*c, player);
-        return true;
-    });
-}
-
-void board_store::ban(const std::string& player) {
-    lease c(*this);
-    in_transaction(c, [&] {
-        c->run("INSERT INTO bans (player, banned_ms) VALUES ($1, $2) ON CONFLICT (player) DO NOTHING",
-               {player, c->wall_ms()});
-        c->run("DELETE FROM bests WHERE player = $1", {player});
-        return 0;
-    });
-}
-
-int64_t board_store::forget_old(int64_t now_ms, int retention_days) {
-    lease c(*this);
-    return in_transaction(c, [&] {
-        // Tickets that can no longer be started or sent, with their notices.
-        const std::vector<sql_value> cutoffs = {now_ms - start_within_ms - int64_t{3600 * 1000}, now_ms - submit_within_ms,
-                                                now_ms - 2 * day_ms};
-        const char* spent = "(state IN (0, 4) AND issued_ms < $1) OR (state = 2 AND ended_ms < $2) OR "
-                            "(state = 1 AND issued_ms < $3)";
-        c->run(std::string("DELETE FROM notices WHERE ticket IN (SELECT id FROM tickets WHERE ") + spent + ")", cutoffs);
-        c->run(std::string("DELETE FROM tickets WHERE ") + spent, cutoffs);
-        // Boards of weeks and days gone by.
-        c->run("DELETE FROM bests WHERE (period = 1 AND since_ms < $1) OR (period = 2 AND since_ms < $2)",
-               {period_start(board_period::week, now_ms), period_start(board_period::day, now_ms)});
-        if (retention_days <= 0) return int64_t{0};
-        const int64_t dropped =
-            c->run("DELETE FROM rounds WHERE played_ms < $1 AND id NOT IN (SELECT round FROM bests)",
-                   {now_ms - retention_days * day_ms})
-                .changed;
-        c->run("DELETE FROM notices WHERE ticket IN (SELECT id FROM tickets WHERE state = 3 AND id NOT IN "
-               "(SELECT ticket FROM rounds))");
-        c->run("DELETE FROM tickets WHERE state = 3 AND id NOT IN (SELECT ticket FROM rounds)");
-        return dropped;
-    });
-}
-
-void board_store::rebuild_bests(int64_t now_ms) {
-    lease c(*this);
-    in_transaction(c, [&] {
-        c->run("DELETE FROM bests");
-        // Only the boards shown: all time, this week, today.
-        const char* since[] = {"0", "(played_ms / 86400000 - (played_ms / 86400000 + 3) % 7) * 86400000",
-                               "(played_ms / 86400000) * 86400000"};
-        for (board_period p : periods) {
-            const std::string s = since[static_cast<int>(p)];
-            c->run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) SELECT " +
-                       std::to_string(static_cast<int>(p)) +
-                       ", since_ms, player, id, score, played_ms FROM (SELECT " + s +
-                       " AS since_ms, player, id, score, played_ms, ROW_NUMBER() OVER (PARTITION BY player, " + s +
-                       " ORDER BY score DESC, played_ms, id) AS n FROM rounds WHERE played_ms >= $1 AND player NOT IN "
-                       "(SELECT player FROM bans)) ranked WHERE n = 1",
-                   {period_start(p, now_ms)});
-        }
-        return 0;
-    });
-}

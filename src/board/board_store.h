@@ -1,6 +1,9 @@
 // Everything the board keeps: tickets and their notices, accepted rounds with their replays,
 // each player's best round of each board, and banned keys. One interface over SQLite or
 // PostgreSQL (board/sql_connection.h); a write that is answered has been committed.
+// Called by the HTTP pool threads, the housekeeper thread and, at start-up and for the
+// operator's commands, the main thread; they share only the pool of idle connections (under
+// the store's lock), and the database with any other board on it.
 #pragma once
 
 #include <condition_variable>
@@ -70,9 +73,15 @@ public:
     bool copy_stored(const std::string& fingerprint);
 
     enum class keep_result { kept, ticket_used, copy };
-    // Marks the ticket used and keeps the round, in one transaction; `rank` its place on
-    // the all-time board among the other players' bests.
-    keep_result keep_round(const accepted_round& r, int64_t& rank);
+    // Where a kept round stands on the all-time board.
+    struct round_standing {
+        int64_t rank = 0;         // among the other players' bests only, as older games read it
+        bool stands = false;      // the round is now the player's own best
+        int64_t best_rank = 0;    // when it is not: the player's best's place, 0 for none
+        int32_t best_score = 0;   // and its score
+    };
+    // Marks the ticket used and keeps the round, in one transaction.
+    keep_result keep_round(const accepted_round& r, round_standing& standing);
 
     std::vector<board_row> board(board_period p, int64_t now_ms, int limit, int offset);
     bool replay(const std::string& id, std::string& bytes);

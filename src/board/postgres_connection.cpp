@@ -1,5 +1,6 @@
 // The board in PostgreSQL, through libpq: several boards share one database, and the
 // database's own clock stamps every notice, so a round's notices may reach different boards.
+// One leasing thread at a time uses a connection; what is shared lives in the database.
 #include <libpq-fe.h>
 
 #include <cstring>

@@ -3,18 +3,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/hex_text.h"
 #include "records/replay_file.h"
 
 namespace {
-
-bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-bool all_hex(const std::string& s, size_t size) {
-    if (s.size() != size) return false;
-    for (char c : s)
-        if (!is_hex(c)) return false;
-    return true;
-}
 
 // Plain decimal digits only, no sign, no spaces, within [low, high].
 bool read_number(const std::string& text, int low, int high, int& out) {
@@ -50,7 +42,7 @@ bool integer_in(const nlohmann::json& v, int64_t low, int64_t high, int64_t& out
 }  // namespace
 
 bool read_player_key(const std::string& text, std::string& key) {
-    if (!all_hex(text, 32)) return false;
+    if (!is_hex_text(text, 32)) return false;
     key = text;
     for (char& c : key)
         if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');

@@ -1,5 +1,6 @@
 // Fixed one-minute windows; the counts are forgotten when the minute turns, so the table
 // holds at most one minute's addresses.
+// Any pool thread calls in; one lock guards the whole table.
 #include "board/request_limits.h"
 
 bool request_limits::allow(const std::string& address, limited kind, long long now_ms) {

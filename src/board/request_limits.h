@@ -1,5 +1,7 @@
 // Requests a minute from one address, for each kind of request: enough for anyone playing,
 // too few for a flood.
+// The HTTP pool threads count their requests here; the table of counts is shared between
+// them, under its lock.
 #pragma once
 
 #include <array>

@@ -1,5 +1,6 @@
 // Replaying submitted rounds. The rules live in process globals, so one worker thread does
 // every replay of the process, one at a time; the HTTP threads hand rounds to it and wait.
+// The main thread starts and stops it; the queue of jobs is all the threads share.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,5 @@ void stop_verifier();
 verification verify_on_worker(const replay& r);
 
 // The same on the calling thread, for tools that have the rules to themselves (Allegro
-// installed and the blank surfaces made by make_verifier_surfaces()).
+// installed and prepare_headless_replay() done).
 verification verify_here(const replay& r);
-bool make_verifier_surfaces();

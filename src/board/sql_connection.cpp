@@ -1,4 +1,5 @@
 // What the two connections share, and the choice between them.
+// Called by whichever thread holds the connection's lease.
 #include "board/sql_connection.h"
 
 #include <chrono>

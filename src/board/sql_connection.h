@@ -1,6 +1,8 @@
 // One connection to the board's database, SQLite or PostgreSQL, behind the few calls the
 // board makes. Statements are the same text for both (parameters written $1, $2, ...), and
 // every value from a request goes in as a bound parameter, never into the text.
+// A connection is used by one thread at a time, whichever holds its lease from the store's
+// pool (the HTTP pool threads, the housekeeper, the main thread); connections share nothing.
 #pragma once
 
 #include <cstdint>

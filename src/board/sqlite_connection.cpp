@@ -1,9 +1,11 @@
 // The board in one SQLite file: WAL, so readers never wait for the writer, and every commit
 // on the disk before it returns.
+// One leasing thread at a time uses a connection (SQLITE_OPEN_NOMUTEX); the connections of
+// one board share only the file, through SQLite's own locks.
 #include <sqlite3.h>
-#include <time.h>
 
 #include "board/sql_connection.h"
+#include "platform/monotonic_clock.h"
 
 namespace {
 
@@ -79,11 +81,7 @@ public:
     const char* lock_rows() const override { return ""; }
 
     // One server, one clock: the monotonic one, which no change of the wall clock moves.
-    int64_t round_clock_ms() override {
-        timespec t;
-        clock_gettime(CLOCK_MONOTONIC, &t);
-        return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
-    }
+    int64_t round_clock_ms() override { return monotonic_ms(); }
     int64_t wall_ms() override { return system_wall_ms(); }
     bool shared() const override { return false; }
 

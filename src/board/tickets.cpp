@@ -1,4 +1,5 @@
 // Signing and reading tickets, and the board's random numbers, with OpenSSL's libcrypto.
+// Any number of pool threads call in at once; these libcrypto calls keep no shared state of ours.
 #include "board/tickets.h"
 
 #include <fcntl.h>
@@ -15,35 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/hex_text.h"
+
 namespace {
-
-const char hex_digits[] = "0123456789abcdef";
-
-std::string to_hex(const unsigned char* bytes, size_t size) {
-    std::string s(size * 2, '0');
-    for (size_t i = 0; i < size; ++i) {
-        s[2 * i] = hex_digits[bytes[i] >> 4];
-        s[2 * i + 1] = hex_digits[bytes[i] & 15];
-    }
-    return s;
-}
-
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool from_hex(const std::string& s, unsigned char* out, size_t size) {
-    if (s.size() != 2 * size) return false;
-    for (size_t i = 0; i < size; ++i) {
-        const int hi = hex_value(s[2 * i]), lo = hex_value(s[2 * i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        out[i] = static_cast<unsigned char>(hi << 4 | lo);
-    }
-    return true;
-}
 
 std::string signature(const ticket_secret& secret, const std::string& player_key, const std::string& body) {
     const std::string message = "blockdash ticket " + body + " " + player_key;
@@ -51,20 +26,14 @@ std::string signature(const ticket_secret& secret, const std::string& player_key
     unsigned int size = 0;
     HMAC(EVP_sha256(), secret.key, sizeof secret.key, reinterpret_cast<const unsigned char*>(message.data()),
          message.size(), mac, &size);
-    return to_hex(mac, 16);
-}
-
-bool lower_hex(const std::string& s) {
-    for (char c : s)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    return true;
+    return hex_of(mac, 16);
 }
 
 }  // namespace
 
 bool load_ticket_secret(const std::string& dir, ticket_secret& secret, std::string& problem) {
     if (const char* given = std::getenv("BLOCKDASH_BOARD_SECRET"); given && *given) {
-        if (from_hex(given, secret.key, sizeof secret.key)) return true;
+        if (bytes_of_hex(given, secret.key, sizeof secret.key)) return true;
         problem = "BLOCKDASH_BOARD_SECRET is not 64 hex digits";
         return false;
     }
@@ -78,7 +47,7 @@ bool load_ticket_secret(const std::string& dir, ticket_secret& secret, std::stri
             problem = "the system's random source gave nothing";
             return false;
         }
-        const std::string hex = to_hex(fresh, sizeof fresh) + "\n";
+        const std::string hex = hex_of(fresh, sizeof fresh) + "\n";
         const std::string temporary = path + ".new";
         unlink(temporary.c_str());
         const int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -102,7 +71,7 @@ bool load_ticket_secret(const std::string& dir, ticket_secret& secret, std::stri
     }
     const ssize_t got = read(fd, text, 64);
     close(fd);
-    if (got != 64 || !from_hex(std::string(text, 64), secret.key, sizeof secret.key)) {
+    if (got != 64 || !bytes_of_hex(std::string(text, 64), secret.key, sizeof secret.key)) {
         problem = path + " does not hold 64 hex digits";
         return false;
     }
@@ -118,7 +87,7 @@ std::string make_ticket(const ticket_secret& secret, const std::string& player_k
 
 bool read_ticket(const ticket_secret& secret, const std::string& text, const std::string& player_key,
                  ticket_fields& t) {
-    if (text.size() != 80 || !lower_hex(text)) return false;
+    if (!is_hex_text(text, 80, true)) return false;
     const std::string body = text.substr(0, 48);
     const std::string expected = signature(secret, player_key, body);
     if (CRYPTO_memcmp(expected.data(), text.data() + 48, 32) != 0) return false;
@@ -131,7 +100,7 @@ std::string random_hex(size_t digits) {
     unsigned char bytes[64];
     const size_t size = (digits + 1) / 2;
     if (size > sizeof bytes || RAND_bytes(bytes, static_cast<int>(size)) != 1) std::abort();
-    return to_hex(bytes, size).substr(0, digits);
+    return hex_of(bytes, size).substr(0, digits);
 }
 
 uint32_t random_seed() {
@@ -143,5 +112,5 @@ uint32_t random_seed() {
 std::string sha256_hex(const std::string& bytes) {
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    return to_hex(digest, sizeof digest);
+    return hex_of(digest, sizeof digest);
 }

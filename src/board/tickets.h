@@ -2,6 +2,8 @@
 // A ticket is 80 hex digits: its id (32), the board's wall time when it was made in
 // milliseconds (16) and the first half of an HMAC-SHA256 (32) over both and the player key,
 // under a secret that the board makes once and keeps.
+// The main thread loads the secret at start-up; after that the HTTP pool threads make and
+// read tickets at once, sharing only the secret, which nothing writes again.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board/request_input.h"
+#include "play/board_terms.h"
 
 // A notice as stored: when it reached the board, on the one clock of the round.
 struct stamped_notice {
@@ -16,10 +17,6 @@ struct stamped_notice {
     notice_event event;
     int64_t at_ms;
 };
-
-constexpr int32_t frames_between_ticks = 390;
-constexpr int pauses_most = 3;
-constexpr int64_t paused_ms_most = 60000;
 
 // The round's own clock after `frames` frames, as an interval: exact once the round has
 // been replayed, bounds before.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/desktop_events.h"
+#include "platform/desktop_facts.h"
 #include "platform/desktop_identity.h"
 #include "platform/picture_size.h"
 #include "platform/switch_keys.h"
@@ -29,6 +30,7 @@ Window wm = 0;             // the window the manager handles (Allegro's wm_windo
 Cursor arrow = 0;
 bool pointer_hidden = true;  // Allegro starts with its invisible cursor on the window
 bool launch_notice_due = true;
+int multi_click_ms = 0;
 
 void on_focus_lost() { note_focus_loss(); }
 
@@ -64,6 +66,7 @@ bool open_x11_window(const display_wish& wish, char* why, int why_size) {
     watch = XOpenDisplay(DisplayString(_xwin.display));
     if (!watch) return false;
     wm = _xwin.wm_window;
+    multi_click_ms = read_multi_click_ms(watch);
     watch_the_desktop(watch, wm, _xwin.window);
     bool reduced = false;
     const display_plan plan = begin_window_shape(watch, wm, wish, &reduced);
@@ -123,6 +126,8 @@ bool open_display(const display_wish& wish, char* why, int why_size) {
 void on_display_choice_change(void (*listener)(bool fullscreen, const char* monitor)) {
     tell_display_choices_to(listener);
 }
+
+int desktop_double_click_ms() { return multi_click_ms; }
 
 void set_window_icon(BITMAP* panel) {
     if (!on_x11 || !panel) return;

@@ -17,6 +17,10 @@ bool open_display(const display_wish& wish, char* why, int why_size);
 // manager), with the monitor the game is on, so the caller can remember them.
 void on_display_choice_change(void (*listener)(bool fullscreen, const char* monitor));
 
+// The desktop's own double-click time in ms, read when the display opened; 0 when it sets
+// none or there is no desktop (headless). Main thread.
+int desktop_double_click_ms();
+
 // Puts the game's icon on its window (the standing pose of `player_panel`).
 void set_window_icon(BITMAP* panel);
 

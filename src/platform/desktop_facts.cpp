@@ -4,10 +4,12 @@
 #include "platform/desktop_facts.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xresource.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -149,4 +151,23 @@ screen_rect read_window_rect(Display* d, Window w) {
     if (!XGetGeometry(d, w, &root, &x, &y, &width, &height, &border, &depth)) return {};
     XTranslateCoordinates(d, w, root, 0, 0, &x, &y, &child);
     return {x, y, int(width), int(height)};
+}
+
+int read_multi_click_ms(Display* d) {
+    const char* resources = XResourceManagerString(d);
+    if (!resources) return 0;
+    XrmInitialize();
+    XrmDatabase db = XrmGetStringDatabase(resources);
+    if (!db) return 0;
+    char* type = nullptr;
+    XrmValue value{};
+    long ms = 0;
+    if (XrmGetResource(db, "blockdash.multiClickTime", "Blockdash.MultiClickTime", &type, &value) && value.addr) {
+        char* end = nullptr;
+        ms = std::strtol(value.addr, &end, 10);
+        // A time no person would set is a typing slip, not a wish for clicks that never end.
+        if (end == value.addr || ms < 0 || ms > 5000) ms = 0;
+    }
+    XrmDestroyDatabase(db);
+    return static_cast<int>(ms);
 }

@@ -38,3 +38,7 @@ bool read_fullscreen_state(Display* d, Window w);
 
 // The window's client area in root coordinates.
 screen_rect read_window_rect(Display* d, Window w);
+
+// The desktop's double-click time in ms, from the X resource *.multiClickTime (as
+// blockdash.multiClickTime); 0 when none is set.
+int read_multi_click_ms(Display* d);

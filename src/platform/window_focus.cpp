@@ -1,3 +1,5 @@
+// Allegro's input thread notes the loss (the display-switch callback); the main thread takes
+// it between frames. One atomic flag is all they share.
 #include "platform/window_focus.h"
 
 #include <atomic>

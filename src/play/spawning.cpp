@@ -6,6 +6,7 @@
 
 #include "platform/host.h"
 #include "play/hud.h"
+#include "play/pacing.h"
 #include "play/round_state.h"
 
 namespace {
@@ -92,5 +93,5 @@ void advance_stage() {
     for (block_record& b : block) b.active = false;  // no penalty; pieces drift on
     playsound(3);
     till_next = -30;
-    wait_ms(1500);
+    wait_ms(stage_banner_ms);
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/data_file.h"
+#include "platform/fnv_hash.h"
 
 bool operator==(const round_input& a, const round_input& b) {
     return a.x == b.x && a.y == b.y && a.left == b.left && a.pressed == b.pressed &&
@@ -48,20 +49,15 @@ bool get_varint(const uint8_t* bytes, size_t size, size_t& at, uint32_t& v) {
     return false;
 }
 
-// FNV-1a: each step is one-to-one, so any one changed byte changes the sum.
-uint64_t checksum(const uint8_t* bytes, size_t size) {
-    uint64_t h = 14695981039346656037ull;
-    for (size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
-    return h;
-}
+uint64_t checksum(const uint8_t* bytes, size_t size) { return fnv1a(bytes, size); }
 
 template <typename T>
-void put(uint8_t* out, size_t at, T v) {
+void put_little_endian(uint8_t* out, size_t at, T v) {
     for (size_t i = 0; i < sizeof v; ++i) out[at + i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
 }
 
 template <typename T>
-T get(const uint8_t* in, size_t at) {
+T get_little_endian(const uint8_t* in, size_t at) {
     uint64_t v = 0;
     for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<uint64_t>(in[at + i]) << (8 * i);
     return static_cast<T>(v);
@@ -195,46 +191,46 @@ void replay_input_reader::read_change() {
 size_t write_replay_bytes(const replay& r, uint8_t* out) {
     std::memset(out, 0, replay_header_size);
     std::memcpy(out, magic, 4);
-    put<uint16_t>(out, 4, format_version);
-    put<uint16_t>(out, 6, replay_rules_version);
+    put_little_endian<uint16_t>(out, 4, format_version);
+    put_little_endian<uint16_t>(out, 6, replay_rules_version);
     std::memcpy(out + 8, r.game_version, sizeof r.game_version);
     out[8 + 15] = 0;
-    put<uint32_t>(out, 24, r.seed);
+    put_little_endian<uint32_t>(out, 24, r.seed);
     std::memcpy(out + 28, r.name, 3);
-    put<int32_t>(out, 32, r.score);
-    put<int32_t>(out, 36, r.blocks_cut);
-    put<int32_t>(out, 40, r.best_combo);
-    put<int32_t>(out, 44, r.frames);
-    put<int64_t>(out, 48, r.saved_at);
-    for (int i = 0; i < carried_values; ++i) put<int32_t>(out, 56 + 4 * static_cast<size_t>(i), r.carried[i]);
+    put_little_endian<int32_t>(out, 32, r.score);
+    put_little_endian<int32_t>(out, 36, r.blocks_cut);
+    put_little_endian<int32_t>(out, 40, r.best_combo);
+    put_little_endian<int32_t>(out, 44, r.frames);
+    put_little_endian<int64_t>(out, 48, r.saved_at);
+    for (int i = 0; i < carried_values; ++i) put_little_endian<int32_t>(out, 56 + 4 * static_cast<size_t>(i), r.carried[i]);
     const uint32_t input_size = r.input_size > replay_input_room ? replay_input_room : r.input_size;
-    put<uint32_t>(out, 220, input_size);
+    put_little_endian<uint32_t>(out, 220, input_size);
     std::memcpy(out + replay_header_size, r.input, input_size);
     const size_t size = replay_header_size + input_size;
-    put<uint64_t>(out, size, checksum(out, size));
+    put_little_endian<uint64_t>(out, size, checksum(out, size));
     return size + 8;
 }
 
 replay_status read_replay_bytes(const uint8_t* bytes, size_t size, replay& r) {
     if (size < replay_header_size + 8 || std::memcmp(bytes, magic, 4) != 0) return replay_status::damaged;
-    if (get<uint16_t>(bytes, 4) != format_version) return replay_status::other_rules;
-    if (get<uint64_t>(bytes, size - 8) != checksum(bytes, size - 8)) return replay_status::damaged;
-    if (get<uint16_t>(bytes, 6) != replay_rules_version) return replay_status::other_rules;
-    const uint32_t input_size = get<uint32_t>(bytes, 220);
-    const int32_t frames = get<int32_t>(bytes, 44);
+    if (get_little_endian<uint16_t>(bytes, 4) != format_version) return replay_status::other_rules;
+    if (get_little_endian<uint64_t>(bytes, size - 8) != checksum(bytes, size - 8)) return replay_status::damaged;
+    if (get_little_endian<uint16_t>(bytes, 6) != replay_rules_version) return replay_status::other_rules;
+    const uint32_t input_size = get_little_endian<uint32_t>(bytes, 220);
+    const int32_t frames = get_little_endian<int32_t>(bytes, 44);
     if (input_size > replay_input_room || input_size != size - 8 - replay_header_size || bytes[31] != 0 ||
         bytes[8 + 15] != 0 || frames < 1 || frames > replay_frame_limit)
         return replay_status::damaged;
     std::memcpy(r.game_version, bytes + 8, sizeof r.game_version);
-    r.seed = get<uint32_t>(bytes, 24);
+    r.seed = get_little_endian<uint32_t>(bytes, 24);
     std::memcpy(r.name, bytes + 28, 3);
-    r.score = get<int32_t>(bytes, 32);
-    r.blocks_cut = get<int32_t>(bytes, 36);
-    r.best_combo = get<int32_t>(bytes, 40);
+    r.score = get_little_endian<int32_t>(bytes, 32);
+    r.blocks_cut = get_little_endian<int32_t>(bytes, 36);
+    r.best_combo = get_little_endian<int32_t>(bytes, 40);
     r.frames = frames;
-    r.saved_at = get<int64_t>(bytes, 48);
+    r.saved_at = get_little_endian<int64_t>(bytes, 48);
     for (int i = 0; i < carried_values; ++i) {
-        r.carried[i] = get<int32_t>(bytes, 56 + 4 * static_cast<size_t>(i));
+        r.carried[i] = get_little_endian<int32_t>(bytes, 56 + 4 * static_cast<size_t>(i));
         // Counted up or down once a frame for the whole replay, they must not overflow.
         if (r.carried[i] > carried_limit || r.carried[i] < -carried_limit) return replay_status::damaged;
     }
@@ -256,7 +252,7 @@ replay_status read_replay_file(const char* path, replay& r, unsigned* rules) {
     if (got.found != file_found::read) return replay_status::unreadable;
     if (size > replay_file_room) return replay_status::damaged;
     const replay_status status = read_replay_bytes(bytes, size, r);
-    if (status == replay_status::other_rules && rules && size >= 8) *rules = get<uint16_t>(bytes, 6);
+    if (status == replay_status::other_rules && rules && size >= 8) *rules = get_little_endian<uint16_t>(bytes, 6);
     return status;
 }
 

@@ -2,7 +2,9 @@
 #include "ui/still_picture.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "platform/fnv_hash.h"
 #include "platform/picture_size.h"
 #include "platform/surfaces.h"
 #include "ui/wipe.h"
@@ -25,7 +27,5 @@ void still_picture::finish(BITMAP* dest) {
 }
 
 uint64_t text_key(const char* text) {
-    uint64_t key = 1469598103934665603ull;  // FNV-1a
-    for (; *text; ++text) key = (key ^ static_cast<unsigned char>(*text)) * 1099511628211ull;
-    return key;
+    return fnv1a(text, std::strlen(text));
 }

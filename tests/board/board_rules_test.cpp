@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -13,6 +15,8 @@
 #include "board/round_verifier.h"
 #include "board/tickets.h"
 #include "board/timing_rule.h"
+#include "play/headless_replay.h"
+#include "platform/hex_text.h"
 #include "records/replay_file.h"
 #include "board_player.h"
 #include "support/headless.h"
@@ -112,7 +116,7 @@ TEST(TimingRule, BoundsBeforeReplayingHoldTheClockOfRealRounds) {
     const auto round = std::make_unique<replay>();
     for (unsigned seed : {5u, 77u}) {
         board_testing::play_round(seed, 25, "BSY", *round);
-        make_verifier_surfaces();
+        prepare_headless_replay();
         const verification v = verify_here(*round);
         ASSERT_TRUE(outcome_matches(*round, v.outcome));
         EXPECT_GE(v.outcome.frames, 4000) << "a busy round lasts";
@@ -223,6 +227,27 @@ TEST(Tickets, SignedForOnePlayerAndKeptSecret) {
         EXPECT_FALSE(read_ticket(secret, changed, me, read)) << at;
     }
     EXPECT_FALSE(read_ticket(secret, text.substr(0, 79), me, read));
+    std::string shouted = text;
+    for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (shouted != text) {
+        EXPECT_FALSE(read_ticket(secret, shouted, me, read)) << "a ticket is written in lower case only";
+    }
+
+    // Every byte survives the trip through hex, and a secret may be given in either case.
+    unsigned char all[256], back[256];
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<unsigned char>(i);
+    const std::string all_hex = hex_of(all, sizeof all);
+    ASSERT_TRUE(bytes_of_hex(all_hex, back, sizeof back));
+    EXPECT_EQ(std::memcmp(all, back, sizeof all), 0);
+    EXPECT_TRUE(is_hex_text(all_hex, 512, true));
+    EXPECT_FALSE(bytes_of_hex(all_hex.substr(1), back, 255)) << "an odd digit count";
+    EXPECT_FALSE(bytes_of_hex("0g", back, 1));
+    setenv("BLOCKDASH_BOARD_SECRET", (std::string(32, 'A') + std::string(32, 'f')).c_str(), 1);
+    ASSERT_TRUE(load_ticket_secret(dir, again, why)) << why;
+    ticket_secret lower;
+    setenv("BLOCKDASH_BOARD_SECRET", (std::string(32, 'a') + std::string(32, 'F')).c_str(), 1);
+    ASSERT_TRUE(load_ticket_secret(dir, lower, why)) << why;
+    EXPECT_EQ(std::memcmp(again.key, lower.key, sizeof lower.key), 0);
 
     setenv("BLOCKDASH_BOARD_SECRET", std::string(64, 'f').c_str(), 1);
     ASSERT_TRUE(load_ticket_secret(dir, again, why));

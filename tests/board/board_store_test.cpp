@@ -1,6 +1,9 @@
-// The board's store on a real SQLite file: the life of a ticket, one round per ticket and
-// per input, the boards' order and periods, and the operator's remove, ban and retention.
+// The board's store on a real SQLite file (or PostgreSQL): the life of a ticket, one round
+// per ticket and per input, where a round stands, the boards' order and periods, and the
+// operator's remove, ban and retention.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "board/board_store.h"
 #include "board/tickets.h"
@@ -17,10 +20,20 @@ struct StoreTest : ::testing::Test {
     std::unique_ptr<board_store> store;
     int tickets = 0;
 
+    // On a fresh SQLite file, or on the PostgreSQL in BOARD_TEST_DATABASE (board_test.sh
+    // postgres runs them so), its tables dropped first.
     void SetUp() override {
         const std::string dir = testing_support::scratch_dir("board_store");
-        std::remove((dir + "/board.sqlite").c_str());
-        store = std::make_unique<board_store>("", dir, 1);
+        const char* given = std::getenv("BOARD_TEST_DATABASE");
+        const std::string database = given ? given : "";
+        if (database.empty()) {
+            std::remove((dir + "/board.sqlite").c_str());
+        } else {
+            const std::unique_ptr<sql_connection> c = open_sql(database, dir);
+            for (const char* table : {"notices", "rounds", "bests", "bans", "tickets"})
+                c->run(std::string("DROP TABLE IF EXISTS ") + table);
+        }
+        store = std::make_unique<board_store>(database, dir, 1);
     }
 
     // A ticket taken, started and ended: its id and seed.
@@ -32,8 +45,9 @@ struct StoreTest : ::testing::Test {
         return id;
     }
 
-    board_store::keep_result keep(const std::string& player, int32_t score, int64_t played_ms,
-                                  std::string* round_id = nullptr) {
+    board_store::keep_result keep_round_of(const std::string& player, int32_t score, int64_t played_ms,
+                                  std::string* round_id = nullptr,
+                                  board_store::round_standing* standing = nullptr) {
         uint32_t seed = 0;
         accepted_round r;
         r.ticket = ended_ticket(player, seed);
@@ -46,8 +60,10 @@ struct StoreTest : ::testing::Test {
         r.fingerprint = "input " + std::to_string(++tickets);
         r.replay_bytes = std::string("\0\1replay", 8);
         if (round_id) *round_id = r.id;
-        int64_t rank = 0;
-        return store->keep_round(r, rank);
+        board_store::round_standing kept_standing;
+        const board_store::keep_result kept = store->keep_round(r, kept_standing);
+        if (standing) *standing = kept_standing;
+        return kept;
     }
 
     std::vector<std::string> names(board_period p, int64_t now = monday_noon) {
@@ -101,16 +117,17 @@ TEST_F(StoreTest, OneRoundATicketAndNoCopies) {
     r.score = 50;
     r.fingerprint = "same input";
     r.replay_bytes = std::string("\0\xff bytes", 8);
-    int64_t rank = 0;
-    ASSERT_EQ(store->keep_round(r, rank), board_store::keep_result::kept);
-    EXPECT_EQ(rank, 1);
+    board_store::round_standing standing;
+    ASSERT_EQ(store->keep_round(r, standing), board_store::keep_result::kept);
+    EXPECT_EQ(standing.rank, 1);
+    EXPECT_TRUE(standing.stands);
     r.id = random_hex(16);
-    EXPECT_EQ(store->keep_round(r, rank), board_store::keep_result::ticket_used) << "sent again, as to a second board";
+    EXPECT_EQ(store->keep_round(r, standing), board_store::keep_result::ticket_used) << "sent again, as to a second board";
     r.fingerprint = "other input";
-    EXPECT_EQ(store->keep_round(r, rank), board_store::keep_result::ticket_used);
+    EXPECT_EQ(store->keep_round(r, standing), board_store::keep_result::ticket_used);
     r.ticket = ended_ticket(bob, seed);
     r.fingerprint = "same input";
-    EXPECT_EQ(store->keep_round(r, rank), board_store::keep_result::copy) << "the same round through another ticket";
+    EXPECT_EQ(store->keep_round(r, standing), board_store::keep_result::copy) << "the same round through another ticket";
     EXPECT_EQ(store->find_ticket(r.ticket).state, ticket_state::ended) << "a refused round leaves its ticket";
 
     std::string bytes;
@@ -119,11 +136,26 @@ TEST_F(StoreTest, OneRoundATicketAndNoCopies) {
 }
 
 TEST_F(StoreTest, BoardsHoldEachPlayersBestOfThePeriodBestFirst) {
-    ASSERT_EQ(keep(alice, 300, monday_noon - 8 * day_ms), board_store::keep_result::kept);  // last week
-    keep(alice, 100, monday_noon - 3600000);
-    keep(bob, 200, monday_noon - day_ms / 2 - 3600000);  // Sunday
-    keep(carol, 200, monday_noon - 7200000);             // today, later than bob's equal score
-    keep(carol, 150, monday_noon - 60000);
+    ASSERT_EQ(keep_round_of(alice, 300, monday_noon - 8 * day_ms), board_store::keep_result::kept);  // last week
+    // A lower round after a higher one: "rank" counts only the others, the best is told apart.
+    board_store::round_standing standing;
+    keep_round_of(alice, 100, monday_noon - 3600000, nullptr, &standing);
+    EXPECT_EQ(standing.rank, 1);
+    EXPECT_FALSE(standing.stands);
+    EXPECT_EQ(standing.best_rank, 1);
+    EXPECT_EQ(standing.best_score, 300);
+    keep_round_of(bob, 200, monday_noon - day_ms / 2 - 3600000, nullptr, &standing);  // Sunday
+    EXPECT_TRUE(standing.stands);
+    EXPECT_EQ(standing.rank, 2);
+    keep_round_of(carol, 200, monday_noon - 7200000);  // today, later than bob's equal score
+    keep_round_of(carol, 150, monday_noon - 60000, nullptr, &standing);
+    EXPECT_EQ(standing.rank, 3);
+    EXPECT_FALSE(standing.stands);
+    EXPECT_EQ(standing.best_rank, 3) << "carol's 200 came after bob's";
+    EXPECT_EQ(standing.best_score, 200);
+    keep_round_of(alice, 300, monday_noon - 8 * day_ms + 3600000, nullptr, &standing);
+    EXPECT_FALSE(standing.stands) << "an equal score played later leaves the earlier best";
+    EXPECT_EQ(standing.best_rank, 1);
     EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"ALI300", "BOB200", "CAR200"}));
     EXPECT_EQ(names(board_period::week), (std::vector<std::string>{"CAR200", "ALI100"}));
     EXPECT_EQ(names(board_period::day), (std::vector<std::string>{"CAR200", "ALI100"}));
@@ -139,9 +171,9 @@ TEST_F(StoreTest, BoardsHoldEachPlayersBestOfThePeriodBestFirst) {
 
 TEST_F(StoreTest, RemoveBanAndRetention) {
     std::string best, old;
-    keep(alice, 300, monday_noon - 40 * day_ms, &best);
-    keep(alice, 100, monday_noon - 35 * day_ms, &old);
-    keep(bob, 200, monday_noon - 3600000);
+    keep_round_of(alice, 300, monday_noon - 40 * day_ms, &best);
+    keep_round_of(alice, 100, monday_noon - 35 * day_ms, &old);
+    keep_round_of(bob, 200, monday_noon - 3600000);
     // Removing the best brings back the next best.
     ASSERT_TRUE(store->remove_round(best));
     EXPECT_FALSE(store->remove_round(best));
@@ -153,8 +185,8 @@ TEST_F(StoreTest, RemoveBanAndRetention) {
 
     // Retention drops old rounds on no board, never a board's round.
     std::string older;
-    keep(carol, 10, monday_noon - 50 * day_ms, &older);
-    keep(carol, 20, monday_noon - 45 * day_ms);
+    keep_round_of(carol, 10, monday_noon - 50 * day_ms, &older);
+    keep_round_of(carol, 20, monday_noon - 45 * day_ms);
     EXPECT_EQ(store->forget_old(monday_noon, 30), 1);
     std::string bytes;
     EXPECT_FALSE(store->replay(older, bytes));

@@ -167,5 +167,36 @@ curl -s "http://127.0.0.1:$port/api/v1/board" | grep -q GUD && fail "a removed r
 [ "$(curl -s -o /dev/null -w '%{http_code}' -X POST -d '' -H "X-Player-Key: $key_slow" \
     "http://127.0.0.1:$port/api/v1/tickets")" = 403 ] || fail "a banned key got a ticket"
 stop_board
+
+# Where a round stands: a round that does not beat the player's own best (as good, played
+# later) leaves that best standing, and the answer says where it is; "rank" still counts only
+# the other players. Untimed, so the rounds go at once; a hand that never clicks scores alike.
+start_board --testing-waiver
+key_first=0123456789abcdef0123456789abcd04
+key_other=0123456789abcdef0123456789abcd05
+sent_round() {  # sent_round KEY NAME: a round played and sent, its status in $status, answer in $work/answer
+    mkdir -p "$work/$2"
+    (cd "$work/$2" && "$SENDER" "$port" "$1" . 0 "$2" >sender.log 2>&1) || fail "$2 was not played: $(cat "$work/$2/sender.log")"
+    status=$(send "$1" "$(cat "$work/$2/ticket")" "$work/$2/replay.rpl")
+    score=$(grep -o '"score":-\?[0-9]*' "$work/answer" | cut -d: -f2)
+}
+sent_round $key_first ONE
+expect 201 '"stands":true' "$status" "a player's first round"
+first_score=$score
+sent_round $key_other TWO
+expect 201 '"stands":true' "$status" "another player's first round"
+[ "$score" = "$first_score" ] || fail "idle rounds scored $first_score and $score"
+sent_round $key_first THR
+[ "$score" = "$first_score" ] || fail "idle rounds scored $first_score and $score"
+for field in '"stands":false' '"rank":2' '"best_rank":1' "\"best_score\":$first_score"; do
+    expect 201 "$field" "$status" "a round no better than the player's best"
+done
+stop_board
+
+# The store's own tests, on this PostgreSQL: a lower round after a higher one among them.
+if [ "$store" = postgres ]; then
+    BOARD_TEST_DATABASE="$POSTGRES_URL" "$STORE_TESTS" --gtest_filter='StoreTest.*' >"$work/store_tests.log" 2>&1 ||
+        fail "the store's tests on PostgreSQL: $(tail -30 "$work/store_tests.log")"
+fi
 failed=0
 echo "the board ($store) took the round played in time and refused the others"

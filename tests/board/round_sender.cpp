@@ -18,6 +18,7 @@
 
 #include "board/round_verifier.h"
 #include "board/timing_rule.h"
+#include "play/headless_replay.h"
 #include "board_player.h"
 
 namespace {
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
 
     const auto round = std::make_unique<replay>();
     board_testing::play_round(seed, 0, name, *round);
-    make_verifier_surfaces();
+    prepare_headless_replay();
     const verification v = verify_here(*round);
     auto at_pace = [&](int32_t frames) {
         return started + std::chrono::milliseconds(static_cast<long long>(pace * v.clock_after.at(frames)));

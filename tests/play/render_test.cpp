@@ -12,6 +12,7 @@
 #include "play/render.h"
 #include "play_fixture.h"
 #include "platform/assets.h"
+#include "platform/fnv_hash.h"
 #include "platform/surfaces.h"
 #include "ui/screen_state.h"
 #include "ui/wipe.h"
@@ -230,9 +231,8 @@ TEST(CutPiecesTest, EachPairRebuildsTheBlockLessItsSeam) {
 // the pause menu, a pointer that moves every frame) must show, frame after frame, exactly
 // what drawing every row shows.
 uint64_t picture_key(BITMAP* b) {
-    uint64_t key = 1469598103934665603ull;
-    for (int y = 0; y < b->h; ++y)
-        for (int x = 0; x < b->w; ++x) key = (key ^ reinterpret_cast<const uint32_t*>(b->line[y])[x]) * 1099511628211ull;
+    uint64_t key = fnv1a_offset_basis;
+    for (int y = 0; y < b->h; ++y) key = fnv1a(b->line[y], static_cast<size_t>(b->w) * sizeof(uint32_t), key);
     return key;
 }
 

@@ -16,6 +16,7 @@
 #include "play/round_replay.h"
 #include "play/render.h"
 #include "play_fixture.h"
+#include "platform/fnv_hash.h"
 #include "platform/surfaces.h"
 #include "records/highscore_table.h"
 #include "records/lifetime_stats.h"
@@ -31,9 +32,12 @@ namespace {
 void press_key(int k, bool down) { const_cast<char*>(key)[k] = down ? 1 : 0; }
 
 uint64_t picture_sum(BITMAP* b) {
-    uint64_t h = 14695981039346656037ull;
+    uint64_t h = fnv1a_offset_basis;
     for (int y = 0; y < b->h; ++y)
-        for (int x = 0; x < b->w; ++x) h = (h ^ static_cast<uint32_t>(getpixel(b, x, y))) * 1099511628211ull;
+        for (int x = 0; x < b->w; ++x) {
+            const uint32_t pixel = static_cast<uint32_t>(getpixel(b, x, y));
+            h = fnv1a(&pixel, sizeof pixel, h);
+        }
     return h;
 }
 

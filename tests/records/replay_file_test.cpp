@@ -15,6 +15,7 @@
 
 #include "support/file_bytes.h"
 #include "platform/atomic_save.h"
+#include "platform/fnv_hash.h"
 #include "records/all_records.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
@@ -85,8 +86,7 @@ std::string base_name(const std::string& path) { return path.substr(path.rfind('
 
 // A file made on purpose, its checksum made right again after the change.
 void reseal(std::vector<uint8_t>& bytes) {
-    uint64_t h = 14695981039346656037ull;
-    for (size_t i = 0; i + 8 < bytes.size(); ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    const uint64_t h = fnv1a(bytes.data(), bytes.size() - 8);
     for (int i = 0; i < 8; ++i) bytes[bytes.size() - 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(h >> (8 * i));
 }
 

@@ -1,0 +1,195 @@
+// The accepted rounds and the boards made of each player's bests, and the operator's
+// remove, ban and clearing out.
+// HTTP pool threads keep and read rounds, the housekeeper thread clears out, and the main
+// thread runs the operator's commands; each call on a connection leased for its length.
+#include "board/board_store.h"
+
+#include "board/store_calls.h"
+
+namespace {
+
+const board_period periods[] = {board_period::all, board_period::week, board_period::day};
+
+}  // namespace
+
+bool board_store::copy_stored(const std::string& fingerprint) {
+    lease c(*this);
+    return marking_lost(c, [&] { return !c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {fingerprint}).rows.empty(); });
+}
+
+void board_store::put_bests(sql_connection& c, const std::string& player, const std::string& round, int32_t score,
+                            int64_t played_ms) {
+    for (board_period p : periods)
+        c.run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) VALUES ($1, $2, $3, $4, $5, $6) "
+              "ON CONFLICT (period, since_ms, player) DO UPDATE SET round = excluded.round, score = excluded.score, "
+              "played_ms = excluded.played_ms WHERE excluded.score > bests.score OR "
+              "(excluded.score = bests.score AND excluded.played_ms < bests.played_ms)",
+              {static_cast<int>(p), period_start(p, played_ms), player, round, score, played_ms});
+}
+
+board_store::keep_result board_store::keep_round(const accepted_round& r, round_standing& standing) {
+    lease c(*this);
+    keep_result kept = keep_result::kept;
+    try {
+        kept = in_transaction(c, [&] {
+            // A copy kept through this very ticket by another board a moment ago is a used ticket.
+            if (!c->run("SELECT 1 FROM rounds WHERE fingerprint = $1", {r.fingerprint}).rows.empty())
+                return c->run("SELECT 1 FROM tickets WHERE id = $1 AND state = 3", {r.ticket}).rows.empty()
+                           ? keep_result::copy
+                           : keep_result::ticket_used;
+            if (c->run("UPDATE tickets SET state = 3 WHERE id = $1 AND state = 2", {r.ticket}).changed != 1)
+                return keep_result::ticket_used;
+            c->run("INSERT INTO rounds (id, ticket, player, name, score, blocks, best_combo, paused_ms, played_ms, "
+                   "frames, seed, fingerprint, replay) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)",
+                   {r.id, r.ticket, r.player, r.name, r.score, r.blocks, r.best_combo, r.paused_ms, r.played_ms,
+                    r.frames, r.seed, r.fingerprint, sql_value::blob(r.replay_bytes)});
+            if (c->run("SELECT 1 FROM bans WHERE player = $1", {r.player}).rows.empty())
+                put_bests(*c, r.player, r.id, r.score, r.played_ms);
+            return keep_result::kept;
+        });
+    } catch (const sql_error& e) {
+        // The same round, sent through another ticket at the same moment, was kept first.
+        if (!e.conflict) throw;
+        return keep_result::copy;
+    }
+    if (kept != keep_result::kept) return kept;
+    standing = marking_lost(c, [&] {
+        round_standing s;
+        s.rank = 1 + c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND player <> $1 AND "
+                            "(score > $2 OR (score = $2 AND played_ms < $3))",
+                            {r.player, r.score, r.played_ms})
+                         .rows.at(0)
+                         .integer(0);
+        // A lower round, or an equal one played later, leaves the player's best where it was.
+        const sql_result best = c->run(
+            "SELECT round, score, played_ms FROM bests WHERE period = 0 AND since_ms = 0 AND player = $1", {r.player});
+        if (best.rows.empty()) return s;
+        s.stands = best.rows[0].text(0) == r.id;
+        if (s.stands) return s;
+        s.best_score = static_cast<int32_t>(best.rows[0].integer(1));
+        s.best_rank = 1 + c->run("SELECT count(*) FROM bests WHERE period = 0 AND since_ms = 0 AND (score > $1 OR "
+                                 "(score = $1 AND played_ms < $2) OR (score = $1 AND played_ms = $2 AND round < $3))",
+                                 {s.best_score, best.rows[0].integer(2), best.rows[0].text(0)})
+                              .rows.at(0)
+                              .integer(0);
+        return s;
+    });
+    return kept;
+}
+
+std::vector<board_row> board_store::board(board_period p, int64_t now_ms, int limit, int offset) {
+    lease c(*this);
+    return marking_lost(c, [&] {
+        const sql_result r = c->run(
+            "SELECT b.score, b.played_ms, b.round, r.name, r.blocks, r.best_combo, r.paused_ms FROM bests b "
+            "JOIN rounds r ON r.id = b.round WHERE b.period = $1 AND b.since_ms = $2 "
+            "ORDER BY b.score DESC, b.played_ms, b.round LIMIT $3 OFFSET $4",
+            {static_cast<int>(p), period_start(p, now_ms), limit, offset});
+        std::vector<board_row> rows;
+        for (const sql_row& row : r.rows) {
+            board_row b;
+            b.rank = offset + static_cast<int64_t>(rows.size()) + 1;
+            b.score = static_cast<int32_t>(row.integer(0));
+            b.played_ms = row.integer(1);
+            b.round = row.text(2);
+            b.name = row.text(3);
+            b.blocks = static_cast<int32_t>(row.integer(4));
+            b.best_combo = static_cast<int32_t>(row.integer(5));
+            b.paused_ms = row.integer(6);
+            rows.push_back(std::move(b));
+        }
+        return rows;
+    });
+}
+
+bool board_store::replay(const std::string& id, std::string& bytes) {
+    lease c(*this);
+    return marking_lost(c, [&] {
+        const sql_result r = c->run("SELECT replay FROM rounds WHERE id = $1", {id}, true);
+        if (r.rows.empty()) return false;
+        bytes = r.rows[0].text(0);
+        return true;
+    });
+}
+
+bool board_store::banned(const std::string& player) {
+    lease c(*this);
+    return marking_lost(c, [&] { return !c->run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty(); });
+}
+
+// After a round left: the player's bests worked out again from the rounds still kept.
+void board_store::refigure_bests(sql_connection& c, const std::string& player) {
+    c.run("DELETE FROM bests WHERE player = $1", {player});
+    if (!c.run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty()) return;
+    const sql_result rounds = c.run("SELECT id, score, played_ms FROM rounds WHERE player = $1", {player});
+    for (const sql_row& row : rounds.rows)
+        put_bests(c, player, row.text(0), static_cast<int32_t>(row.integer(1)), row.integer(2));
+}
+
+bool board_store::remove_round(const std::string& id) {
+    lease c(*this);
+    return in_transaction(c, [&] {
+        const sql_result r = c->run(std::string("SELECT player FROM rounds WHERE id = $1") + c->lock_rows(), {id});
+        if (r.rows.empty()) return false;
+        const std::string player = r.rows[0].text(0);
+        c->run("DELETE FROM rounds WHERE id = $1", {id});
+        refigure_bests(*c, player);
+        return true;
+    });
+}
+
+void board_store::ban(const std::string& player) {
+    lease c(*this);
+    in_transaction(c, [&] {
+        c->run("INSERT INTO bans (player, banned_ms) VALUES ($1, $2) ON CONFLICT (player) DO NOTHING",
+               {player, c->wall_ms()});
+        c->run("DELETE FROM bests WHERE player = $1", {player});
+        return 0;
+    });
+}
+
+int64_t board_store::forget_old(int64_t now_ms, int retention_days) {
+    lease c(*this);
+    return in_transaction(c, [&] {
+        // Tickets that can no longer be started or sent, with their notices.
+        const std::vector<sql_value> cutoffs = {now_ms - start_within_ms - int64_t{3600 * 1000}, now_ms - submit_within_ms,
+                                                now_ms - 2 * day_ms};
+        const char* spent = "(state IN (0, 4) AND issued_ms < $1) OR (state = 2 AND ended_ms < $2) OR "
+                            "(state = 1 AND issued_ms < $3)";
+        c->run(std::string("DELETE FROM notices WHERE ticket IN (SELECT id FROM tickets WHERE ") + spent + ")", cutoffs);
+        c->run(std::string("DELETE FROM tickets WHERE ") + spent, cutoffs);
+        // Boards of weeks and days gone by.
+        c->run("DELETE FROM bests WHERE (period = 1 AND since_ms < $1) OR (period = 2 AND since_ms < $2)",
+               {period_start(board_period::week, now_ms), period_start(board_period::day, now_ms)});
+        if (retention_days <= 0) return int64_t{0};
+        const int64_t dropped =
+            c->run("DELETE FROM rounds WHERE played_ms < $1 AND id NOT IN (SELECT round FROM bests)",
+                   {now_ms - retention_days * day_ms})
+                .changed;
+        c->run("DELETE FROM notices WHERE ticket IN (SELECT id FROM tickets WHERE state = 3 AND id NOT IN "
+               "(SELECT ticket FROM rounds))");
+        c->run("DELETE FROM tickets WHERE state = 3 AND id NOT IN (SELECT ticket FROM rounds)");
+        return dropped;
+    });
+}
+
+void board_store::rebuild_bests(int64_t now_ms) {
+    lease c(*this);
+    in_transaction(c, [&] {
+        c->run("DELETE FROM bests");
+        // Only the boards shown: all time, this week, today.
+        const char* since[] = {"0", "(played_ms / 86400000 - (played_ms / 86400000 + 3) % 7) * 86400000",
+                               "(played_ms / 86400000) * 86400000"};
+        for (board_period p : periods) {
+            const std::string s = since[static_cast<int>(p)];
+            c->run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) SELECT " +
+                       std::to_string(static_cast<int>(p)) +
+                       ", since_ms, player, id, score, played_ms FROM (SELECT " + s +
+                       " AS since_ms, player, id, score, played_ms, ROW_NUMBER() OVER (PARTITION BY player, " + s +
+                       " ORDER BY score DESC, played_ms, id) AS n FROM rounds WHERE played_ms >= $1 AND player NOT IN "
+                       "(SELECT player FROM bans)) ranked WHERE n = 1",
+                   {period_start(p, now_ms)});
+        }
+        return 0;
+    });
+}
