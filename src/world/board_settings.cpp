@@ -12,6 +12,7 @@
 
 #include "platform/atomic_save.h"
 #include "platform/data_file.h"
+#include "platform/hex_text.h"
 #include "records/data_folder.h"
 #include "records/replay_file.h"
 #include "records/scan_text.h"
@@ -25,12 +26,7 @@ bool is_initials(const std::string& s) { return s.size() == 3 && initials_fit(s.
 
 }  // namespace
 
-bool is_player_key(const std::string& key) {
-    if (key.size() != 32) return false;
-    for (char c : key)
-        if (!std::strchr("0123456789abcdef", c)) return false;
-    return true;
-}
+bool is_player_key(const std::string& key) { return is_hex_text(key, 32, true); }
 
 std::string new_player_key() {
     unsigned char bytes[16];
@@ -40,13 +36,7 @@ std::string new_player_key() {
         if (n > 0) got += static_cast<size_t>(n);
         else if (errno != EINTR) return "";
     }
-    std::string key;
-    for (unsigned char b : bytes) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", b);
-        key += hex;
-    }
-    return key;
+    return hex_of(bytes, sizeof bytes);
 }
 
 board_settings read_board_settings() {
