@@ -3,8 +3,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cctype>
-#include <cstdio>
 
 using json = nlohmann::json;
 
@@ -19,19 +17,7 @@ std::string board_error_words(const http_answer& a) {
 }
 
 bool board_refused_for_good(const http_answer& a) {
-    return a.status >= 400 && a.status < 500 && a.status != 408 && a.status != 429;
-}
-
-std::string url_escaped(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
+    if (a.status < 400 || a.status >= 500) return false;
+    const json body = json::parse(a.body, nullptr, false);
+    return body.is_object() && body.contains("final") && body["final"].is_boolean() && body["final"].get<bool>();
 }

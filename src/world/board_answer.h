@@ -10,12 +10,10 @@
 // Why a request did not get what it asked for, in a player's words.
 std::string board_error_words(const http_answer& a);
 
-// The board refused for good: a round so refused is set aside, never sent again. A board
-// away, busy or failing (no answer, 408, 429, 5xx) is tried again later.
+// The board itself refused for good: a 4xx whose body says it is the board's final word.
+// A round so refused is set aside, never sent again. Anything else (no answer, a proxy's
+// 404, 408, 429, 5xx, a refusal that does not say so) is tried again later.
 bool board_refused_for_good(const http_answer& a);
-
-// Percent-escapes all but the unreserved characters, for a URL's query or path.
-std::string url_escaped(const std::string& s);
 
 // Said for an answer that came but could not be read.
 extern const char* const unreadable_answer_words;

@@ -169,7 +169,7 @@ sent_round_news taken_news(const std::string& ticket, const http_answer& a) {
 
 void take_answer(queue_entry entry, const http_answer& a) {
     const long long now = monotonic_ms();
-    const bool reached = a.status != 0 && a.status < 500;
+    bool away = false;
     const auto kept = entry_for(entry.ticket);
     if (kept == queue.end()) return;
     if (a.status == 201 || a.status == 200 || a.status == 409) {
@@ -188,10 +188,11 @@ void take_answer(queue_entry entry, const http_answer& a) {
         // Kept for later, this round alone pausing longer each time.
         ++kept->tries;
         kept->unreached = a.status == 0;
+        away = true;
         kept->next_try_ms = now + std::min(last_retry_ms, first_retry_ms << std::min(kept->tries - 1, 10));
         tell(news_of(entry.ticket, send_outcome::waiting));
     }
-    note_away(!reached, reached ? "" : board_error_words(a));
+    note_away(away, away ? board_error_words(a) : "");
     count_waiting();
 }
 
@@ -204,8 +205,9 @@ void send_round(http_client& client, const queue_entry& entry) {
     }
     http_request r;
     r.method = "POST";
-    r.url = q.url + "/api/v1/rounds?ticket=" + url_escaped(q.ticket);
+    r.url = q.url + "/api/v1/rounds";
     r.headers.push_back("X-Player-Key: " + board.key);
+    r.headers.push_back("X-Ticket: " + q.ticket);  // never in the URL, where proxies log it
     r.headers.push_back("Content-Type: application/octet-stream");
     r.body.assign(q.replay_bytes.begin(), q.replay_bytes.end());
     const http_answer a = client.perform(r, stopping);

@@ -27,6 +27,7 @@
 #include "world/board_link.h"
 #include "world/board_queue.h"
 #include "world/board_round.h"
+#include "world/round_sender.h"
 #include "world/world_table.h"
 
 using namespace play_testing;
@@ -96,7 +97,7 @@ std::vector<json> notices(scripted_board& board) {
 
 int rounds_sent(scripted_board& board) {
     int n = 0;
-    for (const seen_request& r : board.requests()) n += r.path.compare(0, 15, "/api/v1/rounds?") == 0;
+    for (const seen_request& r : board.requests()) n += r.path.compare(0, 14, "/api/v1/rounds") == 0;
     return n;
 }
 
@@ -135,7 +136,7 @@ TEST(BoardRound, PlaysTheDrawnSeedFromAFreshStartTellsTheBoardAndIsSent) {
     // What was sent is the round's replay under the name, byte for byte.
     std::string body;
     for (const seen_request& r : board.requests())
-        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0) body = r.body;
+        if (r.path.compare(0, 14, "/api/v1/rounds") == 0) body = r.body;
     replay back;
     ASSERT_EQ(read_replay_bytes(reinterpret_cast<const uint8_t*>(body.data()), body.size(), back), replay_status::read);
     EXPECT_EQ(std::string(back.name, 3), "ABC");
@@ -229,7 +230,7 @@ TEST(BoardRound, HangingFailingAndRefusingBoardsChangeNothingAndLoseNothing) {
     for (int kind = 0; kind < 3; ++kind) {
         scripted_board board([kind, &answers](const seen_request& r) {
             const bool notice = r.path.find("/notices") != std::string::npos && r.body.find("\"start\"") == std::string::npos;
-            const bool round = r.path.compare(0, 15, "/api/v1/rounds?") == 0;
+            const bool round = r.path.compare(0, 14, "/api/v1/rounds") == 0;
             if (!notice && !round) return polite_board(r, 321, 1);
             ++answers;
             if (kind == 0) return hanging_answer();
@@ -257,8 +258,11 @@ TEST(BoardRound, HangingFailingAndRefusingBoardsChangeNothingAndLoseNothing) {
 TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
     std::atomic<int> status{500};
     scripted_board board([&status](const seen_request& r) {
-        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0)
-            return scripted_answer{scripted_answer::reply, status.load(), "{\"error\":\"too fast\"}"};
+        // A proxy's 404 is no word of the board's; its refusal says it is final.
+        if (r.path.compare(0, 14, "/api/v1/rounds") == 0 && status == 404)
+            return scripted_answer{scripted_answer::reply, 404, "<html>Not Found</html>"};
+        if (r.path.compare(0, 14, "/api/v1/rounds") == 0)
+            return scripted_answer{scripted_answer::reply, status.load(), "{\"error\":\"too fast\",\"final\":true}"};
         return polite_board(r, 11, 1);
     });
     board_at(board.url(), "board_round_queue");
@@ -272,26 +276,35 @@ TEST(BoardRound, ARoundTheBoardCannotTakeYetStaysQueuedAndARefusalIsKeptAside) {
     ASSERT_TRUE(between_frames_until([] { return board_round_line().find("away") != std::string::npos; }));
     EXPECT_EQ(waiting_board_rounds(highscore_path).size(), 1u);
 
-    // After a restart of the game the queue is picked up; this time the board refuses it.
+    // After a restart of the game the queue is picked up; a proxy's 404 keeps it.
+    stop_board();
+    status = 404;
+    start_board({board.url(), new_player_key(), "---"});
+    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 2; }));
+    ASSERT_TRUE(between_frames_until([] { return sender_now().away; }));
+    EXPECT_EQ(waiting_board_rounds(highscore_path).size(), 1u);
+    EXPECT_TRUE(last_board_refusal(highscore_path).empty());
+
+    // This time the board itself refuses it.
     status = 422;
     stop_board();
     board_settings s = {board.url(), new_player_key(), "---"};
     std::string path_kept;
     start_board(s);
-    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 2; }));
+    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 3; }));
     ASSERT_TRUE(between_frames_until([] { return !board_refusal_line().empty(); }));
     EXPECT_NE(board_refusal_line().find("too fast"), std::string::npos);
     EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
     EXPECT_EQ(last_board_refusal(highscore_path), "too fast");
     between_frames_until([] { return false; }, 300);
-    EXPECT_EQ(rounds_sent(board), 2) << "a refusal is never retried";
+    EXPECT_EQ(rounds_sent(board), 3) << "a refusal is never retried";
 
     // A round the board took before, whose answer was lost: a used ticket, nothing refused.
     stop_board();
     status = 409;
     ASSERT_TRUE(queue_board_round(highscore_path, board.url(), "tk.lost", recorded_round, &path_kept));
     start_board(s);
-    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 3; }));
+    ASSERT_TRUE(between_frames_until([&] { return rounds_sent(board) == 4; }));
     ASSERT_TRUE(between_frames_until([] { return waiting_board_rounds(highscore_path).empty(); }));
     EXPECT_EQ(last_board_refusal(highscore_path), "too fast");
     stop_board();
@@ -420,7 +433,7 @@ TEST(BoardRound, WithTheBoardOffNothingStarts) {
 // game, no frame of the round is held, by the round's own clock as the pace watch reads it.
 TEST(BoardRound, AnswersDuringARoundHoldNoFrame) {
     scripted_board board([](const seen_request& r) {
-        const bool slow = r.path.compare(0, 15, "/api/v1/rounds?") == 0 || r.path.compare(0, 16, "/api/v1/replays/") == 0;
+        const bool slow = r.path.compare(0, 14, "/api/v1/rounds") == 0 || r.path.compare(0, 16, "/api/v1/replays/") == 0;
         if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(800));
         if (r.path.compare(0, 16, "/api/v1/replays/") == 0) return scripted_answer{scripted_answer::reply, 200, "RPL"};
         return polite_board(r, 5150, 2);
@@ -476,9 +489,9 @@ TEST(BoardRound, AnswersDuringARoundHoldNoFrame) {
 // while the rest go, and a round that is not the player's best says where that best stands.
 TEST(BoardRound, AFailingRoundHoldsNoOtherBackAndTheRankIsToldTrue) {
     scripted_board board([](const seen_request& r) {
-        if (r.path.find("ticket=tk.failing") != std::string::npos)
+        if (r.ticket == "tk.failing")
             return scripted_answer{scripted_answer::reply, 503, R"({"error":"storage down"})"};
-        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0)
+        if (r.path.compare(0, 14, "/api/v1/rounds") == 0)
             return scripted_answer{scripted_answer::reply, 201,
                                    R"({"id":"r9","score":40,"rank":4,"stands":false,"best_rank":2,"best_score":900})"};
         return polite_board(r, 77, 1);
@@ -493,10 +506,10 @@ TEST(BoardRound, AFailingRoundHoldsNoOtherBackAndTheRankIsToldTrue) {
     ASSERT_TRUE(between_frames_until([] { return waiting_board_rounds(highscore_path).size() == 1; }));
     std::vector<std::string> sent;
     for (const seen_request& r : board.requests())
-        if (r.path.compare(0, 15, "/api/v1/rounds?") == 0) sent.push_back(r.path);
+        if (r.path.compare(0, 14, "/api/v1/rounds") == 0) sent.push_back(r.ticket);
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_NE(sent[0].find("tk.failing"), std::string::npos) << "the oldest first";
-    EXPECT_NE(sent[1].find("tk.next"), std::string::npos) << "not held back by the failing one";
+    EXPECT_EQ(sent[0], "tk.failing") << "the oldest first";
+    EXPECT_EQ(sent[1], "tk.next") << "not held back by the failing one";
 
     // A board round of our own is sent before the failing one is tried again.
     play_to_the_end();
