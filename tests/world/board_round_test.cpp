@@ -64,6 +64,21 @@ void board_at(const std::string& url, const char* folder) {
     world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
 }
 
+// The fake clock never runs ahead of real time, and time the game spends working shows on
+// it, however slow the machine: a wait for the board is timed as the game would time it.
+void keep_step_with_real_time() {
+    static std::chrono::steady_clock::time_point began;
+    static int base = 0;
+    began = std::chrono::steady_clock::now();
+    base = world.now;
+    world.on_wait = [](int) {
+        const auto real_ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+        const int real = base + static_cast<int>(real_ms.count());
+        if (real > world.now) world.now = real;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(world.now - real));
+    };
+}
+
 // Leftovers of an earlier round, which a board round must not carry over.
 void leave_an_earlier_round_behind() {
     till_next = 24;
@@ -198,7 +213,7 @@ TEST(BoardRound, ALateStartAnswerIsNeverTakenForTheNextRoundsSeed) {
         return polite_board(r, 222, 1);
     });
     board_at(board.url(), "board_round_late_start");
-    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+    keep_step_with_real_time();
     uint32_t seed = 0;
     EXPECT_FALSE(begin_board_round(&seed));
     ASSERT_TRUE(begin_board_round(&seed)) << board_round_line();
@@ -452,16 +467,7 @@ TEST(BoardRound, AnswersDuringARoundHoldNoFrame) {
     start_round();
     ASSERT_GE(board_pauses_left(), 0) << "a board round";
     download_world_replay("/api/v1/replays/r42");
-    // The round's clock never runs ahead of real time, and a frame held shows on it.
-    const auto began = std::chrono::steady_clock::now();
-    const int base = world.now;
-    world.on_wait = [&](int) {
-        const int real = base + static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                     std::chrono::steady_clock::now() - began)
-                                                     .count());
-        if (real > world.now) world.now = real;
-        else std::this_thread::sleep_for(std::chrono::milliseconds(world.now - real));
-    };
+    keep_step_with_real_time();  // so a frame held shows on the round's clock
     std::vector<int> frame_ms;
     bool replay_came = false;
     std::string why;
