@@ -74,11 +74,18 @@ void new_ticket(board_context& board, const httplib::Request& req, httplib::Resp
     answer_json(res, 201, {{"ticket", make_ticket(board.secret, player, t)}, {"rules", replay_rules_version}});
 }
 
+// The ticket travels in X-Ticket, where no proxy logs it; older games put it in the URL.
+std::string ticket_of(const httplib::Request& req, const std::string& in_url) {
+    const std::string header = req.get_header_value("X-Ticket");
+    return header.empty() ? in_url : header;
+}
+
 void new_notice(board_context& board, const httplib::Request& req, httplib::Response& res) {
     std::string player;
     if (!admit(board, req, res, limited::notices, player)) return;
     ticket_fields t;
-    if (!read_ticket(board.secret, req.matches[1], player, t)) return answer_error(res, 403, "the ticket is not genuine");
+    if (!read_ticket(board.secret, ticket_of(req, req.matches.size() > 1 ? req.matches[1].str() : ""), player, t))
+        return answer_error(res, 403, "the ticket is not genuine");
     notice_body n;
     std::string problem;
     if (!read_notice_body(req.body, n, problem)) return answer_error(res, 400, problem);
@@ -104,7 +111,7 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     std::string player;
     if (!admit(board, req, res, limited::rounds, player)) return;
     ticket_fields tf;
-    if (!read_ticket(board.secret, req.get_param_value("ticket"), player, tf))
+    if (!read_ticket(board.secret, ticket_of(req, req.get_param_value("ticket")), player, tf))
         return answer_error(res, 403, "the ticket is not genuine");
     const int64_t now = board.store.wall_ms();
     const stored_ticket t = board.store.find_ticket(tf.id);
@@ -250,6 +257,7 @@ bool body_too_long(const httplib::Request& req, httplib::Response& res) {
 
 void add_board_routes(httplib::Server& server, board_context& board) {
     server.Post("/api/v1/tickets", storage_failure_as_503([&](auto& req, auto& res) { new_ticket(board, req, res); }));
+    server.Post("/api/v1/notices", storage_failure_as_503([&](auto& req, auto& res) { new_notice(board, req, res); }));
     server.Post(R"(/api/v1/tickets/([^/]+)/notices)", storage_failure_as_503([&](auto& req, auto& res) { new_notice(board, req, res); }));
     server.Post("/api/v1/rounds", storage_failure_as_503([&](auto& req, auto& res) { new_round(board, req, res); }));
     server.Get("/api/v1/board", storage_failure_as_503([&](auto& req, auto& res) { show_board(board, req, res); }));
