@@ -173,10 +173,10 @@ void hand_over(http_server_state& s, http_connection& c, long long now) {
     job.req.version = h.version;
     job.req.params = std::move(h.params);
     job.req.headers = std::move(h.headers);
-    job.req.body = c.in.substr(c.head_len, h.content_length);
+    job.req.body = c.in.substr(0, h.content_length);
     job.req.remote = c.remote;
     job.req.matches = std::move(c.matches);
-    c.in.erase(0, c.head_len + h.content_length);
+    c.in.erase(0, h.content_length);
     {
         std::lock_guard<std::mutex> lock(s.m);
         if (s.jobs.size() < s.limits.queue) {
@@ -204,11 +204,11 @@ void advance(http_server_state& s, http_connection& c, long long now) {
         if (end == 0 ? c.in.size() > s.limits.header_bytes : end > s.limits.header_bytes)
             return answer_plain(s, c, 431, true, now);
         if (end == 0) return;
-        c.head_len = end;
         c.head = parse_head(c.in, end);
+        c.in.erase(0, end);
         route_head(s, c, now);
     }
-    if (c.phase == conn_phase::body && c.in.size() >= c.head_len + c.head.content_length) hand_over(s, c, now);
+    if (c.phase == conn_phase::body && c.in.size() >= c.head.content_length) hand_over(s, c, now);
 }
 
 void on_readable(http_server_state& s, http_connection& c, long long now) {

@@ -34,7 +34,7 @@ struct http_connection {
     bool capped = false;  // counted in per_address
     conn_phase phase = conn_phase::first_byte;
     uint32_t events = 0;  // what epoll is asked for now
-    std::string in;
+    std::string in;  // read and not yet taken: a head, a body, or what came behind them
     std::string out;
     size_t out_done = 0;
     bool close_after = false;
@@ -42,7 +42,6 @@ struct http_connection {
     long long began = 0;             // the current request's first byte
     long long request_deadline = 0;  // the current request's whole
     http_head head;
-    size_t head_len = 0;
     const http_route* route = nullptr;
     std::vector<std::string> matches;
 };

@@ -1,0 +1,356 @@
+// The server on real sockets on 127.0.0.1: routing, framing, and the clients a public
+// server meets (tricklers, floods from one address, a full queue), each answered in time.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "board/http_server.h"
+
+namespace {
+
+using test_clock = std::chrono::steady_clock;
+
+long long ms_since(test_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(test_clock::now() - t).count();
+}
+
+// A connection from `source` (127.0.0.2 to stand for another player) to the server.
+struct client {
+    int fd = -1;
+    std::string pending;
+    client(int port, const char* source = "127.0.0.1") {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, source, &a.sin_addr);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) ADD_FAILURE() << "connect";
+    }
+    ~client() { close(fd); }
+    void send_text(const std::string& s) { ASSERT_EQ(send(fd, s.data(), s.size(), MSG_NOSIGNAL), (ssize_t)s.size()); }
+    // Waits up to `ms` for more bytes; false on close, error or time out.
+    bool read_more(int ms) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, ms) <= 0) return false;
+        char buf[4096];
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) return false;
+        pending.append(buf, static_cast<size_t>(n));
+        return true;
+    }
+    // One whole response: status, lower-case headers, body; status 0 when none came in `ms`.
+    struct reply {
+        int status = 0;
+        std::map<std::string, std::string> headers;
+        std::string body;
+    };
+    reply get_reply(int ms = 2000, bool head = false) {
+        reply r;
+        auto start = test_clock::now();
+        size_t end;
+        while ((end = pending.find("\r\n\r\n")) == std::string::npos)
+            if (!read_more(static_cast<int>(ms - ms_since(start)))) return r;
+        std::string head_text = pending.substr(0, end);
+        r.status = std::stoi(head_text.substr(9, 3));
+        for (size_t pos = head_text.find("\r\n"); pos != std::string::npos;) {
+            size_t next = head_text.find("\r\n", pos + 2);
+            std::string line = head_text.substr(pos + 2, next == std::string::npos ? std::string::npos : next - pos - 2);
+            std::string name = line.substr(0, line.find(':'));
+            for (char& c : name) c = static_cast<char>(tolower(c));
+            r.headers[name] = line.substr(line.find(':') + 2);
+            pos = next;
+        }
+        size_t len = head ? 0 : std::stoul(r.headers["content-length"]);
+        while (pending.size() < end + 4 + len)
+            if (!read_more(static_cast<int>(ms - ms_since(start)))) return reply{};
+        r.body = pending.substr(end + 4, len);
+        pending.erase(0, end + 4 + len);
+        return r;
+    }
+    // True once the server has closed (ignoring any answer it sent first) within `ms`.
+    bool closed_within(int ms) {
+        auto start = test_clock::now();
+        while (ms_since(start) < ms) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            char buf[4096];
+            ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) return true;
+            pending.append(buf, static_cast<size_t>(n));
+        }
+        return false;
+    }
+};
+
+std::string get(const std::string& target, const std::string& extra = "") {
+    return "GET " + target + " HTTP/1.1\r\nHost: t\r\n" + extra + "\r\n";
+}
+
+// A server on 127.0.0.1 with the routes the tests use, run on its own thread.
+struct running_server {
+    http_server server;
+    std::thread io;
+    std::mutex m;
+    std::condition_variable cv;
+    bool released = false;
+    int blocked = 0;
+    std::vector<http_log_entry> log;
+
+    explicit running_server(http_limits limits) : server(limits) {
+        server.route("GET", std::regex("/healthz"), [](const http_request_in&, http_response_out& res) { res.body = "ok"; });
+        server.route("GET", std::regex("/players/([0-9a-f]+)/rounds"), [](const http_request_in& req, http_response_out& res) {
+            res.body = req.matches.at(1) + "|" + req.param("period") + "|" + req.param("name") + "|" + req.remote;
+        });
+        server.route("POST", std::regex("/echo"), [](const http_request_in& req, http_response_out& res) {
+            res.status = 201;
+            res.body = "[" + req.body + "]";
+        }, route_options{8, true});
+        server.route("GET", std::regex("/throw"), [](const http_request_in&, http_response_out&) { throw std::runtime_error("x"); });
+        server.route("GET", std::regex("/block"), [this](const http_request_in&, http_response_out& res) {
+            std::unique_lock<std::mutex> lock(m);
+            blocked++;
+            cv.notify_all();
+            cv.wait(lock, [&] { return released; });
+            res.body = "released";
+        });
+        server.on_log([this](const http_log_entry& e) {
+            std::lock_guard<std::mutex> lock(m);
+            log.push_back(e);
+        });
+        std::string why;
+        EXPECT_TRUE(server.bind("127.0.0.1", 0, &why)) << why;
+        io = std::thread([this] { server.run(); });
+    }
+    ~running_server() {
+        release();
+        server.stop();
+        io.join();
+    }
+    bool wait_blocked(int n) {
+        std::unique_lock<std::mutex> lock(m);
+        return cv.wait_for(lock, std::chrono::seconds(3), [&] { return blocked >= n; });
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(m);
+        released = true;
+        cv.notify_all();
+    }
+};
+
+}  // namespace
+
+TEST(http_server, RoutesParamsBodiesAndKeepAlive) {
+    running_server s({});
+    client c(s.server.port());
+    c.send_text(get("/players/00ff/rounds?period=week&name=J+D%21"));
+    auto r = c.get_reply();
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "00ff|week|J D!|127.0.0.1");
+    // same connection: a POST with a body, then one with no length at all (an empty body)
+    c.send_text("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 3\r\n\r\nabc");
+    EXPECT_EQ(c.get_reply().body, "[abc]");
+    c.send_text("POST /echo HTTP/1.1\r\nHost: t\r\n\r\n");
+    r = c.get_reply();
+    EXPECT_EQ(r.status, 201);
+    EXPECT_EQ(r.body, "[]");
+    c.send_text("HEAD /healthz HTTP/1.1\r\nHost: t\r\n\r\n" + get("/healthz", "Connection: close\r\n"));
+    r = c.get_reply(2000, true);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.headers["content-length"], "2");
+    r = c.get_reply();
+    EXPECT_EQ(r.body, "ok");
+    EXPECT_EQ(r.headers["connection"], "close");
+    EXPECT_TRUE(c.closed_within(1000));
+}
+
+TEST(http_server, AnswersWhatItCannotServe) {
+    running_server s({});
+    client c(s.server.port());
+    c.send_text(get("/nothing"));
+    EXPECT_EQ(c.get_reply().status, 404);
+    c.send_text("POST /healthz HTTP/1.1\r\nHost: t\r\n\r\n");
+    auto r = c.get_reply();
+    EXPECT_EQ(r.status, 405);
+    EXPECT_EQ(r.headers["allow"], "GET");
+    c.send_text(get("/healthz"));  // both left the connection usable
+    EXPECT_EQ(c.get_reply().status, 200);
+
+    // Over the route's 8 bytes: refused from the length alone, before a byte of body.
+    client big(s.server.port());
+    big.send_text("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 9\r\n\r\n");
+    EXPECT_EQ(big.get_reply().status, 413);
+    EXPECT_TRUE(big.closed_within(2000));
+
+    client chunked(s.server.port());
+    chunked.send_text("POST /echo HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n");
+    EXPECT_EQ(chunked.get_reply().status, 411);
+
+    client huge(s.server.port());
+    huge.send_text("GET /healthz HTTP/1.1\r\nHost: t\r\nX-Pad: " + std::string(20000, 'a') + "\r\n\r\n");
+    EXPECT_EQ(huge.get_reply().status, 431);
+    EXPECT_TRUE(huge.closed_within(2000));
+
+    client bad(s.server.port());
+    bad.send_text("GET /healthz HTTP/1.1\r\nHost: t\r\nbroken header\r\n\r\n");
+    auto b = bad.get_reply();
+    EXPECT_EQ(b.status, 400);
+    EXPECT_EQ(b.headers["connection"], "close");
+    EXPECT_TRUE(bad.closed_within(2000));
+}
+
+TEST(http_server, AThrowingHandlerIs500AndTheServerGoesOn) {
+    running_server s({});
+    client c(s.server.port());
+    c.send_text(get("/throw"));
+    EXPECT_EQ(c.get_reply().status, 500);
+    c.send_text(get("/healthz"));
+    EXPECT_EQ(c.get_reply().body, "ok");
+    std::lock_guard<std::mutex> lock(s.m);
+    ASSERT_EQ(s.log.size(), 2u);
+    EXPECT_EQ(s.log[0].path, "/throw");
+    EXPECT_EQ(s.log[0].status, 500);
+    EXPECT_EQ(s.log[0].remote, "127.0.0.1");
+}
+
+TEST(http_server, ATricklerIsCutOffAtItsDeadlineWhileOthersAreServed) {
+    http_limits limits;
+    limits.header_ms = 1000;
+    limits.request_ms = 1000;
+    running_server s(limits);
+    client slow(s.server.port());
+    auto start = test_clock::now();
+    slow.send_text("GET /healthz HTTP/1.1\r\n");
+    std::thread trickle([&] {
+        // a byte every 200 ms, until the server stops taking them
+        for (int i = 0; i < 20; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (send(slow.fd, "X", 1, MSG_NOSIGNAL) != 1) return;
+        }
+    });
+    long long worst = 0;
+    while (ms_since(start) < 800) {
+        auto asked = test_clock::now();
+        client other(s.server.port());
+        other.send_text(get("/healthz"));
+        EXPECT_EQ(other.get_reply().status, 200);
+        worst = std::max(worst, ms_since(asked));
+    }
+    EXPECT_LT(worst, 200);
+    auto r = slow.get_reply(3000);
+    EXPECT_EQ(r.status, 408);
+    EXPECT_TRUE(slow.closed_within(1000));
+    long long cut = ms_since(start);
+    EXPECT_GE(cut, 900);
+    EXPECT_LT(cut, 1600);
+    trickle.join();
+}
+
+TEST(http_server, SilentAndIdleConnectionsAreClosed) {
+    http_limits limits;
+    limits.first_byte_ms = 300;
+    limits.idle_ms = 300;
+    running_server s(limits);
+    client silent(s.server.port());
+    EXPECT_TRUE(silent.closed_within(1500));
+    client idle(s.server.port());
+    idle.send_text(get("/healthz"));
+    EXPECT_EQ(idle.get_reply().status, 200);
+    EXPECT_TRUE(idle.closed_within(1500));
+}
+
+TEST(http_server, CapsConnectionsPerAddressButNotForTrustedProxies) {
+    http_limits limits;
+    limits.per_address = 4;
+    limits.trusted_proxies = {"127.0.0.3"};
+    running_server s(limits);
+    std::vector<std::unique_ptr<client>> flood;
+    for (int i = 0; i < 4; i++) flood.push_back(std::make_unique<client>(s.server.port(), "127.0.0.2"));
+    client over(s.server.port(), "127.0.0.2");
+    EXPECT_EQ(over.get_reply().status, 503);
+    EXPECT_TRUE(over.closed_within(1000));
+    // the rest of the flood and everyone else are untouched
+    flood[0]->send_text(get("/healthz"));
+    EXPECT_EQ(flood[0]->get_reply().status, 200);
+    client mine(s.server.port());
+    mine.send_text(get("/healthz"));
+    EXPECT_EQ(mine.get_reply().status, 200);
+    std::vector<std::unique_ptr<client>> proxied;
+    for (int i = 0; i < 6; i++) proxied.push_back(std::make_unique<client>(s.server.port(), "127.0.0.3"));
+    proxied.back()->send_text(get("/healthz"));
+    EXPECT_EQ(proxied.back()->get_reply().status, 200);
+    // a closed one frees its place
+    flood.pop_back();
+    bool served = false;
+    for (auto start = test_clock::now(); !served && ms_since(start) < 2000;) {
+        client again(s.server.port(), "127.0.0.2");
+        again.send_text(get("/healthz"));
+        served = again.get_reply().status == 200;
+    }
+    EXPECT_TRUE(served);
+}
+
+TEST(http_server, AFullQueueIsAnswered503AtOnce) {
+    http_limits limits;
+    limits.workers = 1;
+    limits.queue = 1;
+    running_server s(limits);
+    client first(s.server.port());
+    first.send_text(get("/block"));
+    ASSERT_TRUE(s.wait_blocked(1));
+    // the worker is held: of the next two, one waits in the queue and one is refused
+    client a(s.server.port()), b(s.server.port());
+    a.send_text(get("/block"));
+    b.send_text(get("/block"));
+    auto start = test_clock::now();
+    client::reply refused;
+    client* waiting = nullptr;
+    while (refused.status == 0 && ms_since(start) < 2000) {
+        if ((refused = a.get_reply(50)).status) waiting = &b;
+        else if ((refused = b.get_reply(50)).status) waiting = &a;
+    }
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.headers["retry-after"], "1");
+    ASSERT_NE(waiting, nullptr);
+    s.release();
+    EXPECT_EQ(first.get_reply().body, "released");
+    EXPECT_EQ(waiting->get_reply().body, "released");
+}
+
+TEST(http_server, StopFinishesTheRequestInFlight) {
+    auto s = std::make_unique<running_server>(http_limits{});
+    client busy(s->server.port()), idle(s->server.port());
+    busy.send_text(get("/block"));
+    ASSERT_TRUE(s->wait_blocked(1));
+    s->server.stop();
+    EXPECT_TRUE(idle.closed_within(2000));
+    s->release();
+    auto r = busy.get_reply();
+    EXPECT_EQ(r.body, "released");
+    EXPECT_EQ(r.headers["connection"], "close");
+    s.reset();  // joins the IO thread
+}
+
+TEST(http_server, ASecondServerOnAHeldPortFails) {
+    running_server s({});
+    http_server second;
+    std::string why;
+    EXPECT_FALSE(second.bind("127.0.0.1", s.server.port(), &why));
+    EXPECT_NE(why.find("already in use"), std::string::npos) << why;
+    EXPECT_FALSE(second.bind("localhost", 0, &why));
+    EXPECT_NE(why.find("not an IPv4 or IPv6 address"), std::string::npos) << why;
+    http_server v6;
+    if (!v6.bind("::1", 0, &why)) GTEST_SKIP() << "no IPv6 loopback: " << why;
+    EXPECT_GT(v6.port(), 0);
+}
