@@ -1,13 +1,9 @@
-// The IO thread's loop: accepting, reading each request whole, routing it, handing it to a
+// The IO thread's loop: reading each request whole, routing it, handing it to a
 // worker (or answering at once), writing answers back and closing whatever outstays its
 // deadline. Nothing here blocks, so one trickling client delays no one.
 // Threads: the IO thread only (run()); workers reach it through `jobs`, `done` and wake().
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,19 +19,6 @@ constexpr uint64_t wake_id = 1;
 constexpr int drain_ms = 1000;     // reading what a closed-on client still sends, so it sees our answer
 constexpr size_t read_chunk = 16 * 1024;
 constexpr int sweep_ms = 50;       // how late a deadline may be noticed
-
-std::string peer_text(const sockaddr_storage& ss) {
-    char buf[INET6_ADDRSTRLEN] = "";
-    if (ss.ss_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&ss)->sin_addr, buf, sizeof buf);
-    } else if (ss.ss_family == AF_INET6) {
-        const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(&ss)->sin6_addr;
-        // A dual-stack listener sees IPv4 peers as ::ffff:a.b.c.d; one address, one count.
-        if (IN6_IS_ADDR_V4MAPPED(&a)) inet_ntop(AF_INET, &a.s6_addr[12], buf, sizeof buf);
-        else inet_ntop(AF_INET6, &a, buf, sizeof buf);
-    }
-    return buf;
-}
 
 void set_events(http_server_state& s, http_connection& c, uint32_t events) {
     if (c.events == events) return;
@@ -227,58 +210,6 @@ void on_readable(http_server_state& s, http_connection& c, long long now) {
     }
 }
 
-void refuse(http_server_state& s, int fd, const std::string& remote) {
-    std::string bytes = plain_response(503, true, {{"Retry-After", "1"}});
-    ssize_t n = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    (void)n;
-    close(fd);
-    s.log_entry(remote, "", "", 503, 0);
-}
-
-void accept_all(http_server_state& s, long long now) {
-    for (int i = 0; i < 256; i++) {
-        sockaddr_storage ss{};
-        socklen_t len = sizeof ss;
-        int fd = accept4(s.listen_fd, reinterpret_cast<sockaddr*>(&ss), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            if ((errno == EMFILE || errno == ENFILE) && s.spare_fd >= 0) {
-                // Out of files: take the one in the queue and drop it, or it wakes us forever.
-                close(s.spare_fd);
-                int dropped = accept(s.listen_fd, nullptr, nullptr);
-                if (dropped >= 0) close(dropped);
-                s.spare_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-                continue;
-            }
-            return;
-        }
-        std::string remote = peer_text(ss);
-        bool trusted = s.limits.trusted_proxies.count(remote) > 0;
-        if (static_cast<int>(s.conns.size()) >= s.limits.connections ||
-            (!trusted && s.per_address[remote] >= s.limits.per_address)) {
-            if (s.per_address[remote] == 0) s.per_address.erase(remote);
-            refuse(s, fd, remote);
-            continue;
-        }
-        int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        auto c = std::make_unique<http_connection>();
-        c->id = s.next_id++;
-        c->fd = fd;
-        c->remote = remote;
-        c->capped = !trusted;
-        if (c->capped) s.per_address[remote]++;
-        c->phase = conn_phase::first_byte;
-        c->deadline = now + s.limits.first_byte_ms;
-        c->events = EPOLLIN | EPOLLRDHUP;
-        epoll_event ev{};
-        ev.events = c->events;
-        ev.data.u64 = c->id;
-        epoll_ctl(s.epoll_fd, EPOLL_CTL_ADD, fd, &ev);
-        s.conns.emplace(c->id, std::move(c));
-    }
-}
-
 // The workers' answers, back to their connections (if those are still open).
 void take_done(http_server_state& s, long long now) {
     uint64_t count;
@@ -345,7 +276,7 @@ void http_serve(http_server_state& s) {
         for (int i = 0; i < n; i++) {
             uint64_t id = events[i].data.u64;
             if (id == listener_id) {
-                if (!s.stop_begun) accept_all(s, now);
+                if (!s.stop_begun) http_accept_all(s, now);
                 continue;
             }
             if (id == wake_id) {

@@ -1,10 +1,11 @@
-// Setting the server up and tearing it down: the routes, the listening socket, the workers
-// and stop().
-// Threads: route(), on_log() and bind() run before run() on the caller's thread; run() is
-// the IO thread; http_worker runs on each worker; stop() on any thread.
+// Setting the server up and tearing it down: the routes, the listening socket and who it
+// lets in, the workers and stop().
+// Threads: route(), on_log() and bind() run before run() on the caller's thread; run() and
+// http_accept_all are the IO thread; http_worker runs on each worker; stop() on any thread.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -20,6 +21,75 @@
 long long http_now_ms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+
+std::string peer_text(const sockaddr_storage& ss) {
+    char buf[INET6_ADDRSTRLEN] = "";
+    if (ss.ss_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&ss)->sin_addr, buf, sizeof buf);
+    } else if (ss.ss_family == AF_INET6) {
+        const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(&ss)->sin6_addr;
+        // A dual-stack listener sees IPv4 peers as ::ffff:a.b.c.d; one address, one count.
+        if (IN6_IS_ADDR_V4MAPPED(&a)) inet_ntop(AF_INET, &a.s6_addr[12], buf, sizeof buf);
+        else inet_ntop(AF_INET6, &a, buf, sizeof buf);
+    }
+    return buf;
+}
+
+void refuse(http_server_state& s, int fd, const std::string& remote) {
+    std::string bytes = plain_response(503, true, {{"Retry-After", "1"}});
+    ssize_t n = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    (void)n;
+    close(fd);
+    s.log_entry(remote, "", "", 503, 0);
+}
+
+}  // namespace
+
+void http_accept_all(http_server_state& s, long long now) {
+    for (int i = 0; i < 256; i++) {
+        sockaddr_storage ss{};
+        socklen_t len = sizeof ss;
+        int fd = accept4(s.listen_fd, reinterpret_cast<sockaddr*>(&ss), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if ((errno == EMFILE || errno == ENFILE) && s.spare_fd >= 0) {
+                // Out of files: take the one in the queue and drop it, or it wakes us forever.
+                close(s.spare_fd);
+                int dropped = accept(s.listen_fd, nullptr, nullptr);
+                if (dropped >= 0) close(dropped);
+                s.spare_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+                continue;
+            }
+            return;
+        }
+        std::string remote = peer_text(ss);
+        bool trusted = s.limits.trusted_proxies.count(remote) > 0;
+        if (static_cast<int>(s.conns.size()) >= s.limits.connections ||
+            (!trusted && s.per_address[remote] >= s.limits.per_address)) {
+            if (s.per_address[remote] == 0) s.per_address.erase(remote);
+            refuse(s, fd, remote);
+            continue;
+        }
+        int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        auto c = std::make_unique<http_connection>();
+        c->id = s.next_id++;
+        c->fd = fd;
+        c->remote = remote;
+        c->capped = !trusted;
+        if (c->capped) s.per_address[remote]++;
+        c->phase = conn_phase::first_byte;
+        c->deadline = now + s.limits.first_byte_ms;
+        c->events = EPOLLIN | EPOLLRDHUP;
+        epoll_event ev{};
+        ev.events = c->events;
+        ev.data.u64 = c->id;
+        epoll_ctl(s.epoll_fd, EPOLL_CTL_ADD, fd, &ev);
+        s.conns.emplace(c->id, std::move(c));
+    }
 }
 
 void http_server_state::wake() {

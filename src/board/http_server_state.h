@@ -94,5 +94,7 @@ struct http_server_state {
 long long http_now_ms();
 // The worker's loop: one complete request at a time, to the handler and back.
 void http_worker(http_server_state& s);
+// Takes in the connections waiting on the listener, refusing those over a cap.
+void http_accept_all(http_server_state& s, long long now);
 // The IO thread's loop, until stop() and the grace are over.
 void http_serve(http_server_state& s);
