@@ -1,5 +1,5 @@
-// The server's insides, shared by its two halves: http_server.cpp (binding, routing, the
-// workers, stopping) and http_connections.cpp (the IO thread's loop over the connections).
+// The server's insides, shared by its two halves: http_server.cpp (binding, accepting, the
+// workers, stopping) and http_connections.cpp (reading, routing, writing, deadlines).
 // Threads: `conns` and `per_address` are the IO thread's alone; `jobs` and `done` pass
 // between it and the workers under `m`; `stopping` is read by all.
 #pragma once
@@ -10,12 +10,14 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
-#include "board/http_server.h"
+#include "board/http_message.h"
+#include "board/http_options.h"
 
 struct http_route {
     std::string method;
