@@ -32,7 +32,8 @@ public:
     int port() const;
 
     // Serves until stop(); returns once requests in flight are answered (or stop_grace_ms
-    // passed), every connection is closed and the workers are joined.
+    // passed), every connection is closed and the workers are joined: a handler that never
+    // returns holds run() too. Call it once.
     void run();
     void stop();
 
