@@ -29,17 +29,24 @@ void set_events(http_server_state& s, http_connection& c, uint32_t events) {
     c.events = events;
 }
 
-void close_conn(http_server_state& s, uint64_t id) {
-    auto it = s.conns.find(id);
-    if (it == s.conns.end()) return;
-    http_connection& c = *it->second;
+// The socket goes now; the record stays until the end of the loop's round, since callers
+// up the stack may still hold it.
+void close_conn(http_server_state& s, http_connection& c) {
+    if (c.phase == conn_phase::closed) return;
     epoll_ctl(s.epoll_fd, EPOLL_CTL_DEL, c.fd, nullptr);
     close(c.fd);
+    c.phase = conn_phase::closed;
+    c.deadline = 0;
     if (c.capped) {
         auto pa = s.per_address.find(c.remote);
         if (pa != s.per_address.end() && --pa->second <= 0) s.per_address.erase(pa);
     }
-    s.conns.erase(it);
+    s.closed.push_back(c.id);
+}
+
+void forget_closed(http_server_state& s) {
+    for (uint64_t id : s.closed) s.conns.erase(id);
+    s.closed.clear();
 }
 
 // One send, no waiting: for answers on connections about to be dropped anyway.
@@ -48,7 +55,7 @@ void send_and_close(http_server_state& s, http_connection& c, int status) {
     ssize_t n = send(c.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     (void)n;
     s.log_entry(c.remote, c.head.method, c.head.path, status, http_now_ms() - c.began);
-    close_conn(s, c.id);
+    close_conn(s, c);
 }
 
 void start_waiting(http_server_state& s, http_connection& c, long long now, int wait_ms);
@@ -66,7 +73,7 @@ void flush(http_server_state& s, http_connection& c, long long now) {
             set_events(s, c, EPOLLOUT);
             return;
         } else {
-            close_conn(s, c.id);
+            close_conn(s, c);
             return;
         }
     }
@@ -196,16 +203,15 @@ void advance(http_server_state& s, http_connection& c, long long now) {
 
 void on_readable(http_server_state& s, http_connection& c, long long now) {
     char buf[read_chunk];
-    for (;;) {
+    // Bounded, so one fast sender cannot keep the loop from everyone else; epoll comes back.
+    for (int round = 0; round < 16; round++) {
         ssize_t n = recv(c.fd, buf, sizeof buf, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        if (n <= 0) return close_conn(s, c.id);  // gone, or done listening to our answer
+        if (n <= 0) return close_conn(s, c);  // gone, or done listening to our answer
         if (c.phase == conn_phase::draining) continue;
         c.in.append(buf, static_cast<size_t>(n));
-        uint64_t id = c.id;
         advance(s, c, now);
-        if (!s.conns.count(id)) return;
         if (c.phase != conn_phase::first_byte && c.phase != conn_phase::head && c.phase != conn_phase::body) return;
     }
 }
@@ -222,7 +228,7 @@ void take_done(http_server_state& s, long long now) {
     }
     for (http_done& d : done) {
         auto it = s.conns.find(d.conn);
-        if (it != s.conns.end()) answer(s, *it->second, std::move(d.bytes), d.closing, now);
+        if (it != s.conns.end() && it->second->phase == conn_phase::working) answer(s, *it->second, std::move(d.bytes), d.closing, now);
     }
 }
 
@@ -232,9 +238,10 @@ void sweep(http_server_state& s, long long now) {
         if (kv.second->deadline != 0 && kv.second->deadline <= now) late.push_back(kv.first);
     for (uint64_t id : late) {
         http_connection& c = *s.conns[id];
+        if (c.phase == conn_phase::closed) continue;
         // Half a request gets told why; an idle or a stuck connection just goes.
         if (c.phase == conn_phase::head || c.phase == conn_phase::body) send_and_close(s, c, 408);
-        else close_conn(s, id);
+        else close_conn(s, c);
     }
 }
 
@@ -247,7 +254,7 @@ void begin_stop(http_server_state& s, long long now) {
     std::vector<uint64_t> idle;
     for (auto& kv : s.conns)
         if (kv.second->phase != conn_phase::working && kv.second->phase != conn_phase::writing) idle.push_back(kv.first);
-    for (uint64_t id : idle) close_conn(s, id);
+    for (uint64_t id : idle) close_conn(s, *s.conns[id]);
 }
 
 bool in_flight(http_server_state& s) {
@@ -284,10 +291,11 @@ void http_serve(http_server_state& s) {
                 continue;
             }
             auto it = s.conns.find(id);
-            if (it == s.conns.end()) continue;  // closed earlier in this round
+            if (it == s.conns.end()) continue;
             http_connection& c = *it->second;
             uint32_t e = events[i].events;
-            if (e & (EPOLLERR | EPOLLHUP)) close_conn(s, id);
+            if (c.phase == conn_phase::closed) continue;  // earlier in this round
+            if (e & (EPOLLERR | EPOLLHUP)) close_conn(s, c);
             else if ((e & EPOLLOUT) && c.phase == conn_phase::writing) flush(s, c, now);
             else if (e & (EPOLLIN | EPOLLRDHUP)) on_readable(s, c, now);
         }
@@ -295,10 +303,12 @@ void http_serve(http_server_state& s) {
             sweep(s, now);
             next_sweep = now + sweep_ms;
         }
+        forget_closed(s);
     }
     std::vector<uint64_t> all;
     for (auto& kv : s.conns) all.push_back(kv.first);
-    for (uint64_t id : all) close_conn(s, id);
+    for (uint64_t id : all) close_conn(s, *s.conns[id]);
+    forget_closed(s);
     if (s.listen_fd >= 0) close(s.listen_fd);
     s.listen_fd = -1;
     s.stop_begun = false;

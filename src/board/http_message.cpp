@@ -121,14 +121,21 @@ http_head parse_head(const std::string& in, size_t head_end) {
     if (h.version != "HTTP/1.1" && h.version != "HTTP/1.0") return h.status = 505, h;
     for (unsigned char c : h.target)
         if (c <= 0x20 || c >= 0x7f) return h.status = 400, h;
-    if (h.target[0] != '/') return h.status = 400, h;
+    // A proxy may send the absolute form; the path is what follows the authority.
+    std::string origin = h.target;
+    std::string scheme = lower(h.target.substr(0, 8));
+    if (scheme.rfind("http://", 0) == 0 || scheme.rfind("https://", 0) == 0) {
+        size_t slash = h.target.find('/', h.target.find("//") + 2);
+        origin = slash == std::string::npos ? "/" : h.target.substr(slash);
+    }
+    if (origin[0] != '/') return h.status = 400, h;
 
-    size_t q = h.target.find('?');
-    std::string raw_path = h.target.substr(0, q);
+    size_t q = origin.find('?');
+    std::string raw_path = origin.substr(0, q);
     size_t hash = raw_path.find('#');
     if (hash != std::string::npos) return h.status = 400, h;
     if (!percent_decode(raw_path, h.path, false)) return h.status = 400, h;
-    if (q != std::string::npos && !parse_query(h.target.substr(q + 1), h.params)) return h.status = 400, h;
+    if (q != std::string::npos && !parse_query(origin.substr(q + 1), h.params)) return h.status = 400, h;
 
     bool has_length = false, has_host = false;
     std::string connection, te;

@@ -27,7 +27,7 @@ struct http_route {
 };
 
 // first_byte covers both a new connection and a kept-alive one between requests.
-enum class conn_phase { first_byte, head, body, working, writing, draining };
+enum class conn_phase { first_byte, head, body, working, writing, draining, closed };
 
 struct http_connection {
     uint64_t id = 0;
@@ -77,6 +77,7 @@ struct http_server_state {
 
     std::unordered_map<uint64_t, std::unique_ptr<http_connection>> conns;
     std::unordered_map<std::string, int> per_address;
+    std::vector<uint64_t> closed;  // to forget at the end of the loop's round
     uint64_t next_id = 2;  // 0 and 1 are the listener and the wake-up in epoll's data
     bool stop_begun = false;
     long long stop_deadline = 0;

@@ -34,6 +34,15 @@ TEST(http_head_reader, ReadsPathQueryAndHeaders) {
     EXPECT_FALSE(h.chunked);
 }
 
+TEST(http_head_reader, TakesThePathOutOfAnAbsoluteTarget) {
+    http_head h = head_of("GET http://board.example:8080/board?limit=5 HTTP/1.1\r\nHost: board.example\r\n\r\n");
+    ASSERT_EQ(h.status, 0);
+    EXPECT_EQ(h.path, "/board");
+    EXPECT_EQ(h.params.find("limit")->second, "5");
+    EXPECT_EQ(head_of("GET HTTPS://board.example HTTP/1.1\r\nHost: a\r\n\r\n").path, "/");
+    EXPECT_EQ(head_of("GET ftp://board.example/ HTTP/1.1\r\nHost: a\r\n\r\n").status, 400);
+}
+
 TEST(http_head_reader, FindsTheEndWithCrlfOrBareLf) {
     EXPECT_EQ(find_head_end("GET / HTTP/1.1\r\nHost: a\r\n"), 0u);
     EXPECT_EQ(find_head_end("GET / HTTP/1.1\r\nHost: a\r\n\r\nbody"), 27u);

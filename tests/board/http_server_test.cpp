@@ -34,6 +34,9 @@ struct running_server {
             res.status = 201;
             res.body = "[" + req.body + "]";
         }, route_options{8, true});
+        server.route("GET", std::regex("/big"), [](const http_request_in& req, http_response_out& res) {
+            res.body.assign(std::stoul(req.param("mb")) << 20, 'x');
+        });
         server.route("GET", std::regex("/throw"), [](const http_request_in&, http_response_out&) { throw std::runtime_error("x"); });
         server.route("GET", std::regex("/block"), [this](const http_request_in&, http_response_out& res) {
             std::unique_lock<std::mutex> lock(m);
@@ -90,6 +93,24 @@ TEST(http_server, RoutesParamsBodiesAndKeepAlive) {
     EXPECT_EQ(r.body, "ok");
     EXPECT_EQ(r.headers["connection"], "close");
     EXPECT_TRUE(c.closed_within(1000));
+
+    client big(s.server.port());  // more than one write's worth, for a reader that keeps up
+    big.send_text(get("/big?mb=4"));
+    EXPECT_EQ(big.get_reply(5000).body.size(), size_t{4} << 20);
+
+    client old(s.server.port());
+    old.send_text("GET /healthz HTTP/1.0\r\nConnection: keep-alive\r\n\r\nGET /healthz HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(old.get_reply().headers["connection"], "keep-alive");
+    EXPECT_EQ(old.get_reply().headers["connection"], "close");
+    EXPECT_TRUE(old.closed_within(1000));
+
+    // chunks it never reads: served with an empty body, then closed to stay in step
+    client chunks(s.server.port());
+    chunks.send_text("GET /healthz HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nGET\r\n0\r\n\r\n");
+    r = chunks.get_reply();
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.headers["connection"], "close");
+    EXPECT_TRUE(chunks.closed_within(1000));
 }
 
 TEST(http_server, AnswersWhatItCannotServe) {
@@ -187,6 +208,27 @@ TEST(http_server, SilentAndIdleConnectionsAreClosed) {
     EXPECT_TRUE(idle.closed_within(1500));
 }
 
+TEST(http_server, AClientThatStopsReadingItsAnswerIsCutOff) {
+    http_limits limits;
+    limits.write_ms = 300;
+    running_server s(limits);
+    client c(s.server.port(), "127.0.0.1", 64 * 1024);
+    c.send_text(get("/big?mb=16"));  // far more than the sockets' buffers hold
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the stall under test
+    size_t total = 0;
+    bool ended = false;
+    for (auto start = test_clock::now(); !ended && ms_since(start) < 5000;) {
+        pollfd p{c.fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char buf[65536];
+        ssize_t n = recv(c.fd, buf, sizeof buf, 0);
+        if (n <= 0) ended = true;
+        else total += static_cast<size_t>(n);
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_LT(total, size_t{16} << 20);
+}
+
 TEST(http_server, CapsConnectionsPerAddressButNotForTrustedProxies) {
     http_limits limits;
     limits.per_address = 4;
@@ -216,6 +258,23 @@ TEST(http_server, CapsConnectionsPerAddressButNotForTrustedProxies) {
         served = again.get_reply().status == 200;
     }
     EXPECT_TRUE(served);
+}
+
+TEST(http_server, CapsConnectionsInAll) {
+    http_limits limits;
+    limits.connections = 3;
+    running_server s(limits);
+    client a(s.server.port()), b(s.server.port(), "127.0.0.2"), c(s.server.port(), "127.0.0.3");
+    client over(s.server.port(), "127.0.0.4");
+    auto r = over.get_reply();
+    EXPECT_EQ(r.status, 503);
+    EXPECT_EQ(r.headers["retry-after"], "1");
+    a.send_text(get("/healthz"));
+    EXPECT_EQ(a.get_reply().status, 200);
+    std::lock_guard<std::mutex> lock(s.m);
+    ASSERT_EQ(s.log.size(), 2u);  // the refusal and the request, each once
+    EXPECT_EQ(s.log[0].remote, "127.0.0.4");
+    EXPECT_EQ(s.log[0].status, 503);
 }
 
 TEST(http_server, AFullQueueIsAnswered503AtOnce) {

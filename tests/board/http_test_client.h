@@ -24,8 +24,10 @@ inline long long ms_since(test_clock::time_point t) {
 struct client {
     int fd = -1;
     std::string pending;
-    client(int port, const char* source = "127.0.0.1") {
+    // `receive_buffer` > 0 fixes the socket's buffer, so a stalled reader stalls soon.
+    client(int port, const char* source = "127.0.0.1", int receive_buffer = 0) {
         fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receive_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         inet_pton(AF_INET, source, &a.sin_addr);
