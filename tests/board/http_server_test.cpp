@@ -214,7 +214,9 @@ TEST(http_server, AClientThatStopsReadingItsAnswerIsCutOff) {
     running_server s(limits);
     client c(s.server.port(), "127.0.0.1", 64 * 1024);
     c.send_text(get("/big?mb=16"));  // far more than the sockets' buffers hold
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the stall under test
+    pollfd answering{c.fd, POLLIN, 0};
+    ASSERT_EQ(poll(&answering, 1, 5000), 1);  // the answer has begun...
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // ...and the reader stalls
     size_t total = 0;
     bool ended = false;
     for (auto start = test_clock::now(); !ended && ms_since(start) < 5000;) {
