@@ -190,12 +190,14 @@ void advance(http_server_state& s, http_connection& c, long long now) {
         c.deadline = std::min(now + s.limits.header_ms, c.request_deadline);
     }
     if (c.phase == conn_phase::head) {
-        size_t end = find_head_end(c.in);
+        size_t end = find_head_end(c.in, c.scanned);
+        c.scanned = c.in.size();
         if (end == 0 ? c.in.size() > s.limits.header_bytes : end > s.limits.header_bytes)
             return answer_plain(s, c, 431, true, now);
         if (end == 0) return;
         c.head = parse_head(c.in, end);
         c.in.erase(0, end);
+        c.scanned = 0;
         route_head(s, c, now);
     }
     if (c.phase == conn_phase::body && c.in.size() >= c.head.content_length) hand_over(s, c, now);

@@ -2,6 +2,7 @@
 // Threads: the IO thread parses heads and writes its own answers; workers serialize theirs.
 #include "board/http_message.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -88,10 +89,12 @@ const std::string& http_request_in::param(const std::string& name) const {
     return it == params.end() ? no_value : it->second;
 }
 
-size_t find_head_end(const std::string& in) {
+size_t find_head_end(const std::string& in, size_t scanned) {
     // Blank lines before the request line are allowed (a client's stray CRLF after a body).
     size_t start = 0;
     while (start < in.size() && (in[start] == '\r' || in[start] == '\n')) start++;
+    // A blank line may have begun in the last three bytes seen.
+    start = std::max(start, scanned >= 3 ? scanned - 3 : 0);
     for (size_t i = in.find('\n', start); i != std::string::npos; i = in.find('\n', i + 1)) {
         if (i + 1 < in.size() && in[i + 1] == '\n') return i + 2;
         if (i + 2 < in.size() && in[i + 1] == '\r' && in[i + 2] == '\n') return i + 3;

@@ -49,8 +49,9 @@ struct http_head {
 };
 
 // Where the head ends in `in` (just past its blank line), or 0 while it is still incomplete.
-// Empty lines before the request line are skipped by parse_head, not here.
-size_t find_head_end(const std::string& in);
+// `scanned` is how much of `in` an earlier call saw, so a trickled head is not read again
+// from its start for every byte.
+size_t find_head_end(const std::string& in, size_t scanned = 0);
 // Reads the head in in[0, head_end).
 http_head parse_head(const std::string& in, size_t head_end);
 

@@ -37,6 +37,7 @@ struct http_connection {
     conn_phase phase = conn_phase::first_byte;
     uint32_t events = 0;  // what epoll is asked for now
     std::string in;  // read and not yet taken: a head, a body, or what came behind them
+    size_t scanned = 0;  // of `in`, looked through for the head's end
     std::string out;
     size_t out_done = 0;
     bool close_after = false;

@@ -47,6 +47,12 @@ TEST(http_head_reader, FindsTheEndWithCrlfOrBareLf) {
     EXPECT_EQ(find_head_end("GET / HTTP/1.1\r\nHost: a\r\n"), 0u);
     EXPECT_EQ(find_head_end("GET / HTTP/1.1\r\nHost: a\r\n\r\nbody"), 27u);
     EXPECT_EQ(find_head_end("GET / HTTP/1.1\nHost: a\n\nbody"), 24u);
+    // picked up again where the last look stopped, also when the blank line straddles it
+    const std::string whole = "GET / HTTP/1.1\r\nHost: a\r\n\r\n";
+    for (size_t seen = 0; seen <= whole.size(); seen++) {
+        EXPECT_EQ(find_head_end(whole.substr(0, seen), 0), seen == whole.size() ? 27u : 0u);
+        EXPECT_EQ(find_head_end(whole, seen), 27u) << seen;
+    }
     // a stray CRLF after the last body is not an empty request
     EXPECT_EQ(head_of("\r\nGET / HTTP/1.1\r\nHost: a\r\n\r\n").status, 0);
 }
