@@ -162,19 +162,22 @@ TEST(http_server, AThrowingHandlerIs500AndTheServerGoesOn) {
     EXPECT_EQ(s.log[0].remote, "127.0.0.1");
 }
 
-TEST(http_server, ATricklerIsCutOffAtItsDeadlineWhileOthersAreServed) {
+TEST(http_server, TricklersAreCutOffAtTheirDeadlineWhileOthersAreServed) {
     http_limits limits;
     limits.header_ms = 1000;
     limits.request_ms = 1000;
     running_server s(limits);
-    client slow(s.server.port());
+    client slow_head(s.server.port()), slow_body(s.server.port());
     auto start = test_clock::now();
-    slow.send_text("GET /healthz HTTP/1.1\r\n");
+    slow_head.send_text("GET /healthz HTTP/1.1\r\n");
+    slow_body.send_text("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 8\r\n\r\n");
     std::thread trickle([&] {
-        // a byte every 200 ms, until the server stops taking them
-        for (int i = 0; i < 20; i++) {
+        // a byte every 200 ms to each, until the server stops taking them
+        bool head_on = true, body_on = true;
+        for (int i = 0; i < 20 && (head_on || body_on); i++) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            if (send(slow.fd, "X", 1, MSG_NOSIGNAL) != 1) return;
+            head_on = head_on && send(slow_head.fd, "X", 1, MSG_NOSIGNAL) == 1;
+            body_on = body_on && send(slow_body.fd, "x", 1, MSG_NOSIGNAL) == 1;
         }
     });
     long long worst = 0;
@@ -186,12 +189,13 @@ TEST(http_server, ATricklerIsCutOffAtItsDeadlineWhileOthersAreServed) {
         worst = std::max(worst, ms_since(asked));
     }
     EXPECT_LT(worst, 200);
-    auto r = slow.get_reply(3000);
-    EXPECT_EQ(r.status, 408);
-    EXPECT_TRUE(slow.closed_within(1000));
-    long long cut = ms_since(start);
-    EXPECT_GE(cut, 900);
-    EXPECT_LT(cut, 1600);
+    for (client* slow : {&slow_head, &slow_body}) {
+        EXPECT_EQ(slow->get_reply(3000).status, 408);
+        EXPECT_TRUE(slow->closed_within(1000));
+        long long cut = ms_since(start);
+        EXPECT_GE(cut, 900);
+        EXPECT_LT(cut, 1600);
+    }
     trickle.join();
 }
 
