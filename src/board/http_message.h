@@ -69,6 +69,6 @@ std::string serialize_response(const http_response_out& r, bool head_only, bool 
 std::string plain_response(int status, bool closing,
                            const std::vector<std::pair<std::string, std::string>>& extra = {});
 
-// Control bytes, bytes over 0x7e and backslash as \xNN (backslash as \\), so a `%0a` in a
+// Control bytes and bytes over 0x7e as \xNN, a backslash as \\, so a `%0a` in a
 // path can never start a new line in the log.
 std::string printable_for_log(const std::string& s);
