@@ -48,22 +48,6 @@ bool between_frames_until(Condition done, int ms = 5000) {
     return true;
 }
 
-// A fresh data folder and the board at `url` on, with a ticket in hand.
-void board_at(const std::string& url, const char* folder) {
-    fresh_round(1);
-    ASSERT_EQ(chdir(scratch_dir(folder).c_str()), 0);
-    mkdir("KZ DATA", 0755);
-    board_settings s;
-    s.url = url;
-    s.key = new_player_key();
-    s.initials = "---";
-    stop_board();
-    start_board(s);
-    ASSERT_TRUE(between_frames_until([] { return board_ticket_in_hand(); }));
-    // The fake clock keeps step with real time while the game waits for the seed.
-    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
-}
-
 // The fake clock never runs ahead of real time, and time the game spends working shows on
 // it, however slow the machine: a wait for the board is timed as the game would time it.
 void keep_step_with_real_time() {
@@ -77,6 +61,21 @@ void keep_step_with_real_time() {
         if (real > world.now) world.now = real;
         else std::this_thread::sleep_for(std::chrono::milliseconds(world.now - real));
     };
+}
+
+// A fresh data folder and the board at `url` on, with a ticket in hand.
+void board_at(const std::string& url, const char* folder) {
+    fresh_round(1);
+    ASSERT_EQ(chdir(scratch_dir(folder).c_str()), 0);
+    mkdir("KZ DATA", 0755);
+    board_settings s;
+    s.url = url;
+    s.key = new_player_key();
+    s.initials = "---";
+    stop_board();
+    start_board(s);
+    ASSERT_TRUE(between_frames_until([] { return board_ticket_in_hand(); }));
+    keep_step_with_real_time();  // while the game waits for the seed
 }
 
 // Leftovers of an earlier round, which a board round must not carry over.
@@ -195,7 +194,7 @@ TEST(BoardRound, ARoundStartedAsTheGameOpensWaitsForItsTicketWithinTheSecond) {
     ASSERT_EQ(chdir(scratch_dir("board_round_at_once").c_str()), 0);
     board_settings s{board.url(), new_player_key(), "---"};
     start_board(s);  // and Start Game at once, before the ticket has come
-    world.on_wait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(500)); };
+    keep_step_with_real_time();
     uint32_t seed = 0;
     ASSERT_TRUE(begin_board_round(&seed)) << board_round_line();
     EXPECT_EQ(seed, 31337u);
