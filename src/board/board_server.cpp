@@ -56,19 +56,44 @@ bool make_folder(const std::string& dir) {
     return stat(dir.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
 }
 
-std::unique_ptr<board_store> open_store(const board_options& o) {
-    if (!make_folder(o.data_dir)) {
+// The server makes its SQLite board on first start; on PostgreSQL it needs no folder at all.
+// The operator's commands only ever change a board that is there.
+std::unique_ptr<board_store> open_store(const board_options& o, bool existing_only) {
+    const std::string file = o.data_dir + "/board.sqlite";
+    struct stat s;
+    if (o.database.empty() && existing_only && stat(file.c_str(), &s) != 0) {
+        std::fprintf(stderr, "blockdash-board: there is no board in %s (no board.sqlite): give the --data "
+                             "or --database of the board to change\n", o.data_dir.c_str());
+        return nullptr;
+    }
+    if (o.database.empty() && !existing_only && !make_folder(o.data_dir)) {
         std::fprintf(stderr, "blockdash-board: cannot make the data folder %s: %s\n", o.data_dir.c_str(),
                      std::strerror(errno));
         return nullptr;
     }
     try {
         // SQLite in WAL mode reads beside its one writer, so its readers need not wait.
-        return std::make_unique<board_store>(o.database, o.data_dir, o.database.empty() ? 4 : 8);
+        return std::make_unique<board_store>(o.database, o.data_dir, o.database.empty() ? 4 : 8, !existing_only);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "blockdash-board: %s\n", e.what());
+        std::fprintf(stderr, "blockdash-board: %s%s\n", e.what(),
+                     existing_only ? ": give the --data or --database of the board to change" : "");
         return nullptr;
     }
+}
+
+// BLOCKDASH_BOARD_SECRET, else the data folder's file (SQLite) or the database's (PostgreSQL).
+bool load_secret(const board_options& o, board_store& store, ticket_secret& secret, std::string& problem) {
+    if (o.database.empty()) return load_ticket_secret(o.data_dir, secret, problem);
+    bool given = false;
+    if (!secret_from_environment(secret, given, problem)) return false;
+    if (given) return true;
+    try {
+        if (secret_from_hex(store.shared_secret(random_hex(64)), secret)) return true;
+        problem = "the database's ticket secret is not 64 hex digits";
+    } catch (const std::exception& e) {
+        problem = std::string("cannot read the ticket secret from the database: ") + e.what();
+    }
+    return false;
 }
 
 // Drops what is no longer needed at start and then every hour, until told to stop.
@@ -117,11 +142,17 @@ int run_board(const board_options& o) {
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    const std::unique_ptr<board_store> store = open_store(o);
-    if (!store) return 1;
     std::string problem;
     ticket_secret secret;
-    if (!load_ticket_secret(o.data_dir, secret, problem)) {
+    // A bad secret is told before any store is made.
+    bool given = false;
+    if (!secret_from_environment(secret, given, problem)) {
+        std::fprintf(stderr, "blockdash-board: %s\n", problem.c_str());
+        return 1;
+    }
+    const std::unique_ptr<board_store> store = open_store(o, false);
+    if (!store) return 1;
+    if (!load_secret(o, *store, secret, problem)) {
         std::fprintf(stderr, "blockdash-board: %s\n", problem.c_str());
         return 1;
     }
@@ -182,7 +213,7 @@ int run_board(const board_options& o) {
 }
 
 int run_board_command(const board_options& o) {
-    const std::unique_ptr<board_store> store = open_store(o);
+    const std::unique_ptr<board_store> store = open_store(o, true);
     if (!store) return 1;
     try {
         if (!o.remove_round.empty()) {
@@ -195,6 +226,13 @@ int run_board_command(const board_options& o) {
         if (!o.ban_key.empty()) {
             store->ban(o.ban_key);
             std::printf("banned %s: its rounds are off the boards and its requests refused\n", o.ban_key.c_str());
+        }
+        if (!o.unban_key.empty()) {
+            if (!store->unban(o.unban_key)) {
+                std::fprintf(stderr, "blockdash-board: %s is not banned\n", o.unban_key.c_str());
+                return 1;
+            }
+            std::printf("unbanned %s: its rounds are back on the boards\n", o.unban_key.c_str());
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "blockdash-board: %s\n", e.what());

@@ -28,6 +28,8 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS bests_order ON bests (period, since_ms, score DESC, played_ms, round)",
     "CREATE INDEX IF NOT EXISTS bests_round ON bests (round)",
     "CREATE TABLE IF NOT EXISTS bans (player TEXT PRIMARY KEY, banned_ms BIGINT NOT NULL)",
+    // The ticket secret of boards on one PostgreSQL that are given none.
+    "CREATE TABLE IF NOT EXISTS secrets (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
 };
 
 }  // namespace
@@ -69,9 +71,25 @@ board_store::lease::~lease() {
     s_.freed_.notify_one();
 }
 
-board_store::board_store(std::string database, std::string data_dir, int connections)
+board_store::board_store(std::string database, std::string data_dir, int connections, bool make_tables)
     : database_(std::move(database)), data_dir_(std::move(data_dir)), most_(connections < 1 ? 1 : connections) {
+    if (!make_tables) {
+        lease c(*this);
+        try {
+            c->run("SELECT 1 FROM rounds WHERE 1 = 0");
+        } catch (const sql_error&) {
+            throw sql_error("there is no board in this database", false);
+        }
+    }
     set_up();
+}
+
+std::string board_store::shared_secret(const std::string& fresh) {
+    lease c(*this);
+    return in_transaction(c, [&] {
+        c->run("INSERT INTO secrets (name, value) VALUES ('ticket', $1) ON CONFLICT (name) DO NOTHING", {fresh});
+        return c->run("SELECT value FROM secrets WHERE name = 'ticket'").rows.at(0).text(0);
+    });
 }
 
 board_store::~board_store() = default;

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 #include "board/board_api.h"
 #include "board/board_options.h"
@@ -254,7 +257,29 @@ TEST(Tickets, SignedForOnePlayerAndKeptSecret) {
     EXPECT_FALSE(read_ticket(again, text, me, read)) << "another secret";
     setenv("BLOCKDASH_BOARD_SECRET", "short", 1);
     EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    // Set but empty is a slip in the settings, never "use the file".
+    setenv("BLOCKDASH_BOARD_SECRET", "", 1);
+    why.clear();
+    EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    EXPECT_NE(why.find("empty"), std::string::npos) << why;
     unsetenv("BLOCKDASH_BOARD_SECRET");
+
+    // A secret others may read is refused; a file of someone else's beside it is left alone,
+    // and making the secret leaves nothing of its own behind.
+    ASSERT_EQ(chmod((dir + "/ticket-secret").c_str(), 0640), 0);
+    why.clear();
+    EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    EXPECT_NE(why.find("chmod 600"), std::string::npos) << why;
+    const std::string fresh = testing_support::scratch_dir("board_tickets_fresh");
+    {
+        std::ofstream other_file(fresh + "/ticket-secret.new");
+        other_file << "not ours";
+    }
+    ASSERT_TRUE(load_ticket_secret(fresh, again, why)) << why;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(fresh)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"ticket-secret", "ticket-secret.new"}));
 }
 
 TEST(BoardOptions, ReadsTheCommandLine) {

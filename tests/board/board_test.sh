@@ -31,9 +31,10 @@ if [ "$store" = postgres ]; then
     export BLOCKDASH_BOARD_SECRET=00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff
 fi
 
+data="$work/data"
 # start_board [option...]: the board on a free port; sets port and server.
 start_board() {
-    "$BOARD" --listen 127.0.0.1:0 --data "$work/data" "${database[@]}" "$@" >>"$work/board.log" 2>&1 &
+    "$BOARD" --listen 127.0.0.1:0 --data "$data" "${database[@]}" "$@" >>"$work/board.log" 2>&1 &
     server=$!
     port=""
     for _ in $(seq 100); do
@@ -66,6 +67,21 @@ expect() {  # expect STATUS REASON-PATTERN ACTUAL-STATUS WHAT
     [ "$3" = "$1" ] && grep -q -- "$2" "$work/answer" ||
         fail "$4: expected $1 with \"$2\", got $3 $(cat "$work/answer")"
 }
+
+# The operator's commands change only a board that is there: in an empty folder they fail
+# and make nothing. An empty secret is a mistake, not "none".
+mkdir -p "$work/empty"
+for command in "--remove 0123456789abcdef" "--ban 0123456789abcdef0123456789abcdef" \
+               "--unban 0123456789abcdef0123456789abcdef"; do
+    # shellcheck disable=SC2086
+    (cd "$work/empty" && "$BOARD" $command >"$work/command.out" 2>&1) && fail "$command in an empty folder succeeded"
+    grep -q "no board" "$work/command.out" || fail "$command said: $(cat "$work/command.out")"
+    [ -z "$(ls -A "$work/empty")" ] || fail "$command made $(ls -A "$work/empty")"
+done
+BLOCKDASH_BOARD_SECRET= "$BOARD" --listen 127.0.0.1:0 --data "$work/empty" >"$work/command.out" 2>&1 &&
+    fail "a board started with an empty secret"
+grep -q "BLOCKDASH_BOARD_SECRET is set but empty" "$work/command.out" || fail "the empty secret: $(cat "$work/command.out")"
+[ -z "$(ls -A "$work/empty")" ] || fail "a board with an empty secret made $(ls -A "$work/empty")"
 
 key_good=0123456789abcdef0123456789abcd01
 key_fast=0123456789abcdef0123456789abcd02
@@ -190,6 +206,91 @@ sent_round $key_first THR
 [ "$score" = "$first_score" ] || fail "idle rounds scored $first_score and $score"
 for field in '"stands":false' '"rank":2' '"best_rank":1' "\"best_score\":$first_score"; do
     expect 201 "$field" "$status" "a round no better than the player's best"
+done
+stop_board
+
+# A secret others may read: the board will not start.
+if [ "$store" = sqlite ]; then
+    chmod 644 "$data/ticket-secret"
+    "$BOARD" --listen 127.0.0.1:0 --data "$data" >"$work/command.out" 2>&1 && fail "a board started with a readable secret"
+    grep -q "chmod 600" "$work/command.out" || fail "the readable secret: $(cat "$work/command.out")"
+    chmod 600 "$data/ticket-secret"
+fi
+
+# On PostgreSQL no folder is needed: a board given no secret, in a folder it cannot write,
+# keeps the secret in the database and hands out tickets.
+if [ "$store" = postgres ]; then
+    mkdir -p "$work/readonly"
+    chmod 555 "$work/readonly"
+    (cd "$work/readonly" && exec env -u BLOCKDASH_BOARD_SECRET setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        "$BOARD" --listen 127.0.0.1:0 \
+        "${database[@]}" >"$work/board2.log" 2>&1) &
+    second=$!
+    to_port=""
+    for _ in $(seq 100); do
+        to_port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$work/board2.log" | cut -d: -f2 || true)
+        [ -z "$to_port" ] || break
+        kill -0 "$second" 2>/dev/null || fail "a board in a read-only folder did not start: $(cat "$work/board2.log")"
+        sleep 0.1
+    done
+    [ -n "$to_port" ] || fail "a board in a read-only folder did not say where it listens"
+    [ "$(curl -s -o /dev/null -w '%{http_code}' -X POST -d '' -H "X-Player-Key: $key_other" \
+        "http://127.0.0.1:$to_port/api/v1/tickets")" = 201 ] || fail "a board in a read-only folder gave no ticket"
+    [ -z "$(ls -A "$work/readonly")" ] || fail "a board on PostgreSQL wrote $(ls -A "$work/readonly")"
+    kill -TERM "$second"
+    wait "$second" || fail "the board in a read-only folder did not stop cleanly"
+    second=""
+    to_port=""
+fi
+
+# Ban and unban: a key's round leaves the board and comes back.
+"$BOARD" --data "$data" "${database[@]}" --ban $key_first >/dev/null || fail "--ban failed"
+start_board
+curl -s "http://127.0.0.1:$port/api/v1/board" | grep -q '"name":"ONE"' && fail "a banned key's round is on the board"
+stop_board
+"$BOARD" --data "$data" "${database[@]}" --unban $key_first >/dev/null || fail "--unban failed"
+"$BOARD" --data "$data" "${database[@]}" --unban $key_first >/dev/null 2>&1 && fail "--unban of a key not banned succeeded"
+
+# The README's backup and restore, run as written, bring every round back after the rounds
+# were taken off. On PostgreSQL, into a database called board, as the README has it.
+readme_lines() {  # the README's indented commands under "### Back up" that match a pattern
+    sed -n '/^### Back up/,/^### [^B]/p' "$here/../../README.md" | sed -n 's/^    //p' | grep -E "$1"
+}
+ops="$work/ops"
+mkdir -p "$ops"
+if [ "$store" = postgres ]; then
+    export PGHOST="$work/pg" PGUSER=board
+    createdb board || fail "createdb board failed"
+    database=(--database "postgresql:///board?host=$work/pg&user=board")
+    backup=$(readme_lines 'pg_dump')
+    restore=$(readme_lines 'psql|dropdb|createdb' | grep -v '^createdb board$')
+else
+    data="$ops/board-data"
+    backup=$(readme_lines 'sqlite3.*backup')
+    restore=$(readme_lines 'sqlite3.*restore')
+fi
+[ -n "$backup" ] && [ -n "$restore" ] || fail "the README has no backup and restore for $store"
+start_board --testing-waiver
+rounds=()
+for name in BKA BKB; do
+    sent_round "0123456789abcdef0123456789abcd1$(tr AB ab <<<"${name: -1}")" $name
+    expect 201 '"stands":true' "$status" "round $name"
+    rounds+=("$(grep -o '"id":"[0-9a-f]*"' "$work/answer" | cut -d'"' -f4)")
+done
+(cd "$ops" && bash -euo pipefail -c "$backup") || fail "the README's backup failed: $backup"
+for file in "$ops"/board-backup.sqlite "$ops"/board.sql; do
+    [ ! -e "$file" ] || [ "$(stat -c %a "$file")" = 600 ] || fail "$file is $(stat -c %a "$file"), not 600"
+done
+stop_board
+for round in "${rounds[@]}"; do
+    "$BOARD" --data "$data" "${database[@]}" --remove "$round" >/dev/null || fail "--remove $round failed"
+done
+(cd "$ops" && bash -euo pipefail -c "$restore") >"$work/restore.log" 2>&1 ||
+    fail "the README's restore failed: $restore: $(cat "$work/restore.log")"
+start_board
+for round in "${rounds[@]}"; do
+    [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/api/v1/replays/$round")" = 200 ] ||
+        fail "round $round did not come back with the restore"
 done
 stop_board
 
