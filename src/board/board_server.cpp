@@ -6,8 +6,11 @@
 // hour; the verifier thread replays rounds. They share the store, the limits and the server.
 #include "board/board_server.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -28,6 +31,59 @@ namespace {
 // When this pool thread began its request, on the monotonic clock; 0 for none.
 thread_local long long request_began_ms = 0;
 
+// cpp-httplib reads a request's first line before it asks who sent it, so a malformed request
+// would be logged with no address. The board asks at accept instead: the accepting thread
+// notes the socket, hands it to the pool with its address, and the pool thread keeps that
+// address while it serves the connection.
+thread_local int accepted_here = -1;
+thread_local std::string connection_address;
+
+std::string peer_address(int sock) {
+    sockaddr_storage peer{};
+    socklen_t size = sizeof peer;
+    char text[INET6_ADDRSTRLEN] = "-";
+    if (sock >= 0 && getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &size) == 0) {
+        if (peer.ss_family == AF_INET)
+            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&peer)->sin_addr, text, sizeof text);
+        if (peer.ss_family == AF_INET6)
+            inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&peer)->sin6_addr, text, sizeof text);
+    }
+    return text;
+}
+
+class addressed_pool : public httplib::TaskQueue {
+public:
+    explicit addressed_pool(size_t threads) : pool_(threads) {}
+    void enqueue(std::function<void()> serve) override {
+        pool_.enqueue([serve = std::move(serve), address = peer_address(accepted_here)] {
+            connection_address = address;
+            serve();
+            connection_address.clear();
+        });
+    }
+    void shutdown() override { pool_.shutdown(); }
+
+private:
+    httplib::ThreadPool pool_;
+};
+
+// Whatever a stranger put in a request is written to the log with its control and other
+// non-printable bytes (and the backslash) as \xNN, so a request is always one line.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7f && b != '\\') {
+            out += c;
+            continue;
+        }
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", b);
+        out += escaped;
+    }
+    return out;
+}
+
 // A ticket in a path is a player's admission: the log keeps only enough of it to follow one.
 std::string path_for_log(const std::string& path) {
     const std::string tickets = "/api/v1/tickets/";
@@ -39,9 +95,11 @@ std::string path_for_log(const std::string& path) {
 void log_request(const httplib::Request& req, const httplib::Response& res, const std::string& trusted_proxy) {
     const long long ms = request_began_ms == 0 ? 0 : monotonic_ms() - request_began_ms;
     request_began_ms = 0;
+    // A request too malformed to read has no address of its own: its connection's is used.
+    const std::string address = req.remote_addr.empty() ? connection_address : client_address(req, trusted_proxy);
     std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(),
-                 client_address(req, trusted_proxy).c_str(), req.method.c_str(), path_for_log(req.path).c_str(), res.status,
-                 ms);
+                 printable(address.empty() ? "-" : address).c_str(), printable(req.method.empty() ? "-" : req.method).c_str(),
+                 printable(req.path.empty() ? "-" : path_for_log(req.path)).c_str(), res.status, ms);
 }
 
 bool make_folder(const std::string& dir) {
@@ -133,6 +191,14 @@ private:
 
 }  // namespace
 
+// cpp-httplib accepts with accept(); the board's own takes its place (the program's symbols
+// come before the C library's) to note the socket for the connection's address above.
+extern "C" int accept(int listener, sockaddr* address, socklen_t* size) {
+    const int sock = accept4(listener, address, size, 0);
+    accepted_here = sock;
+    return sock;
+}
+
 int run_board(const board_options& o) {
     // SIGTERM and SIGINT are taken by one thread of our own, never in the middle of a request.
     sigset_t stop_signals;
@@ -163,6 +229,7 @@ int run_board(const board_options& o) {
     board_context board{*store, secret, o, request_limits(o.limits, o.testing_waiver)};
 
     httplib::Server server;
+    server.new_task_queue = [] { return new addressed_pool(CPPHTTPLIB_THREAD_POOL_COUNT); };
     server.set_payload_max_length(round_body_most);
     server.set_keep_alive_timeout(3);
     // An answer's head and body leave at once, not 40 ms apart behind a delayed ACK.

@@ -173,6 +173,26 @@ done
 cat "$work"/board*.log | grep -qE '^[0-9T:-]+Z 127\.0\.0\.1 POST /api/v1/rounds 201 [0-9]+ ms$' ||
     fail "no request log line for the accepted round"
 
+# One request, one log line, with the address: a line break or an escape byte in the path,
+# and a request too malformed to read, are written escaped.
+wait_for_log() {  # wait_for_log PATTERN: true once board.log has a line matching it, within 5 s
+    for _ in $(seq 50); do grep -qE -- "$1" "$work/board.log" && return 0; sleep 0.1; done
+    return 1
+}
+lines_before=$(wc -l <"$work/board.log")
+curl -s -o /dev/null "http://127.0.0.1:$port/api/v1/x%0Ay%1Bz"
+wait_for_log ' 127\.0\.0\.1 GET /api/v1/x\\x0ay\\x1bz 404 [0-9]+ ms$' ||
+    fail "no escaped log line for a path with a line break: $(tail -3 "$work/board.log")"
+[ "$(wc -l <"$work/board.log")" = $((lines_before + 1)) ] ||
+    fail "one request gave $(($(wc -l <"$work/board.log") - lines_before)) log lines"
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+printf 'G\001T /\033 HTTP/1.1 junk\r\n\r\n' >&3
+head -c 12 <&3 >"$work/answer"
+exec 3<&-
+grep -q '^HTTP/1.1 400' "$work/answer" || fail "a malformed request got $(cat "$work/answer")"
+wait_for_log ' 127\.0\.0\.1 G\\x01T - 400 [0-9]+ ms$' ||
+    fail "a malformed request was logged without its address: $(tail -3 "$work/board.log")"
+
 stop_board
 
 # The operator: ban a key, remove a round.
