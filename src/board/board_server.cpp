@@ -230,6 +230,13 @@ int run_board(const board_options& o) {
 
     httplib::Server server;
     server.new_task_queue = [] { return new addressed_pool(CPPHTTPLIB_THREAD_POOL_COUNT); };
+    // cpp-httplib's default is SO_REUSEPORT, with which a second board on the port would quietly
+    // take a share of the first one's requests. SO_REUSEADDR alone still lets a restart bind
+    // at once over connections in TIME_WAIT.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_payload_max_length(round_body_most);
     server.set_keep_alive_timeout(3);
     // An answer's head and body leave at once, not 40 ms apart behind a delayed ACK.
@@ -247,11 +254,14 @@ int run_board(const board_options& o) {
     add_board_routes(server, board);
 
     int port = o.listen_port;
+    errno = 0;
     const bool bound = port == 0 ? (port = server.bind_to_any_port(o.listen_address)) > 0
                                  : server.bind_to_port(o.listen_address, port);
     if (!bound) {
+        const int why = errno;
         std::fprintf(stderr, "blockdash-board: cannot listen on %s:%d: %s\n", o.listen_address.c_str(), o.listen_port,
-                     std::strerror(errno));
+                     why == EADDRINUSE ? "the port is taken (another board, or another program, listens there)"
+                                       : why != 0 ? std::strerror(why) : "the address cannot be bound");
         stop_verifier();
         return 1;
     }

@@ -193,6 +193,19 @@ grep -q '^HTTP/1.1 400' "$work/answer" || fail "a malformed request got $(cat "$
 wait_for_log ' 127\.0\.0\.1 G\\x01T - 400 [0-9]+ ms$' ||
     fail "a malformed request was logged without its address: $(tail -3 "$work/board.log")"
 
+# One board to a port: a second one there exits 1 within 2 s, saying why, and the first
+# answers every request after it.
+status=0
+timeout 2 "$BOARD" --listen "127.0.0.1:$port" --data "$work/second-data" "${database[@]}" >"$work/command.out" 2>&1 ||
+    status=$?
+[ "$status" = 1 ] || fail "a second board on the port gave status $status (124: still running after 2 s)"
+grep -q "cannot listen on 127.0.0.1:$port: the port is taken" "$work/command.out" ||
+    fail "the second board said: $(cat "$work/command.out")"
+for i in $(seq 20); do
+    [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/healthz")" = 200 ] ||
+        fail "request $i after a second board tried the port was not answered"
+done
+
 stop_board
 
 # The operator: ban a key, remove a round.
