@@ -137,7 +137,8 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
         const sql_result t = c->run(std::string("SELECT player, state, seed, notices FROM tickets WHERE id = $1") +
                                         c->lock_rows(),
                                     {ticket});
-        if (t.rows.empty() || t.rows[0].text(0) != player) return {403, "no such ticket", 0};
+        if (t.rows.empty()) return {404, "no such ticket", 0, true};
+        if (t.rows[0].text(0) != player) return {403, "no such ticket", 0, true};
         const auto state = static_cast<ticket_state>(t.rows[0].integer(1));
         const auto seed = static_cast<uint32_t>(t.rows[0].integer(2));
         const sql_result again = c->run("SELECT event FROM notices WHERE ticket = $1 AND seq = $2", {ticket, n.seq});
@@ -146,12 +147,12 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
             if (again.rows[0].integer(0) == static_cast<int>(notice_event::start)) return {200, "", seed};
             return {204, "", 0};
         }
-        if (state == ticket_state::replaced) return {410, "the ticket was replaced by a newer one", 0};
-        if (state == ticket_state::used) return {409, "the ticket was used", 0};
+        if (state == ticket_state::replaced) return {410, "the ticket was replaced by a newer one", 0, true};
+        if (state == ticket_state::used) return {409, "the ticket was used", 0, true};
         if (n.event == notice_event::start) {
             if (state != ticket_state::fresh) return {409, "the round has already started", 0};
             if (n.frame != 0) return {400, "a round starts at frame 0", 0};
-            if (c->wall_ms() - issued_ms > start_within_ms) return {410, "the ticket was not started within a day", 0};
+            if (c->wall_ms() - issued_ms > start_within_ms) return {410, "the ticket was not started within a day", 0, true};
             const uint32_t drawn = random_seed();
             const int64_t at = c->round_clock_ms();
             c->run("UPDATE tickets SET state = 1, seed = $2, notices = 1 WHERE id = $1", {ticket, drawn});
@@ -161,7 +162,7 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
         }
         if (state == ticket_state::fresh) return {409, "the round has not started", 0};
         if (state == ticket_state::ended) return {409, "the round has ended", 0};
-        if (t.rows[0].integer(3) >= notices_most) return {409, "too many notices for one round", 0};
+        if (t.rows[0].integer(3) >= notices_most) return {409, "too many notices for one round", 0, true};
         const int64_t at = c->round_clock_ms();
         c->run("INSERT INTO notices (ticket, seq, frame, event, at_ms) VALUES ($1, $2, $3, $4, $5)",
                {ticket, n.seq, n.frame, static_cast<int>(n.event), at});

@@ -28,11 +28,13 @@ struct stored_ticket {
     int64_t ended_ms = 0;  // wall clock of the end notice
 };
 
-// An HTTP status with the error's reason, or the seed drawn at start.
+// An HTTP status with the error's reason, or the seed drawn at start. `final` when the
+// refusal means the round can never be accepted.
 struct notice_answer {
     int status = 204;
     std::string error;
     uint32_t seed = 0;
+    bool final = false;
 };
 
 struct accepted_round {

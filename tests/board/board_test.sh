@@ -63,6 +63,9 @@ send() {
         --data-binary @"$3" "http://127.0.0.1:${to_port:-$port}/api/v1/rounds?ticket=$2"
 }
 
+not_final() { ! grep -q '"final"' "$work/answer" || fail "$1 is marked final: $(cat "$work/answer")"; }
+is_final() { grep -q '"final":true' "$work/answer" || fail "$1 is not marked final: $(cat "$work/answer")"; }
+
 expect() {  # expect STATUS REASON-PATTERN ACTUAL-STATUS WHAT
     [ "$3" = "$1" ] && grep -q -- "$2" "$work/answer" ||
         fail "$4: expected $1 with \"$2\", got $3 $(cat "$work/answer")"
@@ -118,8 +121,11 @@ fi
 "$SENDER" --tamper "$work/good/replay.rpl" "$work/tampered.rpl"
 status=$(send $key_good "$good_ticket" "$work/tampered.rpl")
 [ "$status" = 400 ] || [ "$status" = 422 ] || fail "a changed input byte: $status $(cat "$work/answer")"
+is_final "a changed input byte"
 expect 422 'other seed' "$(send $key_good "$good_ticket" "$work/fast/replay.rpl")" "another round's replay"
+is_final "another round's replay"
 expect 403 'not genuine' "$(send $key_fast "$good_ticket" "$work/good/replay.rpl")" "another player's ticket"
+is_final "another player's ticket"
 expect 201 '"rank":1' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "the round as played"
 round_id=$(grep -o '"id":"[0-9a-f]*"' "$work/answer" | cut -d'"' -f4)
 if [ -n "$second" ]; then
@@ -129,6 +135,7 @@ if [ -n "$second" ]; then
 fi
 expect 409 'used' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "the same ticket again"
 expect 422 'too fast' "$(send $key_fast "$(cat "$work/fast/ticket")" "$work/fast/replay.rpl")" "notices too fast"
+is_final "notices too fast"
 expect 422 'too slow' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/slow/replay.rpl")" "notices too slow"
 head -c 600000 /dev/zero >"$work/big"
 expect 413 'too long' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/big")" "a body over 512 KB"
@@ -240,6 +247,33 @@ sent_round $key_first THR
 for field in '"stands":false' '"rank":2' '"best_rank":1' "\"best_score\":$first_score"; do
     expect 201 "$field" "$status" "a round no better than the player's best"
 done
+
+# The answers the game acts on. "final" is on a refusal that is the board's last word about a
+# round, and on no other.
+sql() {
+    if [ "$store" = postgres ]; then psql -q -A -t "$POSTGRES_URL" -c "$1"; else sqlite3 "$data/board.sqlite" "$1"; fi
+}
+expect 201 '"ticket"' "$(curl -s -o "$work/answer" -w '%{http_code}' -X POST -H "X-Player-Key: $key_other" \
+    "http://127.0.0.1:$port/api/v1/tickets")" "a ticket asked for with no body at all"
+bare_ticket=$(grep -o '"ticket":"[0-9a-f]*"' "$work/answer" | cut -d'"' -f4)
+expect 409 'has not ended' "$(send $key_other "$bare_ticket" "$work/ONE/replay.rpl")" "a round that has not ended"
+not_final "a round whose end notice may still come"
+expect 409 'used' "$(send $key_first "$(cat "$work/ONE/ticket")" "$work/ONE/replay.rpl")" "a used ticket"
+is_final "a used ticket"
+sql "DELETE FROM tickets WHERE id = '${bare_ticket:0:32}'" >/dev/null || fail "could not forget the ticket"
+expect 404 'no such ticket' "$(send $key_other "$bare_ticket" "$work/ONE/replay.rpl")" "a ticket no longer kept"
+is_final "a ticket no longer kept"
+expect 411 'Content-Length' "$(curl -s -o "$work/answer" -w '%{http_code}' -X POST -H "X-Player-Key: $key_other" \
+    "http://127.0.0.1:$port/api/v1/rounds?ticket=$bare_ticket")" "a round with no body"
+not_final "a round with no body"
+if [ "$store" = sqlite ]; then
+    # A fault of the board's own (here a name it cannot write as JSON) is a 500, and logged.
+    sql "UPDATE rounds SET name = CAST(X'C3' AS TEXT) WHERE name = 'TWO'" || fail "could not spoil a name"
+    expect 500 'fault' "$(curl -s -o "$work/answer" -w '%{http_code}' "http://127.0.0.1:$port/api/v1/board")" \
+        "a fault of the board's"
+    grep -q 'GET /api/v1/board: fault:' "$work/board.log" || fail "the fault was not logged"
+    sql "UPDATE rounds SET name = 'TWO' WHERE name = CAST(X'C3' AS TEXT)" || fail "could not mend the name"
+fi
 stop_board
 
 # A secret others may read: the board will not start.
@@ -331,6 +365,17 @@ stop_board
 if [ "$store" = postgres ]; then
     BOARD_TEST_DATABASE="$POSTGRES_URL" "$STORE_TESTS" --gtest_filter='StoreTest.*' >"$work/store_tests.log" 2>&1 ||
         fail "the store's tests on PostgreSQL: $(tail -30 "$work/store_tests.log")"
+fi
+
+# Storage down: 503 with Retry-After, and not final.
+if [ "$store" = postgres ]; then
+    start_board
+    stop_postgres "$work/pg"
+    curl -s -D "$work/headers" -o "$work/answer" "http://127.0.0.1:$port/api/v1/board" >/dev/null
+    grep -q '^HTTP/1.1 503' "$work/headers" && grep -qi '^Retry-After: [0-9]' "$work/headers" ||
+        fail "with its storage down the board answered $(head -1 "$work/headers")"
+    not_final "a storage failure"
+    stop_board
 fi
 failed=0
 echo "the board ($store) took the round played in time and refused the others"
