@@ -274,6 +274,19 @@ if [ "$store" = sqlite ]; then
     grep -q 'GET /api/v1/board: fault:' "$work/board.log" || fail "the fault was not logged"
     sql "UPDATE rounds SET name = 'TWO' WHERE name = CAST(X'C3' AS TEXT)" || fail "could not mend the name"
 fi
+
+# The manual page's example session, as the page shows it, against this board.
+sed 's/@[A-Z_]*@/x/g' "$here/../../tools/package/blockdash-board.8.in" >"$work/board.8"
+LC_ALL=C.UTF-8 MANWIDTH=200 man -E ascii -l "$work/board.8" 2>/dev/null | col -b |
+    sed -n '/^ *board=\${BOARD_URL/,/^ *curl -s "\$board\/api\/v1\/board?period=week&limit=3"$/p' |
+    sed 's/^       //' >"$work/session.sh"
+[ "$(wc -l <"$work/session.sh")" -ge 10 ] || fail "no example session in the manual page: $(cat "$work/session.sh")"
+mkdir -p "$work/session"
+(cd "$work/session" && BOARD_URL="http://127.0.0.1:$port" bash -euo pipefail "$work/session.sh") >"$work/session.out" 2>&1 ||
+    fail "the manual page's session failed: $(cat "$work/session.out")"
+for said in '^ok$' '"seed":[0-9]' '"final":true} 400$' '"period":"week"'; do
+    grep -qE "$said" "$work/session.out" || fail "the manual page's session did not print $said: $(cat "$work/session.out")"
+done
 stop_board
 
 # A secret others may read: the board will not start.
