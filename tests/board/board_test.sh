@@ -169,6 +169,39 @@ if [ "$store" = sqlite ]; then
     # Something is drawn: the picture has more than the page's background colour.
     colours=$(convert "$work/page.png" -format '%k' info:)
     [ "$colours" -gt 2 ] || fail "the page's picture is blank ($colours colours)"
+    # On the phone's width nothing scrolls sideways and every cell lies inside the screen,
+    # and the headers (the cards' labels there) share one font: the page itself, measured
+    # in the same browser by a script added to a copy of it.
+    curl -s "http://127.0.0.1:$port/" >"$work/phone.html"
+    cat >>"$work/phone.html" <<'EOF'
+<script>
+// Measured again once the window takes the phone's size; the verdict is the page's colour,
+// since a screenshot is what is taken at that size.
+function measure() {
+  const w = document.documentElement.clientWidth;
+  let out = document.documentElement.scrollWidth > w ? 1 : 0;
+  for (const e of document.querySelectorAll('h1, h2, p, th, td')) {
+    const r = e.getBoundingClientRect();
+    if (r.width > 0 && (r.left < 0 || r.right > w + 0.5)) out++;
+  }
+  for (const e of document.querySelectorAll('.scroll')) if (e.scrollWidth > e.clientWidth) out++;
+  const fonts = new Set([...document.querySelectorAll('h1, h2, th')].map(e => getComputedStyle(e).fontFamily));
+  for (const e of document.querySelectorAll('td[data-label]')) fonts.add(getComputedStyle(e, '::before').fontFamily);
+  const good = out === 0 && fonts.size === 1 && window.innerWidth === 390;
+  document.documentElement.style.background = document.body.style.background = good ? '#00ff00' : '#ff0000';
+}
+measure();
+window.addEventListener('resize', measure);
+</script>
+EOF
+    timeout 60 "${browser[@]}" --window-size=390,844 --virtual-time-budget=2000 --screenshot="$work/phone.png" \
+        "file://$work/phone.html" \
+        >/dev/null 2>&1 || fail "chromium could not measure the page"
+    verdict=$(convert "$work/phone.png" -format '%[pixel:p{1,1}]' info: 2>/dev/null || true)
+    case "$verdict" in
+        *"0,255,0"* | lime) ;;
+        *) fail "on a phone's width the page scrolls sideways or mixes header fonts ($verdict)" ;;
+    esac
 fi
 
 # Request limits: the seventh ticket in a minute from one address.
