@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     std::printf("temporaries_left_in_all: %d\n", left_behind);
     std::printf("temporaries_after_next_start: %d\n", after_last_start);
     std::printf("run_time: %.1f s\n", seconds);
-    std::system((std::string("rm -rf '") + folder + "'").c_str());
+    if (std::system((std::string("rm -rf '") + folder + "'").c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", folder);
     return damaged == 0 && after_last_start == 0 ? 0 : 1;
 }

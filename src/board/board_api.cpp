@@ -27,15 +27,32 @@ void answer_json(httplib::Response& res, int status, const json& body) {
 
 void answer_error(httplib::Response& res, int status, const std::string& reason) { answer_json(res, status, {{"error", reason}}); }
 
-// Runs a handler; a database that fails is a 503, never a crash or a false answer.
+// The board's last word on a round: the game drops it rather than send it again.
+void answer_final(httplib::Response& res, int status, const std::string& reason) {
+    answer_json(res, status, {{"error", reason}, {"final", true}});
+}
+
+// Worth another try a little later.
+void answer_busy(httplib::Response& res, const std::string& reason) {
+    answer_error(res, 503, reason);
+    res.set_header("Retry-After", "5");
+}
+
+// Runs a handler; a database that fails is a 503, a fault of ours a 500 (both logged), never
+// a crash or a false answer.
 template <typename Handler>
-httplib::Server::Handler storage_failure_as_503(Handler h) {
+httplib::Server::Handler failures_answered(Handler h) {
     return [h](const httplib::Request& req, httplib::Response& res) {
         try {
             h(req, res);
-        } catch (const std::exception& e) {
+        } catch (const sql_error& e) {
             std::fprintf(stderr, "blockdash-board: %s %s: %s\n", req.method.c_str(), req.path.c_str(), e.what());
-            answer_error(res, 503, "the board's storage is unavailable; try again later");
+            res.headers.clear();
+            answer_busy(res, "the board's storage is unavailable; try again later");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "blockdash-board: %s %s: fault: %s\n", req.method.c_str(), req.path.c_str(), e.what());
+            res.headers.clear();
+            answer_error(res, 500, "the board failed; this is its fault, not the request's");
         }
     };
 }
@@ -85,7 +102,7 @@ void new_notice(board_context& board, const httplib::Request& req, httplib::Resp
     if (!admit(board, req, res, limited::notices, player)) return;
     ticket_fields t;
     if (!read_ticket(board.secret, ticket_of(req, req.matches.size() > 1 ? req.matches[1].str() : ""), player, t))
-        return answer_error(res, 403, "the ticket is not genuine");
+        return answer_final(res, 403, "the ticket is not genuine");
     notice_body n;
     std::string problem;
     if (!read_notice_body(req.body, n, problem)) return answer_error(res, 400, problem);
@@ -95,6 +112,7 @@ void new_notice(board_context& board, const httplib::Request& req, httplib::Resp
         res.status = 204;
         return;
     }
+    if (a.final) return answer_final(res, a.status, a.error);
     answer_error(res, a.status, a.error);
 }
 
@@ -112,29 +130,29 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     if (!admit(board, req, res, limited::rounds, player)) return;
     ticket_fields tf;
     if (!read_ticket(board.secret, ticket_of(req, req.get_param_value("ticket")), player, tf))
-        return answer_error(res, 403, "the ticket is not genuine");
+        return answer_final(res, 403, "the ticket is not genuine");
     const int64_t now = board.store.wall_ms();
     const stored_ticket t = board.store.find_ticket(tf.id);
     // A genuine ticket that is no longer kept has expired.
-    if (!t.found) return answer_error(res, now - tf.issued_ms > start_within_ms ? 410 : 403,
-                                now - tf.issued_ms > start_within_ms ? "the ticket has expired" : "no such ticket");
-    if (t.state == ticket_state::used) return answer_error(res, 409, "the ticket was used");
-    if (t.state == ticket_state::replaced) return answer_error(res, 410, "the ticket was replaced by a newer one");
-    if (t.state != ticket_state::ended) return answer_error(res, 422, "missing notices: the round has not ended");
-    if (now - t.ended_ms > submit_within_ms) return answer_error(res, 410, "the round ended more than 7 days ago");
+    if (!t.found) return answer_final(res, 404, now - tf.issued_ms > start_within_ms ? "the ticket has expired" : "no such ticket");
+    if (t.state == ticket_state::used) return answer_final(res, 409, "the ticket was used");
+    if (t.state == ticket_state::replaced) return answer_final(res, 410, "the ticket was replaced by a newer one");
+    // Its end notice may still be on the way: not the last word.
+    if (t.state != ticket_state::ended) return answer_error(res, 409, "missing notices: the round has not ended");
+    if (now - t.ended_ms > submit_within_ms) return answer_final(res, 410, "the round ended more than 7 days ago");
 
     static thread_local replay r;
     const replay_status status =
         read_replay_bytes(reinterpret_cast<const uint8_t*>(req.body.data()), req.body.size(), r);
-    if (status == replay_status::other_rules) return answer_error(res, 422, "other rules: the replay is of another version");
-    if (status != replay_status::read) return answer_error(res, 400, "the replay is damaged, or not in the one form the game writes");
-    if (const std::string problem = header_problem(r, t); !problem.empty()) return answer_error(res, 422, problem);
+    if (status == replay_status::other_rules) return answer_final(res, 422, "other rules: the replay is of another version");
+    if (status != replay_status::read) return answer_final(res, 400, "the replay is damaged, or not in the one form the game writes");
+    if (const std::string problem = header_problem(r, t); !problem.empty()) return answer_final(res, 422, problem);
 
     const std::vector<stamped_notice> notices = board.store.notices(tf.id);
     const bool timed = !board.options.testing_waiver;
     if (timed) {
         const timing_verdict rough = check_timing(notices, r.frames, clock_bounds);
-        if (!rough.fits) return answer_error(res, 422, rough.reason);
+        if (!rough.fits) return answer_final(res, 422, rough.reason);
     }
     accepted_round kept;
     kept.replay_bytes = req.body;
@@ -144,16 +162,16 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     kept.fingerprint = sha256_hex(input);
     if (board.store.copy_stored(kept.fingerprint)) {
         // Kept a moment ago through this ticket, by another board or another request.
-        if (board.store.find_ticket(tf.id).state == ticket_state::used) return answer_error(res, 409, "the ticket was used");
-        return answer_error(res, 422, "a copy of a stored round");
+        if (board.store.find_ticket(tf.id).state == ticket_state::used) return answer_final(res, 409, "the ticket was used");
+        return answer_final(res, 422, "a copy of a stored round");
     }
 
     const verification v = verify_on_worker(r);
-    if (!v.done) return answer_error(res, 503, "the board is busy; try again in a moment");
+    if (!v.done) return answer_busy(res, "the board is busy; try again in a moment");
     if (!outcome_matches(r, v.outcome)) {
         if (!v.outcome.finished || v.outcome.input_damaged)
-            return answer_error(res, 422, "does not verify: the round does not end on the replay's last frame");
-        return answer_error(res, 422, "does not verify: its input gives score " + std::to_string(v.outcome.score) + ", " +
+            return answer_final(res, 422, "does not verify: the round does not end on the replay's last frame");
+        return answer_final(res, 422, "does not verify: its input gives score " + std::to_string(v.outcome.score) + ", " +
                                     std::to_string(v.outcome.blocks_cut) + " blocks, best combo " +
                                     std::to_string(v.outcome.best_combo));
     }
@@ -164,7 +182,7 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
         return own_clock{ms, ms};
     };
     const timing_verdict timing = check_timing(notices, r.frames, exact);
-    if (timed && !timing.fits) return answer_error(res, 422, timing.reason);
+    if (timed && !timing.fits) return answer_final(res, 422, timing.reason);
 
     kept.id = random_hex(16);
     kept.ticket = tf.id;
@@ -178,8 +196,8 @@ void new_round(board_context& board, const httplib::Request& req, httplib::Respo
     kept.played_ms = t.ended_ms;
     board_store::round_standing standing;
     switch (board.store.keep_round(kept, standing)) {
-        case board_store::keep_result::ticket_used: return answer_error(res, 409, "the ticket was used");
-        case board_store::keep_result::copy: return answer_error(res, 422, "a copy of a stored round");
+        case board_store::keep_result::ticket_used: return answer_final(res, 409, "the ticket was used");
+        case board_store::keep_result::copy: return answer_final(res, 422, "a copy of a stored round");
         case board_store::keep_result::kept: break;
     }
     json body = {{"id", kept.id}, {"score", kept.score}, {"rank", standing.rank}, {"stands", standing.stands}};
@@ -244,29 +262,39 @@ std::string client_address(const httplib::Request& req, const std::string& trust
 bool body_too_long(const httplib::Request& req, httplib::Response& res) {
     if (req.method != "POST" && req.method != "PUT" && req.method != "PATCH") return false;
     const bool round = req.path == "/api/v1/rounds";
+    const bool chunked = req.has_header("Transfer-Encoding");
     const std::string length = req.get_header_value("Content-Length");
-    bool fits = !req.has_header("Transfer-Encoding") && !length.empty() && length.size() <= 7;
+    // Neither a length nor chunks: no body, which is all a ticket needs (its route reads none
+    // then). Elsewhere cpp-httplib would read until the client stops sending.
+    if (!chunked && length.empty() && req.path == "/api/v1/tickets") return false;
+    bool fits = !chunked && !length.empty() && length.size() <= 7;
     for (char c : length) fits = fits && c >= '0' && c <= '9';
     if (fits && std::strtoul(length.c_str(), nullptr, 10) <= (round ? round_body_most : other_body_most)) return false;
-    // A body without a length would be read until the client stops sending.
-    if (length.empty()) answer_error(res, round ? 413 : 411, "the body needs a Content-Length");
+    if (length.empty()) answer_error(res, 411, "the body needs a Content-Length");
+    else if (round) answer_final(res, 413, "the body is too long");  // the same replay always will be
     else answer_error(res, 413, "the body is too long");
     res.set_header("Connection", "close");
     return true;
 }
 
 void add_board_routes(httplib::Server& server, board_context& board) {
-    server.Post("/api/v1/tickets", storage_failure_as_503([&](auto& req, auto& res) { new_ticket(board, req, res); }));
-    server.Post("/api/v1/notices", storage_failure_as_503([&](auto& req, auto& res) { new_notice(board, req, res); }));
-    server.Post(R"(/api/v1/tickets/([^/]+)/notices)", storage_failure_as_503([&](auto& req, auto& res) { new_notice(board, req, res); }));
-    server.Post("/api/v1/rounds", storage_failure_as_503([&](auto& req, auto& res) { new_round(board, req, res); }));
-    server.Get("/api/v1/board", storage_failure_as_503([&](auto& req, auto& res) { show_board(board, req, res); }));
-    server.Get(R"(/api/v1/replays/([^/]+))", storage_failure_as_503([&](auto& req, auto& res) { send_replay(board, req, res); }));
+    // A ticket needs no body: one sent with its length is read and dropped, so the connection
+    // stays in step; none at all is read as empty.
+    server.Post("/api/v1/tickets", [&](const httplib::Request& req, httplib::Response& res,
+                                       const httplib::ContentReader& read_body) {
+        if (req.has_header("Content-Length") && !read_body([](const char*, size_t) { return true; })) return;
+        failures_answered([&](auto& q, auto& r) { new_ticket(board, q, r); })(req, res);
+    });
+    server.Post("/api/v1/notices", failures_answered([&](auto& req, auto& res) { new_notice(board, req, res); }));
+    server.Post(R"(/api/v1/tickets/([^/]+)/notices)", failures_answered([&](auto& req, auto& res) { new_notice(board, req, res); }));
+    server.Post("/api/v1/rounds", failures_answered([&](auto& req, auto& res) { new_round(board, req, res); }));
+    server.Get("/api/v1/board", failures_answered([&](auto& req, auto& res) { show_board(board, req, res); }));
+    server.Get(R"(/api/v1/replays/([^/]+))", failures_answered([&](auto& req, auto& res) { send_replay(board, req, res); }));
     server.Get("/healthz", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(board.options.testing_waiver
                             ? "ok\ntesting waiver on: no timing rule and no request limits\n"
                             : "ok\n",
                         "text/plain");
     });
-    server.Get("/", storage_failure_as_503([&](auto& req, auto& res) { show_page(board, req, res); }));
+    server.Get("/", failures_answered([&](auto& req, auto& res) { show_page(board, req, res); }));
 }

@@ -24,11 +24,15 @@ const char board_usage[] =
     "  --testing-waiver       for tests and benchmarks only: no timing rule and no request limits\n"
     "  --remove ROUND         take the round with this id off the board, then exit\n"
     "  --ban KEY              ban a player key (its rounds leave the boards), then exit\n"
+    "  --unban KEY            lift a ban (the key's rounds come back onto the boards), then exit\n"
     "  --help                 show this and exit\n"
     "  --version              show the version and exit\n"
     "\n"
+    "--remove, --ban and --unban change an existing board (the same --data or --database as\n"
+    "the server's) and never make one.\n"
+    "\n"
     "BLOCKDASH_BOARD_SECRET (64 hex digits), when set, signs the tickets instead of the secret\n"
-    "kept in the data folder; boards that share one database need the same one.\n";
+    "kept in the data folder (or, with --database, in the database).\n";
 
 namespace {
 
@@ -62,7 +66,8 @@ bool read_board_options(int argc, const char* const* argv, board_options& o, std
         if (option == "--version") { o.version = true; continue; }
         if (option == "--testing-waiver") { o.testing_waiver = true; continue; }
         static const char* const with_value[] = {"--listen", "--data", "--database", "--trusted-proxy",
-                                                 "--retention-days", "--limits", "--remove", "--ban"};
+                                                 "--retention-days", "--limits", "--remove", "--ban",
+                                                 "--unban"};
         bool known = false;
         for (const char* name : with_value) known = known || option == name;
         if (!known) {
@@ -109,6 +114,10 @@ bool read_board_options(int argc, const char* const* argv, board_options& o, std
         }
         if (option == "--ban" && !read_player_key(value, o.ban_key)) {
             problem = "--ban takes a player key: 32 hex digits";
+            return false;
+        }
+        if (option == "--unban" && !read_player_key(value, o.unban_key)) {
+            problem = "--unban takes a player key: 32 hex digits";
             return false;
         }
     }

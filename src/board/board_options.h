@@ -16,6 +16,7 @@ struct board_options {
     limits_per_minute limits;
     std::string remove_round;
     std::string ban_key;
+    std::string unban_key;
     bool help = false;
     bool version = false;
 };

@@ -1,4 +1,5 @@
-// The page: three tables, styled inline so it reads on a phone and on a desktop alike.
+// The page: three tables, styled inline so it reads on a phone and on a desktop alike. On a
+// narrow screen each row stands as a little card of labelled lines, so nothing scrolls sideways.
 #include "board/board_page.h"
 
 #include <ctime>
@@ -19,12 +20,23 @@ h2 { font-size: 1.2rem; margin: 1.25rem 0 0.25rem; }
 .scroll { overflow-x: auto; }
 table { border-collapse: collapse; width: 100%; }
 th, td { padding: 0.3rem 0.5rem; text-align: right; white-space: nowrap; border-bottom: 1px solid #444; }
-th:nth-child(2), td:nth-child(2) { text-align: left; font-family: monospace; font-size: 1.1rem; }
+th { font: inherit; font-weight: bold; }
+th:nth-child(2) { text-align: left; }
+td:nth-child(2) { text-align: left; font-family: monospace; font-size: 1.1rem; }
 td.empty { text-align: center; color: #aaa; }
 a { color: #8cf; }
 p.note { color: #ccc; font-size: 0.9rem; }
 .waiver { background: #a33; padding: 0.5rem; }
-@media (max-width: 30rem) { body { font-size: 13px; } th, td { padding: 0.2rem 0.25rem; } }
+@media (max-width: 40rem) {
+  thead { display: none; }
+  table, tbody, tr, td { display: block; }
+  tr { border-bottom: 1px solid #444; padding: 0.25rem 0; }
+  td { display: flex; justify-content: space-between; gap: 1rem; border: 0; padding: 0.1rem 0.25rem;
+       white-space: normal; overflow-wrap: anywhere; text-align: right; }
+  td::before { content: attr(data-label); color: #aaa; font: 16px/1.4 system-ui, sans-serif; text-align: left; }
+  td.empty::before { content: none; }
+  td.empty { justify-content: center; }
+}
 </style>
 </head>
 <body>
@@ -33,26 +45,36 @@ p.note { color: #ccc; font-size: 0.9rem; }
 
 const char* const titles[] = {"All time", "This week", "Today"};
 const char* const anchors[] = {"all", "week", "day"};
+const char* const labels[] = {"#", "Name", "Score", "Blocks", "Best combo", "Paused s", "When (UTC)", "Replay"};
 
 void add_table(std::string& page, int which, const std::vector<board_row>& rows) {
     page += "<h2 id=\"";
     page += anchors[which];
     page += "\">";
     page += titles[which];
-    page += "</h2>\n<div class=\"scroll\"><table>\n<tr><th>#</th><th>Name</th><th>Score</th><th>Blocks</th>"
-            "<th>Best combo</th><th>Paused s</th><th>When (UTC)</th><th>Replay</th></tr>\n";
+    page += "</h2>\n<div class=\"scroll\"><table>\n<thead><tr>";
+    for (const char* label : labels) page += std::string("<th>") + label + "</th>";
+    page += "</tr></thead>\n<tbody>\n";
     if (rows.empty()) page += "<tr><td class=\"empty\" colspan=\"8\">No rounds yet</td></tr>\n";
     for (const board_row& r : rows) {
         std::string when = iso_utc(r.played_ms);
         when[10] = ' ';
         when.pop_back();
-        page += "<tr><td>" + std::to_string(r.rank) + "</td><td>" + html_escaped(r.name) + "</td><td>" +
-                std::to_string(r.score) + "</td><td>" + std::to_string(r.blocks) + "</td><td>" +
-                std::to_string(r.best_combo) + "</td><td>" + std::to_string(r.paused_ms / 1000) + "</td><td>" +
-                when + "</td><td><a href=\"/api/v1/replays/" + html_escaped(r.round) + "\" download=\"board-" +
-                html_escaped(r.round) + ".rpl\">download</a></td></tr>\n";
+        const std::string cells[] = {std::to_string(r.rank),
+                                     html_escaped(r.name),
+                                     std::to_string(r.score),
+                                     std::to_string(r.blocks),
+                                     std::to_string(r.best_combo),
+                                     std::to_string(r.paused_ms / 1000),
+                                     when,
+                                     "<a href=\"/api/v1/replays/" + html_escaped(r.round) + "\" download=\"board-" +
+                                         html_escaped(r.round) + ".rpl\">download</a>"};
+        page += "<tr>";
+        // Each cell names its column, for the narrow screen's cards.
+        for (int c = 0; c < 8; ++c) page += std::string("<td data-label=\"") + labels[c] + "\">" + cells[c] + "</td>";
+        page += "</tr>\n";
     }
-    page += "</table></div>\n";
+    page += "</tbody></table></div>\n";
 }
 
 }  // namespace

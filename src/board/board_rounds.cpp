@@ -148,6 +148,15 @@ void board_store::ban(const std::string& player) {
     });
 }
 
+bool board_store::unban(const std::string& player) {
+    lease c(*this);
+    return in_transaction(c, [&] {
+        if (c->run("DELETE FROM bans WHERE player = $1", {player}).changed == 0) return false;
+        refigure_bests(*c, player);
+        return true;
+    });
+}
+
 int64_t board_store::forget_old(int64_t now_ms, int retention_days) {
     lease c(*this);
     return in_transaction(c, [&] {

@@ -7,5 +7,5 @@
 // Serves until SIGTERM or SIGINT; the exit status.
 int run_board(const board_options& o);
 
-// --remove and --ban: one change to the store, then the exit status.
+// --remove, --ban and --unban: one change to an existing store, then the exit status.
 int run_board_command(const board_options& o);

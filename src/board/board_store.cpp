@@ -28,6 +28,8 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS bests_order ON bests (period, since_ms, score DESC, played_ms, round)",
     "CREATE INDEX IF NOT EXISTS bests_round ON bests (round)",
     "CREATE TABLE IF NOT EXISTS bans (player TEXT PRIMARY KEY, banned_ms BIGINT NOT NULL)",
+    // The ticket secret of boards on one PostgreSQL that are given none.
+    "CREATE TABLE IF NOT EXISTS secrets (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
 };
 
 }  // namespace
@@ -69,9 +71,25 @@ board_store::lease::~lease() {
     s_.freed_.notify_one();
 }
 
-board_store::board_store(std::string database, std::string data_dir, int connections)
+board_store::board_store(std::string database, std::string data_dir, int connections, bool make_tables)
     : database_(std::move(database)), data_dir_(std::move(data_dir)), most_(connections < 1 ? 1 : connections) {
+    if (!make_tables) {
+        lease c(*this);
+        try {
+            c->run("SELECT 1 FROM rounds WHERE 1 = 0");
+        } catch (const sql_error&) {
+            throw sql_error("there is no board in this database", false);
+        }
+    }
     set_up();
+}
+
+std::string board_store::shared_secret(const std::string& fresh) {
+    lease c(*this);
+    return in_transaction(c, [&] {
+        c->run("INSERT INTO secrets (name, value) VALUES ('ticket', $1) ON CONFLICT (name) DO NOTHING", {fresh});
+        return c->run("SELECT value FROM secrets WHERE name = 'ticket'").rows.at(0).text(0);
+    });
 }
 
 board_store::~board_store() = default;
@@ -119,7 +137,8 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
         const sql_result t = c->run(std::string("SELECT player, state, seed, notices FROM tickets WHERE id = $1") +
                                         c->lock_rows(),
                                     {ticket});
-        if (t.rows.empty() || t.rows[0].text(0) != player) return {403, "no such ticket", 0};
+        if (t.rows.empty()) return {404, "no such ticket", 0, true};
+        if (t.rows[0].text(0) != player) return {403, "no such ticket", 0, true};
         const auto state = static_cast<ticket_state>(t.rows[0].integer(1));
         const auto seed = static_cast<uint32_t>(t.rows[0].integer(2));
         const sql_result again = c->run("SELECT event FROM notices WHERE ticket = $1 AND seq = $2", {ticket, n.seq});
@@ -128,12 +147,12 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
             if (again.rows[0].integer(0) == static_cast<int>(notice_event::start)) return {200, "", seed};
             return {204, "", 0};
         }
-        if (state == ticket_state::replaced) return {410, "the ticket was replaced by a newer one", 0};
-        if (state == ticket_state::used) return {409, "the ticket was used", 0};
+        if (state == ticket_state::replaced) return {410, "the ticket was replaced by a newer one", 0, true};
+        if (state == ticket_state::used) return {409, "the ticket was used", 0, true};
         if (n.event == notice_event::start) {
             if (state != ticket_state::fresh) return {409, "the round has already started", 0};
             if (n.frame != 0) return {400, "a round starts at frame 0", 0};
-            if (c->wall_ms() - issued_ms > start_within_ms) return {410, "the ticket was not started within a day", 0};
+            if (c->wall_ms() - issued_ms > start_within_ms) return {410, "the ticket was not started within a day", 0, true};
             const uint32_t drawn = random_seed();
             const int64_t at = c->round_clock_ms();
             c->run("UPDATE tickets SET state = 1, seed = $2, notices = 1 WHERE id = $1", {ticket, drawn});
@@ -143,7 +162,7 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
         }
         if (state == ticket_state::fresh) return {409, "the round has not started", 0};
         if (state == ticket_state::ended) return {409, "the round has ended", 0};
-        if (t.rows[0].integer(3) >= notices_most) return {409, "too many notices for one round", 0};
+        if (t.rows[0].integer(3) >= notices_most) return {409, "too many notices for one round", 0, true};
         const int64_t at = c->round_clock_ms();
         c->run("INSERT INTO notices (ticket, seq, frame, event, at_ms) VALUES ($1, $2, $3, $4, $5)",
                {ticket, n.seq, n.frame, static_cast<int>(n.event), at});

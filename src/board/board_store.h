@@ -28,11 +28,13 @@ struct stored_ticket {
     int64_t ended_ms = 0;  // wall clock of the end notice
 };
 
-// An HTTP status with the error's reason, or the seed drawn at start.
+// An HTTP status with the error's reason, or the seed drawn at start. `final` when the
+// refusal means the round can never be accepted.
 struct notice_answer {
     int status = 204;
     std::string error;
     uint32_t seed = 0;
+    bool final = false;
 };
 
 struct accepted_round {
@@ -61,8 +63,9 @@ int64_t period_start(board_period p, int64_t wall_ms);
 
 class board_store {
 public:
-    // Opens the database and sets up its tables; throws sql_error when it cannot.
-    board_store(std::string database, std::string data_dir, int connections);
+    // Opens the database and sets up its tables; throws sql_error when it cannot, and when
+    // `make_tables` is false and the database holds no board yet.
+    board_store(std::string database, std::string data_dir, int connections, bool make_tables = true);
     ~board_store();
 
     void add_ticket(const std::string& id, const std::string& player, int64_t issued_ms);
@@ -90,6 +93,11 @@ public:
     // For the operator.
     bool remove_round(const std::string& id);
     void ban(const std::string& player);
+    // False when the key was not banned.
+    bool unban(const std::string& player);
+    // The ticket secret kept in the database: `fresh` when it holds none yet, else the one
+    // the first board put there.
+    std::string shared_secret(const std::string& fresh);
     // Drops spent tickets and past boards, and with `retention_days` > 0 rounds older than
     // that which stand on no board. Returns the rounds dropped.
     int64_t forget_old(int64_t now_ms, int retention_days);

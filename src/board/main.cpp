@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
         std::printf("blockdash-board %s\n", BLOCKDASH_VERSION);
         return 0;
     }
-    if (!o.remove_round.empty() || !o.ban_key.empty()) return run_board_command(o);
+    if (!o.remove_round.empty() || !o.ban_key.empty() || !o.unban_key.empty()) return run_board_command(o);
     return run_board(o);
 }

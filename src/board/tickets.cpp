@@ -31,42 +31,66 @@ std::string signature(const ticket_secret& secret, const std::string& player_key
 
 }  // namespace
 
-bool load_ticket_secret(const std::string& dir, ticket_secret& secret, std::string& problem) {
-    if (const char* given = std::getenv("BLOCKDASH_BOARD_SECRET"); given && *given) {
-        if (bytes_of_hex(given, secret.key, sizeof secret.key)) return true;
-        problem = "BLOCKDASH_BOARD_SECRET is not 64 hex digits";
+bool secret_from_environment(ticket_secret& secret, bool& given, std::string& problem) {
+    const char* text = std::getenv("BLOCKDASH_BOARD_SECRET");
+    given = text != nullptr;
+    if (!given) return true;
+    // Set but empty is a mistake in a settings file, not a wish for a secret of the board's own.
+    if (!*text) {
+        problem = "BLOCKDASH_BOARD_SECRET is set but empty: give it 64 hex digits, or unset it";
         return false;
     }
+    if (bytes_of_hex(text, secret.key, sizeof secret.key)) return true;
+    problem = "BLOCKDASH_BOARD_SECRET is not 64 hex digits";
+    return false;
+}
+
+bool secret_from_hex(const std::string& hex, ticket_secret& secret) {
+    return bytes_of_hex(hex, secret.key, sizeof secret.key);
+}
+
+bool load_ticket_secret(const std::string& dir, ticket_secret& secret, std::string& problem) {
+    bool given = false;
+    if (!secret_from_environment(secret, given, problem)) return false;
+    if (given) return true;
     const std::string path = dir + "/ticket-secret";
     char text[65] = {};
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT) {
-        // Made once; O_EXCL so two boards starting together cannot each write their own.
+        // Made once: written under a name of this board's own, then linked into place, which
+        // fails if another board starting beside it got there first; then theirs is read.
         unsigned char fresh[32];
         if (RAND_bytes(fresh, sizeof fresh) != 1) {
             problem = "the system's random source gave nothing";
             return false;
         }
         const std::string hex = hex_of(fresh, sizeof fresh) + "\n";
-        const std::string temporary = path + ".new";
-        unlink(temporary.c_str());
+        const std::string temporary = path + "." + random_hex(16) + ".new";
         const int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        const bool written = out >= 0 && write(out, hex.data(), hex.size()) == static_cast<ssize_t>(hex.size()) &&
-                             fsync(out) == 0;
-        if (out >= 0) close(out);
-        if (!written || link(temporary.c_str(), path.c_str()) != 0) {
-            const int saved = errno;
-            unlink(temporary.c_str());
-            if (saved != EEXIST) {
-                problem = "cannot make " + path + ": " + std::strerror(saved);
-                return false;
-            }
+        if (out < 0) {
+            problem = "cannot make " + temporary + ": " + std::strerror(errno);
+            return false;
         }
+        const bool written =
+            write(out, hex.data(), hex.size()) == static_cast<ssize_t>(hex.size()) && fsync(out) == 0;
+        close(out);
+        const int saved = !written ? errno : link(temporary.c_str(), path.c_str()) != 0 ? errno : 0;
         unlink(temporary.c_str());
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (saved != 0 && saved != EEXIST) {
+            problem = "cannot make " + path + ": " + std::strerror(saved);
+            return false;
+        }
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     }
     if (fd < 0) {
         problem = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // Whoever can read the secret can sign tickets for any player.
+    struct stat s;
+    if (fstat(fd, &s) != 0 || (s.st_mode & 077) != 0) {
+        close(fd);
+        problem = path + " can be read by others than its owner: chmod 600 it (and make a new one if it leaked)";
         return false;
     }
     const ssize_t got = read(fd, text, 64);

@@ -14,8 +14,14 @@ struct ticket_secret {
 };
 
 // BLOCKDASH_BOARD_SECRET (64 hex digits) when set, so several boards share one; otherwise
-// `dir`/ticket-secret, made on first use (owner-only). False with the reason.
+// `dir`/ticket-secret, made on first use (owner-only; refused when others may read it).
+// False with the reason.
 bool load_ticket_secret(const std::string& dir, ticket_secret& secret, std::string& problem);
+
+// BLOCKDASH_BOARD_SECRET alone: `given` says whether it is set; false when it is set but is
+// not 64 hex digits (empty included).
+bool secret_from_environment(ticket_secret& secret, bool& given, std::string& problem);
+bool secret_from_hex(const std::string& hex, ticket_secret& secret);
 
 struct ticket_fields {
     std::string id;  // 32 hex digits, lower case

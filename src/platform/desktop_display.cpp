@@ -9,12 +9,16 @@
 #include <xalleg.h>
 #include <X11/Xatom.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <vector>
 
 #include "platform/desktop_events.h"
 #include "platform/desktop_facts.h"
+#include "platform/desktop_hooks.h"
 #include "platform/desktop_identity.h"
+#include "platform/display_loss.h"
 #include "platform/picture_size.h"
 #include "platform/switch_keys.h"
 #include "platform/window_focus.h"
@@ -169,3 +173,23 @@ bool follow_display_requests() {
     }
     return whole_picture;
 }
+
+namespace {
+
+int on_display_lost(Display*) {
+    note_display_lost();
+    for (;;) pause();  // Xlib exits when the handler returns
+}
+
+void watch_for_display_loss() { XSetIOErrorHandler(on_display_lost); }
+
+// The rules reach the desktop through the desktop hooks, which it takes over as it loads.
+struct desktop_hooked {
+    desktop_hooked() {
+        desktop.follow_display_requests = follow_display_requests;
+        desktop.double_click_ms = desktop_double_click_ms;
+        desktop.watch_for_display_loss = watch_for_display_loss;
+    }
+} hooked;
+
+}  // namespace

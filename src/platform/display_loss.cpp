@@ -1,9 +1,8 @@
-// An Xlib I/O error handler. Xlib's own one exits through atexit, where Allegro tears the
-// screen down under the presenter's running blit, and any thread may be the one to see the
+// A lost display, as Xlib's I/O error handler tells it (desktop_display.cpp). Xlib's own
+// handler exits through atexit, where Allegro tears the screen down under the presenter's running blit, and any thread may be the one to see the
 // loss; so the records are saved by the main thread alone, between its frames.
 #include "platform/display_loss.h"
 
-#include <X11/Xlib.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/desktop_hooks.h"
 #include "platform/monotonic_clock.h"
 
 namespace {
@@ -85,11 +85,6 @@ void finish() {
     stop_this_thread();
 }
 
-int on_display_lost(Display*) {
-    note_display_lost();
-    stop_this_thread();  // Xlib exits when the handler returns
-}
-
 }  // namespace
 
 void note_display_lost(bool stop_there) {
@@ -131,5 +126,5 @@ void end_in_order_on_display_loss(bool (*save)(), void (*end)(int status)) {
     end_process = end ? end : _exit;
     // A write to the dead connection must fail, not kill the game before the handler runs.
     std::signal(SIGPIPE, SIG_IGN);
-    XSetIOErrorHandler(on_display_lost);
+    desktop.watch_for_display_loss();
 }

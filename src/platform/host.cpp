@@ -5,11 +5,10 @@
 #include <algorithm>
 
 #include "platform/assets.h"
-#include "platform/desktop_display.h"
+#include "platform/desktop_hooks.h"
 #include "platform/display_loss.h"
 #include "platform/monotonic_clock.h"
 #include "platform/surfaces.h"
-#include "platform/window_presenter.h"
 
 namespace {
 
@@ -27,7 +26,7 @@ constexpr long long display_look_us = 20000;
 
 void tend_the_display() {
     finish_if_display_lost();
-    if (follow_display_requests()) show_whole_picture_again();
+    if (desktop.follow_display_requests()) show_whole_picture_again();
 }
 
 void wait_and_tend_the_display(long long when) {
@@ -76,5 +75,5 @@ void playsound(int slot) { host.sound_requested(slot); }
 void startmusic() { host.music_start(); }
 void stopmusic() { host.music_stop(); }
 
-int pointer_x() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).x; }
-int pointer_y() { return map_pointer(current_picture_layout(), mouse_x, mouse_y).y; }
+int pointer_x() { return map_pointer(desktop.picture_layout_now(), mouse_x, mouse_y).x; }
+int pointer_y() { return map_pointer(desktop.picture_layout_now(), mouse_x, mouse_y).y; }

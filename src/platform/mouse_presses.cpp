@@ -5,9 +5,9 @@
 
 #include <mutex>
 
+#include "platform/desktop_hooks.h"
 #include "platform/host.h"
 #include "platform/monotonic_clock.h"
-#include "platform/window_presenter.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ left_press last_left_press() {
         std::lock_guard<std::mutex> hold(latch_mutex);
         press = latest;
     }
-    const picture_point on_picture = map_pointer(current_picture_layout(), press.x, press.y);
+    const picture_point on_picture = map_pointer(desktop.picture_layout_now(), press.x, press.y);
     press.x = on_picture.x;
     press.y = on_picture.y;
     return press;

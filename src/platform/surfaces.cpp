@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "platform/display_loss.h"
-#include "platform/window_presenter.h"
+#include "platform/desktop_hooks.h"
 
 BITMAP* buffer = nullptr;
 BITMAP* frame = nullptr;
@@ -76,7 +76,7 @@ presented_write::~presented_write() {
 void draw_screen() {
     std::lock_guard<std::timed_mutex> guard(presented_mutex);
     if (unshown.empty()) return;  // the display already shows this picture
-    show_picture_parts(fake_screen, unshown.parts());
+    desktop.show_picture_parts(fake_screen, unshown.parts());
     unshown.clear();
 }
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/desktop_hooks.h"
 #include "platform/display_loss.h"
 #include "platform/picture_scaler.h"
 #include "platform/picture_size.h"
@@ -173,3 +174,16 @@ picture_layout current_picture_layout() {
     const uint64_t p = packed_layout;
     return {int(int16_t(p >> 48)), int(int16_t(p >> 32)), int(uint16_t(p >> 16)), int(uint16_t(p))};
 }
+
+namespace {
+
+// The surfaces and the pointer reach the presenter through the desktop hooks, which it
+// takes over as it loads.
+struct presenter_hooked {
+    presenter_hooked() {
+        desktop.picture_layout_now = current_picture_layout;
+        desktop.show_picture_parts = show_picture_parts;
+    }
+} hooked;
+
+}  // namespace

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "platform/desktop_display.h"
+#include "platform/desktop_hooks.h"
 #include "platform/host.h"
 #include "platform/mouse_presses.h"
 #include "ui/screen_state.h"
@@ -25,7 +25,7 @@ namespace {
 // to 500 ms, and a desktop that asks for longer gets it.
 constexpr int double_click_ms = 500;
 
-int double_click_window_ms() { return std::max(double_click_ms, desktop_double_click_ms()); }
+int double_click_window_ms() { return std::max(double_click_ms, desktop.double_click_ms()); }
 
 // Presses up to this one began before the screen now shown, or were used already.
 unsigned last_press_of_old_screen = 0;

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 #include "board/board_api.h"
 #include "board/board_options.h"
@@ -192,12 +195,15 @@ TEST(RequestInput, AddressesAndBodiesBeforeTheyAreRead) {
     };
     EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "524288"}}), 0);
     EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "524289"}}), 413);
-    EXPECT_EQ(refused("/api/v1/rounds", {}), 413);
-    EXPECT_EQ(refused("/api/v1/rounds", {{"Transfer-Encoding", "chunked"}}), 413);
+    // A round needs a body of a known length; a ticket needs none, so no length is no body.
+    EXPECT_EQ(refused("/api/v1/rounds", {}), 411);
+    EXPECT_EQ(refused("/api/v1/rounds", {{"Transfer-Encoding", "chunked"}}), 411);
+    EXPECT_EQ(refused("/api/v1/tickets/x/notices", {}), 411);
+    EXPECT_EQ(refused("/api/v1/tickets", {{"Transfer-Encoding", "chunked"}}), 411);
     EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "-1"}}), 413);
     EXPECT_EQ(refused("/api/v1/rounds", {{"Content-Length", "99999999999999999999"}}), 413);
     EXPECT_EQ(refused("/api/v1/tickets", {{"Content-Length", "0"}}), 0);
-    EXPECT_EQ(refused("/api/v1/tickets", {}), 411);
+    EXPECT_EQ(refused("/api/v1/tickets", {}), 0);
     EXPECT_EQ(refused("/api/v1/tickets/x/notices", {{"Content-Length", "5000"}}), 413);
 }
 
@@ -254,7 +260,29 @@ TEST(Tickets, SignedForOnePlayerAndKeptSecret) {
     EXPECT_FALSE(read_ticket(again, text, me, read)) << "another secret";
     setenv("BLOCKDASH_BOARD_SECRET", "short", 1);
     EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    // Set but empty is a slip in the settings, never "use the file".
+    setenv("BLOCKDASH_BOARD_SECRET", "", 1);
+    why.clear();
+    EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    EXPECT_NE(why.find("empty"), std::string::npos) << why;
     unsetenv("BLOCKDASH_BOARD_SECRET");
+
+    // A secret others may read is refused; a file of someone else's beside it is left alone,
+    // and making the secret leaves nothing of its own behind.
+    ASSERT_EQ(chmod((dir + "/ticket-secret").c_str(), 0640), 0);
+    why.clear();
+    EXPECT_FALSE(load_ticket_secret(dir, again, why));
+    EXPECT_NE(why.find("chmod 600"), std::string::npos) << why;
+    const std::string fresh = testing_support::scratch_dir("board_tickets_fresh");
+    {
+        std::ofstream other_file(fresh + "/ticket-secret.new");
+        other_file << "not ours";
+    }
+    ASSERT_TRUE(load_ticket_secret(fresh, again, why)) << why;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(fresh)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"ticket-secret", "ticket-secret.new"}));
 }
 
 TEST(BoardOptions, ReadsTheCommandLine) {

@@ -76,10 +76,19 @@ struct StoreTest : ::testing::Test {
 TEST_F(StoreTest, ATicketStartsOnceEndsOnceAndIsUsedOnce) {
     const std::string id = random_hex(32);
     store->add_ticket(id, alice, store->wall_ms());
-    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 409) << "not started";
-    EXPECT_EQ(store->add_notice(id, bob, 0, notice(0, 0, notice_event::start)).status, 403) << "another player";
-    EXPECT_EQ(store->add_notice(id, alice, store->wall_ms() - 2 * day_ms, notice(0, 0, notice_event::start)).status, 410)
-        << "a ticket a day old";
+    // "final" only where the round can never be accepted: not for notices out of order.
+    const notice_answer early = store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick));
+    EXPECT_EQ(early.status, 409) << "not started";
+    EXPECT_FALSE(early.final);
+    const notice_answer stranger = store->add_notice(id, bob, 0, notice(0, 0, notice_event::start));
+    EXPECT_EQ(stranger.status, 403) << "another player";
+    EXPECT_TRUE(stranger.final);
+    const notice_answer unknown = store->add_notice(random_hex(32), alice, 0, notice(0, 0, notice_event::start));
+    EXPECT_EQ(unknown.status, 404) << "a ticket no longer kept";
+    EXPECT_TRUE(unknown.final);
+    const notice_answer old = store->add_notice(id, alice, store->wall_ms() - 2 * day_ms, notice(0, 0, notice_event::start));
+    EXPECT_EQ(old.status, 410) << "a ticket a day old";
+    EXPECT_TRUE(old.final);
     const notice_answer start = store->add_notice(id, alice, store->wall_ms(), notice(0, 0, notice_event::start));
     ASSERT_EQ(start.status, 200);
     // Sent again after a lost answer: the same seed, nothing new.
@@ -90,7 +99,9 @@ TEST_F(StoreTest, ATicketStartsOnceEndsOnceAndIsUsedOnce) {
     EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
     EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
     EXPECT_EQ(store->add_notice(id, alice, 0, notice(2, 500, notice_event::end)).status, 204);
-    EXPECT_EQ(store->add_notice(id, alice, 0, notice(3, 600, notice_event::tick)).status, 409) << "after the end";
+    const notice_answer late = store->add_notice(id, alice, 0, notice(3, 600, notice_event::tick));
+    EXPECT_EQ(late.status, 409) << "after the end";
+    EXPECT_FALSE(late.final) << "the round itself may still be sent";
     const std::vector<stamped_notice> kept = store->notices(id);
     ASSERT_EQ(kept.size(), 3u);
     EXPECT_LE(kept[0].at_ms, kept[2].at_ms);

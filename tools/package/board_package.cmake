@@ -4,6 +4,8 @@
 set(board_stage ${CMAKE_BINARY_DIR}/to-install/board)
 install(TARGETS blockdash-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT board)
 install(FILES ${package_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/blockdash-board COMPONENT board)
+install(FILES ${package_dir}/board/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME blockdash-board COMPONENT board)
 # Like the game's manual page: worked out once the prefix is known, compressed without a
 # time stamp.
 install(CODE "
@@ -27,6 +29,15 @@ install(CODE "
   file(INSTALL \"\${stage}/changelog.gz\"
        DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/doc/blockdash-board\")
   file(INSTALL \"\${stage}/blockdash-board.service\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+  # The service's settings: /etc beside /usr as Debian has it, else under the prefix. Root's
+  # alone, for the secret and a database password that may be written in it.
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(etc /etc)
+  else()
+    set(etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+  endif()
+  file(INSTALL \"${package_dir}/board/blockdash-board.default\" DESTINATION \"\${etc}/default\"
+       RENAME blockdash-board PERMISSIONS OWNER_READ OWNER_WRITE)
 " COMPONENT board)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -39,3 +50,12 @@ The board hands out a ticket for each round, draws the round's seed only when
 it starts, replays every round sent to it with the game's own rules and times
 it against the notices the game sent while playing, and shows the best rounds
 as JSON and as a web page. SQLite by default, PostgreSQL for several servers.")
+# Maintainer scripts as debhelper writes them for a unit that is not enabled, and the
+# settings file kept as a conffile. cpack must install the package as /usr with DESTDIR
+# for /etc to land in it.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX ${CPACK_PACKAGING_INSTALL_PREFIX})
+set(CPACK_DEBIAN_BOARD_PACKAGE_CONTROL_EXTRA
+    ${package_dir}/board/postinst ${package_dir}/board/prerm ${package_dir}/board/postrm
+    ${package_dir}/board/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

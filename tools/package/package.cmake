@@ -81,7 +81,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${BLOCKDASH_HOMEPAGE}")
+# No Homepage: field until the game has a page of its own.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "arcade game: dash through falling blocks and cut them in two
 Square blocks fall down the field. Click anywhere and your character dashes
 in a straight line to that point and cuts every block on its way; the more
