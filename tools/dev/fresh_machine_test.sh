@@ -11,7 +11,7 @@ source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 folder=${1:-/var/tmp/blockdash-fresh}
 root=$folder/root
 mirror=$(sed -n 's/^URIs: *\(http[^ ]*debian\)$/\1/p; s/^deb \(http[^ ]*debian\) bookworm .*/\1/p' \
-         /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null | head -1)
+         /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null | head -1 || true)
 mirror=${mirror:-http://deb.debian.org/debian}
 
 command -v debootstrap >/dev/null || apt-get install -y -q debootstrap
