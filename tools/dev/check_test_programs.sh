@@ -6,9 +6,10 @@
 # installed: the dependencies are read from dpkg.
 # Usage: tools/dev/check_test_programs.sh [source folder] [packages.sh to check against]
 set -euo pipefail
-cd "${1:-$(dirname "$0")/../..}"
-. "${2:-tools/dev/packages.sh}"
-here=$(dirname "${BASH_SOURCE[0]}")
+here=$(cd "$(dirname "$0")" && pwd)
+packages=$(realpath "${2:-$here/packages.sh}")
+cd "${1:-$here/../..}"
+. "$packages"
 map=tools/dev/test_programs.txt
 faults=0
 fault() { echo "$*"; faults=$((faults + 1)); }
@@ -17,16 +18,15 @@ fault() { echo "$*"; faults=$((faults + 1)); }
 # and the C++ tests that start a program.
 scripts=$(ls test.sh .ci/run tools/dev/{phases,packages,check_layers}.sh fuzz/*.sh 2>/dev/null || true
           find tests -name '*.sh')
-cmake_files=$(find tests fuzz -name CMakeLists.txt; ls tools/package/*.cmake 2>/dev/null || true)
+cmake_files=$(find tests fuzz -name CMakeLists.txt 2>/dev/null; ls tools/package/*.cmake 2>/dev/null || true)
 # shellcheck disable=SC2086
-{
+found=$({
     awk -f "$here/find_commands.awk" $scripts
     grep -HnoE '\bCOMMAND +[A-Za-z0-9_.+-]+( |$|\))' $cmake_files | sed -E 's/:COMMAND +([^ )]*).*/ cmd \1/'
-    find tests fuzz -name '*.cpp' -o -name '*.h' | xargs grep -HnoE \
+    find tests fuzz \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null | xargs -r grep -HnoE \
         '\b(popen|system|exec[lv]p?e?|posix_spawnp?) *\((std::string\()?"[^" ]+' |
         sed -E 's/^([^:]+:[0-9]+):.*"(.*\/)?([^"\/]*)$/\1 cmd \3/'
-} >"${TMPDIR:-/tmp}/test-programs.$$" || true
-found=$(cat "${TMPDIR:-/tmp}/test-programs.$$"); rm -f "${TMPDIR:-/tmp}/test-programs.$$"
+} || true)
 
 # Names that are no outside program: the shell's own, the scripts' functions, the project's
 # programs.
@@ -34,8 +34,8 @@ builtins=". : [ [[ ]] alias break builtin cd command continue declare echo eval 
           getopts hash jobs kill let local printf pwd read readonly return set shift source test trap true type
           ulimit umask unset wait if then else elif fi case esac for select while until do done in function time"
 functions=$(cat $scripts | sed -nE 's/^ *([A-Za-z_][A-Za-z0-9_]*) *\(\).*/\1/p')
-project=$(grep -rhoE 'add_executable\( *[A-Za-z0-9_-]+' --include=CMakeLists.txt --include='*.cmake' . |
-          sed 's/.*( *//')
+project=$(grep -rhoE 'add_executable\( *[A-Za-z0-9_-]+' --include=CMakeLists.txt --include='*.cmake' src tools tests fuzz bench 2>/dev/null |
+          sed 's/.*( *//' || true)
 known=" $(echo $builtins $functions $project $(awk '!/^#/ && NF {print $1}' "$map")) "
 
 # A name the shell runs must be known; any other bare word that is a program on this
@@ -86,32 +86,41 @@ closure() {
 }
 brought=$(closure "$listed" 1)
 for p in $(sed -n 's/^missing //p' <<<"$brought"); do
-    [[ " $listed " == *" $p "* ]] && fault "tools/dev/packages.sh lists $p, but it is not installed"
+    [[ " $listed " == *" $p "* ]] && fault "the package list names $p, but it is not installed"
 done
 brought=" $(sed -n 's/^in //p' <<<"$brought" | tr '\n' ' ') "
 
 # Each program in the list: its package is brought, and the program on the system is that
 # package's (or one of its dependencies', as with ImageMagick's alternatives).
-while read -r name package; do
-    users=$(awk -v n="$name" '$3 == n {sub(/:[0-9]+$/, "", $1); print $1}' <<<"$found" | sort -u | tr '\n' ' ')
+declare -A file_of owner_of brings
+while read -r name package <&3; do
+    users=$(awk -v n="$name" '$3 == n {sub(/:[0-9]+$/, "", $1); print $1}' <<<"$found" | sort -u | paste -sd ' ')
     if [ -z "$users" ]; then
         # shellcheck disable=SC2086
-        users=$(grep -lw -- "$name" $scripts $cmake_files 2>/dev/null | tr '\n' ' ' || true)
+        users=$(grep -lw -- "$name" $scripts $cmake_files /dev/null </dev/null | paste -sd ' ' || true)
     fi
     [ "$package" != - ] || continue
     if [[ $brought != *" $package "* ]]; then
         fault "${users:-no test} runs $name, from the Debian package $package, which tools/dev/packages.sh neither installs nor pulls in: add $package to test_packages"
         continue
     fi
-    file=""
-    for dir in /usr/bin /bin /usr/sbin /sbin /usr/games; do [ -x "$dir/$name" ] && { file=$dir/$name; break; }; done
-    [ -n "$file" ] || { fault "$name is not installed, though $package is: is $package the right package for it?"; continue; }
-    real=$(readlink -f "$file")
-    owner=$(dpkg -S "$real" 2>/dev/null || dpkg -S "${real#/usr}" 2>/dev/null || true)
-    owner=${owner%%:*}
-    [[ " $(closure "$package" "" | sed -n 's/^in //p' | tr '\n' ' ') " == *" ${owner:-?} "* ]] ||
+    for dir in /usr/bin /bin /usr/sbin /sbin /usr/games; do
+        [ -x "$dir/$name" ] && { file_of[$name]=$(readlink -f "$dir/$name"); break; }
+    done
+    [ -n "${file_of[$name]:-}" ] || fault "$name is not installed, though $package is: is $package the right package for it?"
+done 3< <(awk '!/^#/ && NF {print $1, $2}' "$map")
+# One dpkg -S for all: it is slow to start. Files of merged /usr may be known by their old path.
+while IFS=: read -r owner path; do
+    owner_of[${path# }]=${owner%%,*}
+done < <(for f in "${file_of[@]}"; do echo "$f"; echo "${f#/usr}"; done | sort -u | xargs dpkg -S 2>/dev/null || true)
+while read -r name package <&3; do
+    [ -n "${file_of[$name]:-}" ] || continue
+    file=${file_of[$name]}
+    owner=${owner_of[$file]:-${owner_of[${file#/usr}]:-}}
+    [ -n "${brings[$package]:-}" ] || brings[$package]=" $(closure "$package" "" | sed -n 's/^in //p' | tr '\n' ' ') "
+    [[ ${brings[$package]} == *" ${owner:-?} "* ]] ||
         fault "$map says $name comes from $package, but $file is from ${owner:-no package}"
-done < <(awk '!/^#/ && NF {print $1, $2}' "$map")
+done 3< <(awk '!/^#/ && NF && $2 != "-" {print $1, $2}' "$map")
 
-[ "$faults" -eq 0 ] || { echo "$faults programs the tests run are not brought by the package list"; exit 1; }
+[ "$faults" -eq 0 ] || { echo "$faults faults: the package list must bring every program the tests run"; exit 1; }
 echo "$(awk '!/^#/ && NF' "$map" | wc -l) programs the tests run, all from the package list"

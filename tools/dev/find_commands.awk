@@ -68,7 +68,7 @@ FNR == 1 { top = 0; ctx[0] = "c"; heredoc = ""; incase = 0; pattern = 0; array =
             if (c == "\\") i++
             else if (c == "\"") top--
             else if (c3 == "$((") { push("a"); adepth = 2; i += 2 }
-            else if (c2 == "$(") { push("c"); cmdpos = 1; skip = 0; i++ }
+            else if (c2 == "$(") { held_w[top + 1] = w; held_plain[top + 1] = plain; reset_word(); push("c"); separator(); i++ }
             else if (c2 == "${") i = skip_brace(line, i)
             continue
         }
@@ -92,7 +92,10 @@ FNR == 1 { top = 0; ctx[0] = "c"; heredoc = ""; incase = 0; pattern = 0; array =
         if (c == ")") {
             if (array) { end_word(); array = 0; continue }
             if (pattern) { reset_word(); pattern = 0; separator(); continue }
-            end_word(); if (top > 0) top--; cmdpos = 0; continue
+            end_word()
+            if (top in held_w) { w = held_w[top]; plain = held_plain[top]; delete held_w[top] }
+            if (top > 0) top--
+            cmdpos = 0; continue
         }
         if (c2 == ";;") { separator(); if (incase) pattern = 1; i++; continue }
         if (c == ";" || c == "|" || c == "&") { separator(); if (c2 == "||" || c2 == "&&") i++; continue }
