@@ -53,8 +53,8 @@ while read -r place kind name; do
     fi
 done <<<"$found"
 
-# The packages the list brings on a fresh machine: those named, what they depend on (the
-# first installed choice of alternatives, as apt would take it), and Debian's required base.
+# The packages the list brings on a fresh machine: those named, what they depend on (of
+# alternatives, the first one installed), and Debian's required base.
 listed="${game_packages[*]} ${test_packages[*]}"
 status=$(dpkg-query -W -f '${Package}\t${db:Status-Abbrev}\t${Essential}\t${Priority}\t${Provides}\t${Pre-Depends}, ${Depends}\n')
 closure() {
@@ -112,7 +112,7 @@ done 3< <(awk '!/^#/ && NF {print $1, $2}' "$map")
 # One dpkg -S for all: it is slow to start. Files of merged /usr may be known by their old path.
 while IFS=: read -r owner path; do
     owner_of[${path# }]=${owner%%,*}
-done < <(for f in "${file_of[@]}"; do echo "$f"; echo "${f#/usr}"; done | sort -u | xargs dpkg -S 2>/dev/null || true)
+done < <(for f in "${file_of[@]}"; do echo "$f"; echo "${f#/usr}"; done | sort -u | xargs -r dpkg -S 2>/dev/null || true)
 while read -r name package <&3; do
     [ -n "${file_of[$name]:-}" ] || continue
     file=${file_of[$name]}

@@ -6,8 +6,8 @@ BEGIN {
     # options and assignments.
     n = split("wait_for:1 press_until:3 key_until:2 run_to_log:1 phase:2 timeout:1 as_postgres_user:0 " \
               "start_game:0 env:-1 setpriv:-1 runuser:-1 sudo:-1 nice:-1 nohup:0 exec:-1 command:-1 " \
-              "time:0 then:0 do:0 else:0 elif:0 if:0 while:0 until:0 !:0", spec, " ")
-    for (k = 1; k <= n; k++) { split(spec[k], p, ":"); wrapper[p[1]] = p[2] }
+              "time:0 then:0 do:0 else:0 elif:0 if:0 while:0 until:0 !:0", skips, " ")
+    for (k = 1; k <= n; k++) { split(skips[k], p, ":"); wrapper[p[1]] = p[2] }
 }
 function reset_word() { w = ""; plain = 1 }
 function push(c) { ctx[++top] = c }
