@@ -92,9 +92,12 @@ brought=" $(sed -n 's/^in //p' <<<"$brought" | tr '\n' ' ') "
 
 # Each program in the list: its package is brought, and the program on the system is that
 # package's (or one of its dependencies', as with ImageMagick's alternatives).
-declare -A file_of owner_of brings
+declare -A file_of owner_of brings users_of
+while read -r name users; do users_of[$name]=$users; done < <(
+    awk 'NF == 3 {sub(/:[0-9]+$/, "", $1); if (index(" " u[$3] " ", " " $1 " ") == 0) u[$3] = u[$3] (u[$3] == "" ? "" : " ") $1}
+         END {for (n in u) print n, u[n]}' <<<"$found")
 while read -r name package <&3; do
-    users=$(awk -v n="$name" '$3 == n {sub(/:[0-9]+$/, "", $1); print $1}' <<<"$found" | sort -u | paste -sd ' ')
+    users=${users_of[$name]:-}
     if [ -z "$users" ]; then
         # shellcheck disable=SC2086
         users=$(grep -lw -- "$name" $scripts $cmake_files /dev/null </dev/null | paste -sd ' ' || true)
