@@ -3,8 +3,8 @@
 # debootstrap: a program or file the suite takes for granted shows up here and not on a
 # developer's machine. Run by hand as root; a full run takes about an hour on two cores.
 # Usage: tools/dev/fresh_machine_test.sh [folder for the chroot, default /var/tmp/blockdash-fresh]
-# The chroot is kept (delete the folder for a new one); its checkout is a clone of this
-# repository's HEAD, made anew each run.
+# The chroot is kept, with the packages the first run installed: delete the folder for a
+# fresh machine again. Its checkout is a clone of this repository's HEAD, made anew.
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "run as root: debootstrap, mount and chroot need it" >&2; exit 1; }
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,11 +27,14 @@ unmount() {
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" || true; done
 }
 trap unmount EXIT
+trap 'exit 1' INT TERM
 mount_in() { mkdir -p "$root$3"; mount -t "$1" "$2" "$root$3" && mounted+=("$root$3"); }
 mount_in proc proc /proc
 mount_in sysfs sys /sys
-bind_dev() { mkdir -p "$root/dev"; mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev" && mounted+=("$root/dev"); }
-bind_dev
+# /dev with /dev/pts; slave, so that what the run mounts under it stays in the chroot.
+mkdir -p "$root/dev"
+mount --rbind /dev "$root/dev" && mounted+=("$root/dev")
+mount --make-rslave "$root/dev"
 mount_in tmpfs shm /dev/shm
 mount_in tmpfs tmp /tmp
 chmod 1777 "$root/tmp"
