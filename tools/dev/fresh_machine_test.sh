@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs CI (.ci/run, so ./test.sh) as root on a fresh Debian 12, in a chroot made with
 # debootstrap: a program or file the suite takes for granted shows up here and not on a
-# developer's machine. Run by hand as root; a full run takes about an hour on two cores.
+# developer's machine. Run by hand as root; from a new chroot it takes about 40 minutes on
+# two cores.
 # Usage: tools/dev/fresh_machine_test.sh [folder for the chroot, default /var/tmp/blockdash-fresh]
 # The chroot is kept, with the packages the first run installed: delete the folder for a
 # fresh machine again. Its checkout is a clone of this repository's HEAD, made anew.
