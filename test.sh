@@ -1,6 +1,7 @@
 #!/bin/bash
-# Installs what the tests need, builds the game and runs every test: headless and end to
-# end in a Release build with warnings as errors, then again under AddressSanitizer and
+# Installs what the tests need, checks that it brings every program the tests run, builds
+# the game and runs every test: headless and end to end in a Release build with warnings
+# as errors, then again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the tests that play replays back under ThreadSanitizer, then
 # the fuzzers. One line per step; the logs stay in build/logs, build-asan/logs,
 # build-tsan/logs and build-fuzz/logs. VERBOSE=1 shows everything.
@@ -9,6 +10,9 @@ cd "$(dirname "$0")"
 . tools/dev/phases.sh
 . tools/dev/packages.sh
 install_packages build/logs/packages.log "${game_packages[@]}" "${test_packages[@]}"
+# A program a test runs that the list above does not bring fails here, not on the next
+# fresh machine.
+phase "Checking the tests' programs against the package list" build/logs/programs.log tools/dev/check_test_programs.sh
 jobs=$(nproc)
 started=$(date +%s)
 # A run must leave nothing in the checkout that is neither tracked nor ignored; what was
