@@ -1,13 +1,15 @@
 // The server's life: set up, serve, stop. Requests in flight when SIGTERM comes are
 // finished; idle connections are closed within the keep-alive time, well inside 10 s.
-// Threads: the main thread sets up and then runs the accept loop; cpp-httplib's pool threads
-// run the handlers and the request log (each timing its own request); the stopper thread waits
-// for SIGTERM or SIGINT and stops the server; the housekeeper thread clears out the store every
-// hour; the verifier thread replays rounds. They share the store, the limits and the server.
+// Threads: the main thread sets up and then becomes the HTTP server's IO thread, which holds
+// every connection and reads each request whole; the server's worker threads run the handlers;
+// both write the request log, under its lock. The stopper thread waits for SIGTERM or SIGINT
+// and stops the server; the housekeeper thread clears out the store every hour; the verifier
+// thread replays rounds. They share the store, the limits and the server.
 #include "board/board_server.h"
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -16,17 +18,16 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "board/board_api.h"
 #include "board/board_page.h"
+#include "board/http_server.h"
 #include "board/round_verifier.h"
 #include "platform/monotonic_clock.h"
 
 namespace {
-
-// When this pool thread began its request, on the monotonic clock; 0 for none.
-thread_local long long request_began_ms = 0;
 
 // A ticket in a path is a player's admission: the log keeps only enough of it to follow one.
 std::string path_for_log(const std::string& path) {
@@ -36,12 +37,22 @@ std::string path_for_log(const std::string& path) {
     return tickets + path.substr(tickets.size(), 12) + "..." + (end == std::string::npos ? "" : path.substr(end));
 }
 
-void log_request(const httplib::Request& req, const httplib::Response& res, const std::string& trusted_proxy) {
-    const long long ms = request_began_ms == 0 ? 0 : monotonic_ms() - request_began_ms;
-    request_began_ms = 0;
-    std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(),
-                 client_address(req, trusted_proxy).c_str(), req.method.c_str(), path_for_log(req.path).c_str(), res.status,
-                 ms);
+// The IO thread and the workers log at once; one line each, never interleaved.
+std::mutex log_lock;
+
+void log_request(const http_log_entry& e) {
+    std::lock_guard<std::mutex> hold(log_lock);
+    std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(), e.remote.c_str(),
+                 e.method.empty() ? "-" : e.method.c_str(),
+                 e.path.empty() ? "-" : printable_for_log(path_for_log(e.path)).c_str(), e.status, e.ms);
+}
+
+// Every connection is a descriptor: a flood of slow clients must not run the board out of them.
+void raise_open_files() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur >= files.rlim_max) return;
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
 }
 
 bool make_folder(const std::string& dir) {
@@ -116,6 +127,7 @@ int run_board(const board_options& o) {
     sigaddset(&stop_signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    raise_open_files();
 
     const std::unique_ptr<board_store> store = open_store(o);
     if (!store) return 1;
@@ -131,32 +143,20 @@ int run_board(const board_options& o) {
     }
     board_context board{*store, secret, o, request_limits(o.limits, o.testing_waiver)};
 
-    httplib::Server server;
-    server.set_payload_max_length(round_body_most);
-    server.set_keep_alive_timeout(3);
-    // An answer's head and body leave at once, not 40 ms apart behind a delayed ACK.
-    server.set_tcp_nodelay(true);
-    server.set_read_timeout(5, 0);
-    server.set_write_timeout(5, 0);
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        request_began_ms = monotonic_ms();
-        return body_too_long(req, res) ? httplib::Server::HandlerResponse::Handled
-                                       : httplib::Server::HandlerResponse::Unhandled;
-    });
-    server.set_logger([&o](const httplib::Request& req, const httplib::Response& res) {
-        log_request(req, res, o.trusted_proxy);
-    });
+    http_limits limits;
+    if (!o.trusted_proxy.empty()) limits.trusted_proxies.insert(o.trusted_proxy);
+    http_server server(limits);
+    server.on_log(log_request);
     add_board_routes(server, board);
 
-    int port = o.listen_port;
-    const bool bound = port == 0 ? (port = server.bind_to_any_port(o.listen_address)) > 0
-                                 : server.bind_to_port(o.listen_address, port);
-    if (!bound) {
+    std::string why;
+    if (!server.bind(o.listen_address, o.listen_port, &why)) {
         std::fprintf(stderr, "blockdash-board: cannot listen on %s:%d: %s\n", o.listen_address.c_str(), o.listen_port,
-                     std::strerror(errno));
+                     why.c_str());
         stop_verifier();
         return 1;
     }
+    const int port = server.port();
     if (o.testing_waiver)
         std::fprintf(stderr, "blockdash-board: the testing waiver is on: rounds are not timed and requests not "
                              "limited; never run a public board like this\n");
@@ -171,8 +171,7 @@ int run_board(const board_options& o) {
     });
     {
         housekeeper keeper(*store, o.retention_days);
-        server.listen_after_bind();
-        if (server.is_running()) server.stop();
+        server.run();
     }
     pthread_kill(stopper.native_handle(), SIGTERM);  // a server that ended by itself
     stopper.join();

@@ -115,7 +115,7 @@ expect 409 'used' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "th
 expect 422 'too fast' "$(send $key_fast "$(cat "$work/fast/ticket")" "$work/fast/replay.rpl")" "notices too fast"
 expect 422 'too slow' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/slow/replay.rpl")" "notices too slow"
 head -c 600000 /dev/zero >"$work/big"
-expect 413 'too long' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/big")" "a body over 512 KB"
+expect 413 'Too Large' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/big")" "a body over 512 KB"
 
 for period in all week day; do
     curl -s "http://127.0.0.1:$port/api/v1/board?period=$period" >"$work/board.json"
