@@ -156,6 +156,11 @@ done
 [ "$last" = 429 ] || fail "the seventh ticket in a minute got $last"
 cat "$work"/board*.log | grep -qE '^[0-9T:-]+Z 127\.0\.0\.1 POST /api/v1/rounds 201 [0-9]+ ms$' ||
     fail "no request log line for the accepted round"
+# A newline sent as %0a must stay inside its own log line.
+curl -s -o /dev/null "http://127.0.0.1:$port/x%0a2026-01-01T00:00:00Z%20forged"
+for _ in $(seq 50); do grep -q 'forged' "$work/board.log" && break; sleep 0.1; done
+grep -qF 'GET /x\x0a2026-01-01T00:00:00Z forged 404' "$work/board.log" ||
+    fail "the log did not escape a newline in a path: $(grep forged "$work/board.log")"
 
 stop_board
 
