@@ -40,9 +40,13 @@ std::string path_for_log(const std::string& path) {
 // The IO thread and the workers log at once; one line each, never interleaved.
 std::mutex log_lock;
 
-void log_request(const http_log_entry& e) {
+void log_request(const http_log_entry& e, const std::string& trusted_proxy) {
+    http_request_in seen;
+    seen.remote = e.remote;
+    if (!e.forwarded_for.empty()) seen.headers.emplace_back("x-forwarded-for", e.forwarded_for);
+    const std::string address = client_address(seen, trusted_proxy);
     std::lock_guard<std::mutex> hold(log_lock);
-    std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(), e.remote.c_str(),
+    std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(), address.c_str(),
                  e.method.empty() ? "-" : e.method.c_str(),
                  e.path.empty() ? "-" : printable_for_log(path_for_log(e.path)).c_str(), e.status, e.ms);
 }
@@ -146,13 +150,12 @@ int run_board(const board_options& o) {
     http_limits limits;
     if (!o.trusted_proxy.empty()) limits.trusted_proxies.insert(o.trusted_proxy);
     http_server server(limits);
-    server.on_log(log_request);
+    server.on_log([&o](const http_log_entry& e) { log_request(e, o.trusted_proxy); });
     add_board_routes(server, board);
 
     std::string why;
     if (!server.bind(o.listen_address, o.listen_port, &why)) {
-        std::fprintf(stderr, "blockdash-board: cannot listen on %s:%d: %s\n", o.listen_address.c_str(), o.listen_port,
-                     why.c_str());
+        std::fprintf(stderr, "blockdash-board: %s\n", why.c_str());  // it names the address and port
         stop_verifier();
         return 1;
     }

@@ -29,6 +29,14 @@ void set_events(http_server_state& s, http_connection& c, uint32_t events) {
     c.events = events;
 }
 
+// For the log: behind a proxy, who the request was for.
+const std::string& forwarded_for(const http_head& h) {
+    static const std::string none;
+    for (const auto& [name, value] : h.headers)
+        if (name == "x-forwarded-for") return value;
+    return none;
+}
+
 // The socket goes now; the record stays until the end of the loop's round, since callers
 // up the stack may still hold it.
 void close_conn(http_server_state& s, http_connection& c) {
@@ -54,7 +62,7 @@ void send_and_close(http_server_state& s, http_connection& c, int status) {
     std::string bytes = plain_response(status, true);
     ssize_t n = send(c.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     (void)n;
-    s.log_entry(c.remote, c.head.method, c.head.path, status, http_now_ms() - c.began);
+    s.log_entry(c.remote, c.head.method, c.head.path, status, http_now_ms() - c.began, forwarded_for(c.head));
     close_conn(s, c);
 }
 
@@ -102,7 +110,7 @@ void answer(http_server_state& s, http_connection& c, std::string bytes, bool cl
 // The server's own answer to a request it read (or half read).
 void answer_plain(http_server_state& s, http_connection& c, int status, bool closing, long long now,
                   const std::vector<std::pair<std::string, std::string>>& extra = {}) {
-    s.log_entry(c.remote, c.head.method, c.head.path, status, now - c.began);
+    s.log_entry(c.remote, c.head.method, c.head.path, status, now - c.began, forwarded_for(c.head));
     answer(s, c, plain_response(status, closing, extra), closing, now);
 }
 

@@ -42,5 +42,6 @@ struct http_log_entry {
     std::string remote, method, path;
     int status = 0;
     long long ms = 0;  // from the request's first byte to its answer
+    std::string forwarded_for;  // the request's X-Forwarded-For, for a proxy's client; "" when none
 };
 using http_log_hook = std::function<void(const http_log_entry&)>;

@@ -151,15 +151,21 @@ TEST(http_server, AnswersWhatItCannotServe) {
 TEST(http_server, AThrowingHandlerIs500AndTheServerGoesOn) {
     running_server s({});
     client c(s.server.port());
-    c.send_text(get("/throw"));
+    c.send_text("GET /throw HTTP/1.1\r\nHost: t\r\nX-Forwarded-For: 198.51.100.7\r\n\r\n");
     EXPECT_EQ(c.get_reply().status, 500);
     c.send_text(get("/healthz"));
     EXPECT_EQ(c.get_reply().body, "ok");
+    c.send_text("GET /nowhere HTTP/1.1\r\nHost: t\r\nX-Forwarded-For: 198.51.100.8\r\n\r\n");
+    EXPECT_EQ(c.get_reply().status, 404);
     std::lock_guard<std::mutex> lock(s.m);
-    ASSERT_EQ(s.log.size(), 2u);
+    ASSERT_EQ(s.log.size(), 3u);
     EXPECT_EQ(s.log[0].path, "/throw");
     EXPECT_EQ(s.log[0].status, 500);
     EXPECT_EQ(s.log[0].remote, "127.0.0.1");
+    // The proxy's client reaches the log from a worker and from the IO thread alike.
+    EXPECT_EQ(s.log[0].forwarded_for, "198.51.100.7");
+    EXPECT_EQ(s.log[1].forwarded_for, "");
+    EXPECT_EQ(s.log[2].forwarded_for, "198.51.100.8");
 }
 
 TEST(http_server, TricklersAreCutOffAtTheirDeadlineWhileOthersAreServed) {
