@@ -2,6 +2,8 @@
 // 200 connections trickling a byte every 2 s and 200 idle ones, spread over 25 addresses
 // (127.0.1.1 to 127.0.1.25, 16 each: the per-address cap a public server has), each
 // reconnecting as soon as it is closed. Meanwhile 50 /healthz requests from 127.0.0.1.
+// `board_http_bench board` serves the board's own routes instead (SQLite in a scratch folder,
+// the board's limits) and times a /healthz, a ticket and a start notice, 25 of each.
 // Prints `name: value unit` lines and stops by itself in about 15 s (30 s at worst).
 // Threads: main runs the /healthz requests; one thread runs the server's IO loop (and its
 // workers); one drives the flood; a watchdog ends the process if anything hangs.
@@ -10,6 +12,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,11 +20,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "board/board_api.h"
 #include "board/http_server.h"
+#include "board/tickets.h"
 
 namespace {
 
@@ -125,13 +132,13 @@ void run_flood(int port, std::atomic<bool>& done, flood_figures& f) {
         if (c.fd >= 0) close(c.fd);
 }
 
-// One /healthz on a new connection from 127.0.0.1: milliseconds to the whole answer, or -1.
-double one_healthz(int port) {
+// One request on a new connection from 127.0.0.1: milliseconds to the whole answer, or -1
+// when it is not `want` (a status line's start). The answer's body lands in `body`.
+double one_request(int port, const std::string& req, const char* want, std::string* body = nullptr) {
     auto start = bench_clock::now();
     int fd = connect_from("127.0.0.1", port);
     if (fd < 0) return -1;
-    const char req[] = "GET /healthz HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n";
-    send(fd, req, sizeof req - 1, MSG_NOSIGNAL);
+    send(fd, req.data(), req.size(), MSG_NOSIGNAL);
     std::string got;
     char buf[1024];
     pollfd p{fd, POLLIN, 0};
@@ -141,8 +148,37 @@ double one_healthz(int port) {
         got.append(buf, static_cast<size_t>(n));
     }
     close(fd);
-    if (got.rfind("HTTP/1.1 200", 0) != 0) return -1;
+    if (got.rfind(want, 0) != 0) return -1;
+    if (body) *body = got.substr(std::min(got.size(), got.find("\r\n\r\n") + 4));
     return ms_between(start, bench_clock::now());
+}
+
+double one_healthz(int port) {
+    return one_request(port, "GET /healthz HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n", "HTTP/1.1 200");
+}
+
+// A new player's ticket, then the notice that starts its round: the milliseconds of each.
+void one_ticket_and_notice(int port, std::vector<double>& tickets, std::vector<double>& notices, int& failed) {
+    const std::string key = random_hex(32);
+    const std::string who = "Host: bench\r\nConnection: close\r\nX-Player-Key: " + key + "\r\n";
+    std::string body;
+    double ms = one_request(port, "POST /api/v1/tickets HTTP/1.1\r\n" + who + "Content-Length: 0\r\n\r\n",
+                            "HTTP/1.1 201", &body);
+    const size_t at = body.find("\"ticket\":\"");
+    if (ms < 0 || at == std::string::npos) {
+        failed++;
+        return;
+    }
+    tickets.push_back(ms);
+    const std::string ticket = body.substr(at + 10, body.find('"', at + 10) - at - 10);
+    const std::string start = R"({"seq":0,"frame":0,"event":"start"})";
+    ms = one_request(port,
+                     "POST /api/v1/notices HTTP/1.1\r\n" + who + "X-Ticket: " + ticket +
+                         "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(start.size()) +
+                         "\r\n\r\n" + start,
+                     "HTTP/1.1 200");
+    if (ms < 0) failed++;
+    else notices.push_back(ms);
 }
 
 double at(std::vector<double> v, double p) {
@@ -153,7 +189,8 @@ double at(std::vector<double> v, double p) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool real_board = argc > 1 && std::string(argv[1]) == "board";
     std::thread([] {
         std::this_thread::sleep_for(std::chrono::seconds(30));
         std::fprintf(stderr, "board_http_bench: still running after 30 s, giving up\n");
@@ -168,7 +205,24 @@ int main() {
     }
 
     http_server server;  // the default limits
-    server.route("GET", std::regex("/healthz"), [](const http_request_in&, http_response_out& res) { res.body = "ok"; });
+    // The board's routes, as blockdash-board serves them, on a fresh SQLite file.
+    std::unique_ptr<board_store> store;
+    std::unique_ptr<board_context> board;
+    const std::string dir = "/tmp/board_http_bench." + std::to_string(getpid());
+    if (real_board) {
+        std::string problem;
+        mkdir(dir.c_str(), 0700);
+        ticket_secret secret;
+        store = std::make_unique<board_store>("", dir, 4);
+        if (!load_ticket_secret(dir, secret, problem)) {
+            std::fprintf(stderr, "board_http_bench: %s\n", problem.c_str());
+            return 1;
+        }
+        board.reset(new board_context{*store, secret, board_options{}, request_limits({}, false)});
+        add_board_routes(server, *board);
+    } else {
+        server.route("GET", std::regex("/healthz"), [](const http_request_in&, http_response_out& res) { res.body = "ok"; });
+    }
     std::string why;
     if (!server.bind("127.0.0.1", 0, &why)) {
         std::fprintf(stderr, "board_http_bench: %s\n", why.c_str());
@@ -182,25 +236,34 @@ int main() {
     std::thread flood([&] { run_flood(port, done, f); });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let the flood connect
 
-    std::vector<double> latencies;
+    std::vector<double> latencies, tickets, notices;
     int failed = 0;
-    for (int i = 0; i < healthz_requests; i++) {
+    // 25 tickets keep within one address's 30 a minute.
+    for (int i = 0; i < (real_board ? healthz_requests / 2 : healthz_requests); i++) {
         double ms = one_healthz(port);
         if (ms < 0) failed++;
         else latencies.push_back(ms);
-        std::this_thread::sleep_for(std::chrono::milliseconds(healthz_gap_ms));
+        if (real_board) one_ticket_and_notice(port, tickets, notices, failed);
+        std::this_thread::sleep_for(std::chrono::milliseconds(real_board ? 2 * healthz_gap_ms : healthz_gap_ms));
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));  // a second round of tricklers cut off
     done = true;
     flood.join();
     server.stop();
     io.join();
+    if (real_board) std::filesystem::remove_all(dir);
 
     std::printf("flood_connections: %d connections\n", tricklers + idlers);
     std::printf("flood_addresses: %d addresses\n", flood_addresses);
     std::printf("healthz_median: %.2f ms\n", at(latencies, 0.5));
     std::printf("healthz_max: %.2f ms\n", at(latencies, 1.0));
-    std::printf("healthz_failed: %d requests\n", failed);
+    if (real_board) {
+        std::printf("ticket_median: %.2f ms\n", at(tickets, 0.5));
+        std::printf("ticket_max: %.2f ms\n", at(tickets, 1.0));
+        std::printf("notice_median: %.2f ms\n", at(notices, 0.5));
+        std::printf("notice_max: %.2f ms\n", at(notices, 1.0));
+    }
+    std::printf("requests_failed: %d requests\n", failed);
     std::printf("trickle_closed_median: %.0f ms\n", at(f.trickle_lives, 0.5));
     std::printf("trickle_closed_max: %.0f ms\n", at(f.trickle_lives, 1.0));
     std::printf("trickle_closed: %zu connections\n", f.trickle_lives.size());

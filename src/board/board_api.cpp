@@ -1,9 +1,10 @@
 // The JSON API. Each handler checks the cheap things first (limits, the player key, the
 // ticket's signature), then the stored state, and replays a round only once everything
 // else holds, so a flood of bad rounds costs little.
-// The handlers run on cpp-httplib's pool threads, many at once: they share the store (its own
-// lock), the request limits (theirs) and the read-only secret and options, and hand replays
-// to the verifier thread. Each pool thread reads a round into a replay of its own.
+// The handlers run on the HTTP server's worker threads, many at once, each given a request
+// the IO thread has read whole: they share the store (its own lock), the request limits
+// (theirs) and the read-only secret and options, and hand replays to the verifier thread.
+// Each worker reads a round into a replay of its own.
 #include "board/board_api.h"
 
 #include <cstdio>
@@ -20,20 +21,21 @@ namespace {
 
 using nlohmann::json;
 
-void answer_json(httplib::Response& res, int status, const json& body) {
+void answer_json(http_response_out& res, int status, const json& body) {
     res.status = status;
-    res.set_content(body.dump(), "application/json");
+    res.body = body.dump();
+    res.content_type = "application/json";
 }
 
-void answer_error(httplib::Response& res, int status, const std::string& reason) { answer_json(res, status, {{"error", reason}}); }
+void answer_error(http_response_out& res, int status, const std::string& reason) { answer_json(res, status, {{"error", reason}}); }
 
 // The board's last word on a round: the game drops it rather than send it again.
-void answer_final(httplib::Response& res, int status, const std::string& reason) {
+void answer_final(http_response_out& res, int status, const std::string& reason) {
     answer_json(res, status, {{"error", reason}, {"final", true}});
 }
 
 // Worth another try a little later.
-void answer_busy(httplib::Response& res, const std::string& reason) {
+void answer_busy(http_response_out& res, const std::string& reason) {
     answer_error(res, 503, reason);
     res.set_header("Retry-After", "5");
 }
@@ -41,8 +43,8 @@ void answer_busy(httplib::Response& res, const std::string& reason) {
 // Runs a handler; a database that fails is a 503, a fault of ours a 500 (both logged), never
 // a crash or a false answer.
 template <typename Handler>
-httplib::Server::Handler failures_answered(Handler h) {
-    return [h](const httplib::Request& req, httplib::Response& res) {
+http_handler failures_answered(Handler h) {
+    return [h](const http_request_in& req, http_response_out& res) {
         try {
             h(req, res);
         } catch (const sql_error& e) {
@@ -58,13 +60,13 @@ httplib::Server::Handler failures_answered(Handler h) {
 }
 
 // The checks every request of a player starts with. False once `res` holds the refusal.
-bool admit(board_context& board, const httplib::Request& req, httplib::Response& res, limited kind,
+bool admit(board_context& board, const http_request_in& req, http_response_out& res, limited kind,
            std::string& player) {
     if (!board.limits.allow(client_address(req, board.options.trusted_proxy), kind, system_wall_ms())) {
         answer_error(res, 429, "too many requests from this address; wait a minute");
         return false;
     }
-    if (!read_player_key(req.get_header_value("X-Player-Key"), player)) {
+    if (!read_player_key(req.header("X-Player-Key"), player)) {
         answer_error(res, 400, "X-Player-Key must be 32 hex digits");
         return false;
     }
@@ -81,7 +83,7 @@ bool carries_nothing(const replay& r) {
     return true;
 }
 
-void new_ticket(board_context& board, const httplib::Request& req, httplib::Response& res) {
+void new_ticket(board_context& board, const http_request_in& req, http_response_out& res) {
     std::string player;
     if (!admit(board, req, res, limited::tickets, player)) return;
     ticket_fields t;
@@ -92,16 +94,16 @@ void new_ticket(board_context& board, const httplib::Request& req, httplib::Resp
 }
 
 // The ticket travels in X-Ticket, where no proxy logs it; older games put it in the URL.
-std::string ticket_of(const httplib::Request& req, const std::string& in_url) {
-    const std::string header = req.get_header_value("X-Ticket");
+std::string ticket_of(const http_request_in& req, const std::string& in_url) {
+    const std::string header = req.header("X-Ticket");
     return header.empty() ? in_url : header;
 }
 
-void new_notice(board_context& board, const httplib::Request& req, httplib::Response& res) {
+void new_notice(board_context& board, const http_request_in& req, http_response_out& res) {
     std::string player;
     if (!admit(board, req, res, limited::notices, player)) return;
     ticket_fields t;
-    if (!read_ticket(board.secret, ticket_of(req, req.matches.size() > 1 ? req.matches[1].str() : ""), player, t))
+    if (!read_ticket(board.secret, ticket_of(req, req.matches.size() > 1 ? req.matches[1] : ""), player, t))
         return answer_final(res, 403, "the ticket is not genuine");
     notice_body n;
     std::string problem;
@@ -125,11 +127,11 @@ std::string header_problem(const replay& r, const stored_ticket& t) {
     return "";
 }
 
-void new_round(board_context& board, const httplib::Request& req, httplib::Response& res) {
+void new_round(board_context& board, const http_request_in& req, http_response_out& res) {
     std::string player;
     if (!admit(board, req, res, limited::rounds, player)) return;
     ticket_fields tf;
-    if (!read_ticket(board.secret, ticket_of(req, req.get_param_value("ticket")), player, tf))
+    if (!read_ticket(board.secret, ticket_of(req, req.param("ticket")), player, tf))
         return answer_final(res, 403, "the ticket is not genuine");
     const int64_t now = board.store.wall_ms();
     const stored_ticket t = board.store.find_ticket(tf.id);
@@ -220,7 +222,7 @@ json row_json(const board_row& b) {
             {"replay", "/api/v1/replays/" + b.round}};
 }
 
-void show_board(board_context& board, const httplib::Request& req, httplib::Response& res) {
+void show_board(board_context& board, const http_request_in& req, http_response_out& res) {
     board_query q;
     std::string problem;
     if (!read_board_query(req.params, q, problem)) return answer_error(res, 400, problem);
@@ -230,71 +232,52 @@ void show_board(board_context& board, const httplib::Request& req, httplib::Resp
     answer_json(res, 200, {{"period", period_name(q.period)}, {"rules", replay_rules_version}, {"rows", rows}});
 }
 
-void send_replay(board_context& board, const httplib::Request& req, httplib::Response& res) {
+void send_replay(board_context& board, const http_request_in& req, http_response_out& res) {
     const std::string id = req.matches[1];
     std::string bytes;
     if (!read_round_id(id) || !board.store.replay(id, bytes)) return answer_error(res, 404, "no such round");
     res.set_header("Content-Disposition", "attachment; filename=\"board-" + id + ".rpl\"");
-    res.set_content(bytes, "application/octet-stream");
+    res.body = bytes;
+    res.content_type = "application/octet-stream";
 }
 
-void show_page(board_context& board, const httplib::Request&, httplib::Response& res) {
+void show_page(board_context& board, const http_request_in&, http_response_out& res) {
     const int64_t now = board.store.wall_ms();
     std::vector<board_row> boards[3];
     for (int p = 0; p < 3; ++p) boards[p] = board.store.board(static_cast<board_period>(p), now, 20, 0);
-    res.set_content(board_page(boards, now, board.options.testing_waiver), "text/html; charset=utf-8");
+    res.body = board_page(boards, now, board.options.testing_waiver);
+    res.content_type = "text/html; charset=utf-8";
 }
 
 }  // namespace
 
-std::string client_address(const httplib::Request& req, const std::string& trusted_proxy) {
-    if (trusted_proxy.empty() || req.remote_addr != trusted_proxy || !req.has_header("X-Forwarded-For"))
-        return req.remote_addr;
+std::string client_address(const http_request_in& req, const std::string& trusted_proxy) {
+    if (trusted_proxy.empty() || req.remote != trusted_proxy || !req.has_header("X-Forwarded-For"))
+        return req.remote;
     // The proxy appends the address it saw; anything before it came from the client.
-    const std::string forwarded = req.get_header_value("X-Forwarded-For");
+    const std::string forwarded = req.header("X-Forwarded-For");
     const size_t comma = forwarded.rfind(',');
     std::string last = comma == std::string::npos ? forwarded : forwarded.substr(comma + 1);
     while (!last.empty() && last.front() == ' ') last.erase(0, 1);
     while (!last.empty() && last.back() == ' ') last.pop_back();
-    return last.empty() || last.size() > 64 ? req.remote_addr : last;
+    return last.empty() || last.size() > 64 ? req.remote : last;
 }
 
-bool body_too_long(const httplib::Request& req, httplib::Response& res) {
-    if (req.method != "POST" && req.method != "PUT" && req.method != "PATCH") return false;
-    const bool round = req.path == "/api/v1/rounds";
-    const bool chunked = req.has_header("Transfer-Encoding");
-    const std::string length = req.get_header_value("Content-Length");
-    // Neither a length nor chunks: no body, which is all a ticket needs (its route reads none
-    // then). Elsewhere cpp-httplib would read until the client stops sending.
-    if (!chunked && length.empty() && req.path == "/api/v1/tickets") return false;
-    bool fits = !chunked && !length.empty() && length.size() <= 7;
-    for (char c : length) fits = fits && c >= '0' && c <= '9';
-    if (fits && std::strtoul(length.c_str(), nullptr, 10) <= (round ? round_body_most : other_body_most)) return false;
-    if (length.empty()) answer_error(res, 411, "the body needs a Content-Length");
-    else if (round) answer_final(res, 413, "the body is too long");  // the same replay always will be
-    else answer_error(res, 413, "the body is too long");
-    res.set_header("Connection", "close");
-    return true;
-}
-
-void add_board_routes(httplib::Server& server, board_context& board) {
-    // A ticket needs no body: one sent with its length is read and dropped, so the connection
-    // stays in step; none at all is read as empty.
-    server.Post("/api/v1/tickets", [&](const httplib::Request& req, httplib::Response& res,
-                                       const httplib::ContentReader& read_body) {
-        if (req.has_header("Content-Length") && !read_body([](const char*, size_t) { return true; })) return;
-        failures_answered([&](auto& q, auto& r) { new_ticket(board, q, r); })(req, res);
-    });
-    server.Post("/api/v1/notices", failures_answered([&](auto& req, auto& res) { new_notice(board, req, res); }));
-    server.Post(R"(/api/v1/tickets/([^/]+)/notices)", failures_answered([&](auto& req, auto& res) { new_notice(board, req, res); }));
-    server.Post("/api/v1/rounds", failures_answered([&](auto& req, auto& res) { new_round(board, req, res); }));
-    server.Get("/api/v1/board", failures_answered([&](auto& req, auto& res) { show_board(board, req, res); }));
-    server.Get(R"(/api/v1/replays/([^/]+))", failures_answered([&](auto& req, auto& res) { send_replay(board, req, res); }));
-    server.Get("/healthz", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content(board.options.testing_waiver
-                            ? "ok\ntesting waiver on: no timing rule and no request limits\n"
-                            : "ok\n",
-                        "text/plain");
-    });
-    server.Get("/", failures_answered([&](auto& req, auto& res) { show_page(board, req, res); }));
+void add_board_routes(http_server& server, board_context& board) {
+    // The server refuses a body over the route's limit, or a chunked one where a body is
+    // needed, before reading any of it.
+    const route_options small{other_body_most, false}, small_body{other_body_most, true},
+        round_body{round_body_most, true};
+    server.route("POST", std::regex("/api/v1/tickets"), failures_answered([&](auto& req, auto& res) { new_ticket(board, req, res); }), small);
+    server.route("POST", std::regex("/api/v1/notices"), failures_answered([&](auto& req, auto& res) { new_notice(board, req, res); }), small_body);
+    server.route("POST", std::regex(R"(/api/v1/tickets/([^/]+)/notices)"), failures_answered([&](auto& req, auto& res) { new_notice(board, req, res); }), small_body);
+    server.route("POST", std::regex("/api/v1/rounds"), failures_answered([&](auto& req, auto& res) { new_round(board, req, res); }), round_body);
+    server.route("GET", std::regex("/api/v1/board"), failures_answered([&](auto& req, auto& res) { show_board(board, req, res); }), small);
+    server.route("GET", std::regex(R"(/api/v1/replays/([^/]+))"), failures_answered([&](auto& req, auto& res) { send_replay(board, req, res); }), small);
+    server.route("GET", std::regex("/healthz"), [&](const http_request_in&, http_response_out& res) {
+        res.body = board.options.testing_waiver ? "ok\ntesting waiver on: no timing rule and no request limits\n"
+                                                : "ok\n";
+        res.content_type = "text/plain";
+    }, small);
+    server.route("GET", std::regex("/"), failures_answered([&](auto& req, auto& res) { show_page(board, req, res); }), small);
 }

@@ -1,10 +1,9 @@
 // The board's routes: the JSON API under /api/v1, /healthz and the web page.
 #pragma once
 
-#include <httplib.h>
-
 #include "board/board_options.h"
 #include "board/board_store.h"
+#include "board/http_server.h"
 #include "board/request_limits.h"
 #include "board/tickets.h"
 
@@ -20,9 +19,7 @@ struct board_context {
 
 // The address a request stands for: the proxy's X-Forwarded-For when it came from the
 // trusted proxy, else the peer.
-std::string client_address(const httplib::Request& req, const std::string& trusted_proxy);
+std::string client_address(const http_request_in& req, const std::string& trusted_proxy);
 
-void add_board_routes(httplib::Server& server, board_context& board);
+void add_board_routes(http_server& server, board_context& board);
 
-// Refuses, before its body is read, a POST whose body is too long or has no length.
-bool body_too_long(const httplib::Request& req, httplib::Response& res);

@@ -1,16 +1,15 @@
 // The server's life: set up, serve, stop. Requests in flight when SIGTERM comes are
 // finished; idle connections are closed within the keep-alive time, well inside 10 s.
-// Threads: the main thread sets up and then runs the accept loop; cpp-httplib's pool threads
-// run the handlers and the request log (each timing its own request); the stopper thread waits
-// for SIGTERM or SIGINT and stops the server; the housekeeper thread clears out the store every
-// hour; the verifier thread replays rounds. They share the store, the limits and the server.
+// Threads: the main thread sets up and then becomes the HTTP server's IO thread, which holds
+// every connection and reads each request whole; the server's worker threads run the handlers;
+// both write the request log, under its lock. The stopper thread waits for SIGTERM or SIGINT
+// and stops the server; the housekeeper thread clears out the store every hour; the verifier
+// thread replays rounds. They share the store, the limits and the server.
 #include "board/board_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -19,70 +18,16 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "board/board_api.h"
 #include "board/board_page.h"
+#include "board/http_server.h"
 #include "board/round_verifier.h"
 #include "platform/monotonic_clock.h"
 
 namespace {
-
-// When this pool thread began its request, on the monotonic clock; 0 for none.
-thread_local long long request_began_ms = 0;
-
-// cpp-httplib reads a request's first line before it asks who sent it, so a malformed request
-// would be logged with no address. The board asks at accept instead: the accepting thread
-// notes the socket, hands it to the pool with its address, and the pool thread keeps that
-// address while it serves the connection.
-thread_local int accepted_here = -1;
-thread_local std::string connection_address;
-
-std::string peer_address(int sock) {
-    sockaddr_storage peer{};
-    socklen_t size = sizeof peer;
-    char text[INET6_ADDRSTRLEN] = "-";
-    if (sock >= 0 && getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &size) == 0) {
-        if (peer.ss_family == AF_INET)
-            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&peer)->sin_addr, text, sizeof text);
-        if (peer.ss_family == AF_INET6)
-            inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&peer)->sin6_addr, text, sizeof text);
-    }
-    return text;
-}
-
-class addressed_pool : public httplib::TaskQueue {
-public:
-    explicit addressed_pool(size_t threads) : pool_(threads) {}
-    void enqueue(std::function<void()> serve) override {
-        pool_.enqueue([serve = std::move(serve), address = peer_address(accepted_here)] {
-            connection_address = address;
-            serve();
-            connection_address.clear();
-        });
-    }
-    void shutdown() override { pool_.shutdown(); }
-
-private:
-    httplib::ThreadPool pool_;
-};
-
-// Whatever a stranger put in a request is written to the log with its control and other
-// non-printable bytes (and the backslash) as \xNN, so a request is always one line.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7f && b != '\\') {
-            out += c;
-            continue;
-        }
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", b);
-        out += escaped;
-    }
-    return out;
-}
 
 // A ticket in a path is a player's admission: the log keeps only enough of it to follow one.
 std::string path_for_log(const std::string& path) {
@@ -92,14 +37,27 @@ std::string path_for_log(const std::string& path) {
     return tickets + path.substr(tickets.size(), 12) + "..." + (end == std::string::npos ? "" : path.substr(end));
 }
 
-void log_request(const httplib::Request& req, const httplib::Response& res, const std::string& trusted_proxy) {
-    const long long ms = request_began_ms == 0 ? 0 : monotonic_ms() - request_began_ms;
-    request_began_ms = 0;
-    // A request too malformed to read has no address of its own: its connection's is used.
-    const std::string address = req.remote_addr.empty() ? connection_address : client_address(req, trusted_proxy);
+// The IO thread and the workers log at once; one line each, never interleaved.
+std::mutex log_lock;
+
+void log_request(const http_log_entry& e, const std::string& trusted_proxy) {
+    http_request_in seen;
+    seen.remote = e.remote;
+    if (!e.forwarded_for.empty()) seen.headers.emplace_back("x-forwarded-for", e.forwarded_for);
+    const std::string address = client_address(seen, trusted_proxy);
+    std::lock_guard<std::mutex> hold(log_lock);
     std::fprintf(stderr, "%s %s %s %s %d %lld ms\n", iso_utc(system_wall_ms()).c_str(),
-                 printable(address.empty() ? "-" : address).c_str(), printable(req.method.empty() ? "-" : req.method).c_str(),
-                 printable(req.path.empty() ? "-" : path_for_log(req.path)).c_str(), res.status, ms);
+                 address.empty() ? "-" : printable_for_log(address).c_str(),
+                 e.method.empty() ? "-" : printable_for_log(e.method).c_str(),
+                 e.path.empty() ? "-" : printable_for_log(path_for_log(e.path)).c_str(), e.status, e.ms);
+}
+
+// Every connection is a descriptor: a flood of slow clients must not run the board out of them.
+void raise_open_files() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur >= files.rlim_max) return;
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
 }
 
 bool make_folder(const std::string& dir) {
@@ -191,14 +149,6 @@ private:
 
 }  // namespace
 
-// cpp-httplib accepts with accept(); the board's own takes its place (the program's symbols
-// come before the C library's) to note the socket for the connection's address above.
-extern "C" int accept(int listener, sockaddr* address, socklen_t* size) {
-    const int sock = accept4(listener, address, size, 0);
-    accepted_here = sock;
-    return sock;
-}
-
 int run_board(const board_options& o) {
     // SIGTERM and SIGINT are taken by one thread of our own, never in the middle of a request.
     sigset_t stop_signals;
@@ -207,6 +157,7 @@ int run_board(const board_options& o) {
     sigaddset(&stop_signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    raise_open_files();
 
     std::string problem;
     ticket_secret secret;
@@ -228,43 +179,19 @@ int run_board(const board_options& o) {
     }
     board_context board{*store, secret, o, request_limits(o.limits, o.testing_waiver)};
 
-    httplib::Server server;
-    server.new_task_queue = [] { return new addressed_pool(CPPHTTPLIB_THREAD_POOL_COUNT); };
-    // cpp-httplib's default is SO_REUSEPORT, with which a second board on the port would quietly
-    // take a share of the first one's requests. SO_REUSEADDR alone still lets a restart bind
-    // at once over connections in TIME_WAIT.
-    server.set_socket_options([](socket_t sock) {
-        const int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    server.set_payload_max_length(round_body_most);
-    server.set_keep_alive_timeout(3);
-    // An answer's head and body leave at once, not 40 ms apart behind a delayed ACK.
-    server.set_tcp_nodelay(true);
-    server.set_read_timeout(5, 0);
-    server.set_write_timeout(5, 0);
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        request_began_ms = monotonic_ms();
-        return body_too_long(req, res) ? httplib::Server::HandlerResponse::Handled
-                                       : httplib::Server::HandlerResponse::Unhandled;
-    });
-    server.set_logger([&o](const httplib::Request& req, const httplib::Response& res) {
-        log_request(req, res, o.trusted_proxy);
-    });
+    http_limits limits;
+    if (!o.trusted_proxy.empty()) limits.trusted_proxies.insert(o.trusted_proxy);
+    http_server server(limits);
+    server.on_log([&o](const http_log_entry& e) { log_request(e, o.trusted_proxy); });
     add_board_routes(server, board);
 
-    int port = o.listen_port;
-    errno = 0;
-    const bool bound = port == 0 ? (port = server.bind_to_any_port(o.listen_address)) > 0
-                                 : server.bind_to_port(o.listen_address, port);
-    if (!bound) {
-        const int why = errno;
-        std::fprintf(stderr, "blockdash-board: cannot listen on %s:%d: %s\n", o.listen_address.c_str(), o.listen_port,
-                     why == EADDRINUSE ? "the port is taken (another board, or another program, listens there)"
-                                       : why != 0 ? std::strerror(why) : "the address cannot be bound");
+    std::string why;
+    if (!server.bind(o.listen_address, o.listen_port, &why)) {
+        std::fprintf(stderr, "blockdash-board: %s\n", why.c_str());  // it names the address and port
         stop_verifier();
         return 1;
     }
+    const int port = server.port();
     if (o.testing_waiver)
         std::fprintf(stderr, "blockdash-board: the testing waiver is on: rounds are not timed and requests not "
                              "limited; never run a public board like this\n");
@@ -279,8 +206,7 @@ int run_board(const board_options& o) {
     });
     {
         housekeeper keeper(*store, o.retention_days);
-        server.listen_after_bind();
-        if (server.is_running()) server.stop();
+        server.run();
     }
     pthread_kill(stopper.native_handle(), SIGTERM);  // a server that ended by itself
     stopper.join();

@@ -29,6 +29,14 @@ void set_events(http_server_state& s, http_connection& c, uint32_t events) {
     c.events = events;
 }
 
+// For the log: behind a proxy, who the request was for.
+const std::string& forwarded_for(const http_head& h) {
+    static const std::string none;
+    for (const auto& [name, value] : h.headers)
+        if (name == "x-forwarded-for") return value;
+    return none;
+}
+
 // The socket goes now; the record stays until the end of the loop's round, since callers
 // up the stack may still hold it.
 void close_conn(http_server_state& s, http_connection& c) {
@@ -54,7 +62,7 @@ void send_and_close(http_server_state& s, http_connection& c, int status) {
     std::string bytes = plain_response(status, true);
     ssize_t n = send(c.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     (void)n;
-    s.log_entry(c.remote, c.head.method, c.head.path, status, http_now_ms() - c.began);
+    s.log_entry(c.remote, c.head.method, c.head.path, status, http_now_ms() - c.began, forwarded_for(c.head));
     close_conn(s, c);
 }
 
@@ -102,7 +110,7 @@ void answer(http_server_state& s, http_connection& c, std::string bytes, bool cl
 // The server's own answer to a request it read (or half read).
 void answer_plain(http_server_state& s, http_connection& c, int status, bool closing, long long now,
                   const std::vector<std::pair<std::string, std::string>>& extra = {}) {
-    s.log_entry(c.remote, c.head.method, c.head.path, status, now - c.began);
+    s.log_entry(c.remote, c.head.method, c.head.path, status, now - c.began, forwarded_for(c.head));
     answer(s, c, plain_response(status, closing, extra), closing, now);
 }
 
@@ -137,7 +145,12 @@ void route_head(http_server_state& s, http_connection& c, long long now) {
     if (!c.route && !path_known) return answer_plain(s, c, 404, !(h.keep_alive && no_body), now);
     if (!c.route) return answer_plain(s, c, 405, !(h.keep_alive && no_body), now, {{"Allow", allowed}});
     size_t limit = c.route->options.body_limit ? c.route->options.body_limit : s.limits.body_bytes;
-    if (h.chunked && c.route->options.body_needed) return answer_plain(s, c, 411, true, now);
+    // A route that needs a body needs its length: chunks, or no length at all, are refused.
+    const bool has_length = std::any_of(h.headers.begin(), h.headers.end(),
+                                        [](const auto& header) { return header.first == "content-length"; });
+    // With no length at all nothing is left unread, so the connection stays open.
+    if (c.route->options.body_needed && (h.chunked || !has_length))
+        return answer_plain(s, c, 411, h.chunked || !h.keep_alive, now);
     if (h.chunked) h.keep_alive = false;  // served with an empty body, the chunks never read
     if (h.content_length > limit) return answer_plain(s, c, 413, true, now);
     if (h.expects_continue && h.content_length > 0) {

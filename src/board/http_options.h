@@ -29,7 +29,7 @@ struct http_limits {
 
 struct route_options {
     size_t body_limit = 0;     // 0: http_limits::body_bytes
-    bool body_needed = false;  // a chunked body is then refused with 411
+    bool body_needed = false;  // a request without a Content-Length is then refused with 411
 };
 
 using http_handler = std::function<void(const http_request_in&, http_response_out&)>;
@@ -42,5 +42,6 @@ struct http_log_entry {
     std::string remote, method, path;
     int status = 0;
     long long ms = 0;  // from the request's first byte to its answer
+    std::string forwarded_for;  // the request's X-Forwarded-For, for a proxy's client; "" when none
 };
 using http_log_hook = std::function<void(const http_log_entry&)>;

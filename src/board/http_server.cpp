@@ -99,9 +99,9 @@ void http_server_state::wake() {
 }
 
 void http_server_state::log_entry(const std::string& remote, const std::string& method, const std::string& path,
-                                   int status, long long ms) {
+                                   int status, long long ms, const std::string& forwarded_for) {
     if (!log) return;
-    http_log_entry e{remote, method, path, status, ms};
+    http_log_entry e{remote, method, path, status, ms, forwarded_for};
     try {
         log(e);
     } catch (...) {
@@ -129,7 +129,8 @@ void http_worker(http_server_state& s) {
         }
         bool closing = job.closing || s.stopping.load();
         http_done d{job.conn, serialize_response(res, job.req.method == "HEAD", closing, job.req.version == "HTTP/1.0"), closing};
-        s.log_entry(job.req.remote, job.req.method, job.req.path, res.status, http_now_ms() - job.began);
+        s.log_entry(job.req.remote, job.req.method, job.req.path, res.status, http_now_ms() - job.began,
+                    job.req.header("X-Forwarded-For"));
         {
             std::lock_guard<std::mutex> lock(s.m);
             s.done.push_back(std::move(d));

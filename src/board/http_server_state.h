@@ -92,7 +92,7 @@ struct http_server_state {
 
     void wake();
     void log_entry(const std::string& remote, const std::string& method, const std::string& path, int status,
-                   long long ms);
+                   long long ms, const std::string& forwarded_for = "");
 };
 
 long long http_now_ms();

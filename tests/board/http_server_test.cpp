@@ -34,6 +34,10 @@ struct running_server {
             res.status = 201;
             res.body = "[" + req.body + "]";
         }, route_options{8, true});
+        server.route("POST", std::regex("/empty"), [](const http_request_in& req, http_response_out& res) {
+            res.status = 201;
+            res.body = "[" + req.body + "]";
+        });
         server.route("GET", std::regex("/big"), [](const http_request_in& req, http_response_out& res) {
             res.body.assign(std::stoul(req.param("mb")) << 20, 'x');
         });
@@ -78,10 +82,13 @@ TEST(http_server, RoutesParamsBodiesAndKeepAlive) {
     auto r = c.get_reply();
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "00ff|week|J D!|127.0.0.1");
-    // same connection: a POST with a body, then one with no length at all (an empty body)
+    // same connection: a POST with a body; one with no length at all has an empty body,
+    // which a route that needs a body refuses, leaving the connection in step
     c.send_text("POST /echo HTTP/1.1\r\nHost: t\r\nContent-Length: 3\r\n\r\nabc");
     EXPECT_EQ(c.get_reply().body, "[abc]");
     c.send_text("POST /echo HTTP/1.1\r\nHost: t\r\n\r\n");
+    EXPECT_EQ(c.get_reply().status, 411);
+    c.send_text("POST /empty HTTP/1.1\r\nHost: t\r\n\r\n");
     r = c.get_reply();
     EXPECT_EQ(r.status, 201);
     EXPECT_EQ(r.body, "[]");
@@ -151,15 +158,21 @@ TEST(http_server, AnswersWhatItCannotServe) {
 TEST(http_server, AThrowingHandlerIs500AndTheServerGoesOn) {
     running_server s({});
     client c(s.server.port());
-    c.send_text(get("/throw"));
+    c.send_text("GET /throw HTTP/1.1\r\nHost: t\r\nX-Forwarded-For: 198.51.100.7\r\n\r\n");
     EXPECT_EQ(c.get_reply().status, 500);
     c.send_text(get("/healthz"));
     EXPECT_EQ(c.get_reply().body, "ok");
+    c.send_text("GET /nowhere HTTP/1.1\r\nHost: t\r\nX-Forwarded-For: 198.51.100.8\r\n\r\n");
+    EXPECT_EQ(c.get_reply().status, 404);
     std::lock_guard<std::mutex> lock(s.m);
-    ASSERT_EQ(s.log.size(), 2u);
+    ASSERT_EQ(s.log.size(), 3u);
     EXPECT_EQ(s.log[0].path, "/throw");
     EXPECT_EQ(s.log[0].status, 500);
     EXPECT_EQ(s.log[0].remote, "127.0.0.1");
+    // The proxy's client reaches the log from a worker and from the IO thread alike.
+    EXPECT_EQ(s.log[0].forwarded_for, "198.51.100.7");
+    EXPECT_EQ(s.log[1].forwarded_for, "");
+    EXPECT_EQ(s.log[2].forwarded_for, "198.51.100.8");
 }
 
 TEST(http_server, TricklersAreCutOffAtTheirDeadlineWhileOthersAreServed) {

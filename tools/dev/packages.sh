@@ -1,7 +1,7 @@
 # Debian packages for playing and for testing, and a quiet installer for them.
 game_packages=(cmake g++ make pkg-config liballegro4-dev libxext-dev libxrandr-dev libxinerama-dev libasound2-dev freepats
-               libcpp-httplib-dev libsqlite3-dev libpq-dev libssl-dev nlohmann-json3-dev libcurl4-openssl-dev)
-test_packages=(libgtest-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox icewm wmctrl xserver-xephyr sox
+               libsqlite3-dev libpq-dev libssl-dev nlohmann-json3-dev libcurl4-openssl-dev)
+test_packages=(libgtest-dev libcpp-httplib-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox icewm wmctrl xserver-xephyr sox
                clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db
                curl postgresql chromium socat openssl sqlite3 jq git)
 
