@@ -1,7 +1,7 @@
 #!/bin/bash
 # The world table in the real game, against the real board server on loopback with its
-# timing rule on: --board off makes no connection at all; a round played over HTTPS (a
-# local TLS endpoint with a certificate made here) plays the board's seed, is accepted,
+# timing rule on: --board off makes no connection at all; a round played over HTTPS (the
+# real nginx in front, with a certificate made here) plays the board's seed, is accepted,
 # shows in the world view with its rank, and its world row plays back; a round whose board
 # goes down as it ends is saved locally at once, kept in the queue, and sent after the
 # board and the game are started again.
@@ -99,9 +99,36 @@ start_board
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
     -subj /CN=localhost -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" 2>/dev/null ||
     fail "no certificate"
+# The real nginx in front, as the README sets it up: TLS, the client's address passed on.
 tls_port=$(free_port)
-socat "OPENSSL-LISTEN:$tls_port,bind=127.0.0.1,reuseaddr,fork,cert=$work/cert.pem,key=$work/key.pem,verify=0" \
-    "TCP:127.0.0.1:$port" 2>>"$work/socat.log" &
+mkdir -p "$work/nginx"
+cat >"$work/nginx/nginx.conf" <<CONF
+daemon off;
+master_process off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+    access_log $work/nginx/access.log;
+    client_body_temp_path $work/nginx/body;
+    proxy_temp_path $work/nginx/proxy;
+    fastcgi_temp_path $work/nginx/fastcgi;
+    uwsgi_temp_path $work/nginx/uwsgi;
+    scgi_temp_path $work/nginx/scgi;
+    server {
+        listen 127.0.0.1:$tls_port ssl;
+        server_name localhost;
+        ssl_certificate     $work/cert.pem;
+        ssl_certificate_key $work/key.pem;
+        client_max_body_size 512k;
+        location / {
+            proxy_pass http://127.0.0.1:$port;
+            proxy_set_header X-Forwarded-For \$proxy_add_x_forwarded_for;
+        }
+    }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" 2>>"$work/nginx/error.log" &
 other_pids="$other_pids $!"
 wait_for 5 curl -sf --cacert "$work/cert.pem" "https://localhost:$tls_port/healthz" -o /dev/null ||
     fail "no TLS endpoint"
@@ -120,6 +147,12 @@ world_rank_shown() {
     shot && [ "$(count 288 328 352 335 "$yellow")" -gt 20 ] && [ "$(count 200 328 280 335 "$yellow")" -eq 0 ]
 }
 wait_for 10 world_rank_shown || fail "the end screen shows no world rank"
+# The round went through nginx, and its log holds no ticket: they travel in a header.
+grep -q '"POST /api/v1/rounds HTTP/1.1" 201' "$work/nginx/access.log" ||
+    fail "the round did not pass nginx: $(tail -3 "$work/nginx/access.log")"
+grep -q 'POST /api/v1/notices' "$work/nginx/access.log" || fail "no notice passed nginx"
+grep -qE 'ticket=|/tickets/[^ ]' "$work/nginx/access.log" &&
+    fail "nginx logged a ticket: $(grep -E 'ticket=|/tickets/[^ ]' "$work/nginx/access.log" | head -1)"
 keep_shot board_world_rank
 # Its replay as the board keeps it verifies, with the name typed.
 replay_path=$(curl -sf "$api/api/v1/board?period=all" | grep -o '"replay":"[^"]*"' | head -1 | cut -d'"' -f4)
