@@ -545,6 +545,13 @@ TEST(BoardRound, ARoundTheBoardStopsHearingSaysSoAsItGoes) {
     ASSERT_TRUE(between_frames_until([] { return board_round_quiet_line() != nullptr; }));
     EXPECT_STREQ(board_round_quiet_line(), "board lost");
     EXPECT_TRUE(board_round_running());
+    // In grey in the left panel, where a replay is labelled, clear of the field.
+    skip_drawing = false;
+    play_frame();
+    int grey = 0;
+    for (int y = 440; y < 448; ++y)
+        for (int x = 16; x < 96; ++x) grey += getpixel(frame, x, y) == makecol(160, 160, 160);
+    EXPECT_GT(grey, 40) << "the line is drawn";
     board_round_dropped();
     stop_board();
 }
