@@ -8,6 +8,17 @@ using json = nlohmann::json;
 
 const char* const unreadable_answer_words = "its answer could not be read";
 
+http_request ticketed_post(const std::string& url, const std::string& key, const std::string& ticket,
+                           const char* content_type) {
+    http_request r;
+    r.method = "POST";
+    r.url = url;
+    r.headers.push_back("X-Player-Key: " + key);
+    r.headers.push_back("X-Ticket: " + ticket);
+    r.headers.push_back(std::string("Content-Type: ") + content_type);
+    return r;
+}
+
 std::string board_error_words(const http_answer& a) {
     if (a.status == 0) return failure_words(a.failure);
     const json body = json::parse(a.body, nullptr, false);

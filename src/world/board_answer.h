@@ -1,11 +1,17 @@
-// Reading what the board answers, the same way for every request: its own words for a
-// refusal, the player's words for no answer, and which refusals are the board's last word.
+// Speaking with the board the same way for every request: a round's POST carries its
+// ticket in a header; and what the board answers is read alike, its own words for a
+// refusal, the player's words for no answer, and which refusals are its last word.
 // Thread: any; these only read their arguments.
 #pragma once
 
 #include <string>
 
 #include "world/http_lane.h"
+
+// A POST for the round of `ticket`: the player's key and the ticket go in headers, never
+// in the URL, where a proxy's log would keep the ticket.
+http_request ticketed_post(const std::string& url, const std::string& key, const std::string& ticket,
+                           const char* content_type);
 
 // Why a request did not get what it asked for, in a player's words.
 std::string board_error_words(const http_answer& a);

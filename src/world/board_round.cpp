@@ -58,12 +58,7 @@ board_round_state live;
 sender_view sender;
 
 http_request notice_request_for(const char* event, int frame) {
-    http_request r;
-    r.method = "POST";
-    r.url = board.url + "/api/v1/notices";
-    r.headers.push_back("X-Player-Key: " + board.key);
-    r.headers.push_back("X-Ticket: " + live.ticket);  // never in the URL, where proxies log it
-    r.headers.push_back("Content-Type: application/json");
+    http_request r = ticketed_post(board.url + "/api/v1/notices", board.key, live.ticket, "application/json");
     r.body = json{{"seq", live.seq++}, {"frame", frame}, {"event", event}}.dump();
     return r;
 }

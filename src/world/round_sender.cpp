@@ -203,12 +203,7 @@ void send_round(http_client& client, const queue_entry& entry) {
         count_waiting();
         return;
     }
-    http_request r;
-    r.method = "POST";
-    r.url = q.url + "/api/v1/rounds";
-    r.headers.push_back("X-Player-Key: " + board.key);
-    r.headers.push_back("X-Ticket: " + q.ticket);  // never in the URL, where proxies log it
-    r.headers.push_back("Content-Type: application/octet-stream");
+    http_request r = ticketed_post(q.url + "/api/v1/rounds", board.key, q.ticket, "application/octet-stream");
     r.body.assign(q.replay_bytes.begin(), q.replay_bytes.end());
     const http_answer a = client.perform(r, stopping);
     if (stopping) return;  // cut short: it stays queued
