@@ -215,6 +215,17 @@ bool begin_board_round(uint32_t* seed) {
 
 bool board_round_running() { return live.kind == round_kind::board && !live.end_sent; }
 
+namespace {
+
+// Once the round runs too slow for the board, it is not sent, and says why.
+void watch_pace(int frames) {
+    if (live.too_slow || !live.pace.too_slow(frames, stage - live.pace.from_stage, now_ms())) return;
+    live.too_slow = true;
+    if (live.not_sent_why.empty()) live.not_sent_why = "Not sent: the game ran over 4% slow (a busy computer?).";
+}
+
+}  // namespace
+
 void board_frame_done(int frames) {
     if (!board_round_running()) return;
     if (frames == 1) {
@@ -222,10 +233,7 @@ void board_frame_done(int frames) {
         return;
     }
     if (frames % frames_between_ticks == 0) send_notice("tick", frames);
-    if (!live.too_slow && live.pace.too_slow(frames, stage - live.pace.from_stage, now_ms())) {
-        live.too_slow = true;
-        if (live.not_sent_why.empty()) live.not_sent_why = "Not sent: the game ran over 4% slow (a busy computer?).";
-    }
+    watch_pace(frames);
 }
 
 void board_round_paused(int frames) {
@@ -254,11 +262,7 @@ void board_round_ended(int frames) {
     sender_round_playing(false);
     if (!board_round_running()) return;
     const int stages = stage - live.pace.from_stage;
-    // The pace up to the last whole frame.
-    if (!live.too_slow && live.pace.too_slow(frames - 1, stages, now_ms())) {
-        live.too_slow = true;
-        if (live.not_sent_why.empty()) live.not_sent_why = "Not sent: the game ran over 4% slow (a busy computer?).";
-    }
+    watch_pace(frames - 1);  // the pace up to the last whole frame
     std::fprintf(stderr, "blockdash: world round of %d frames: %.1f s played for %.1f s of its own clock%s\n",
                  frames, live.pace.took_ms(now_ms()) / 1000.0, pace_watch::own_ms(frames - 1, stages) / 1000.0,
                  live.too_slow ? ", too slow to send" : "");
