@@ -4,6 +4,7 @@
 #include "platform/assets.h"
 #include "platform/host.h"
 #include "platform/surfaces.h"
+#include "play/line_walk.h"
 #include "play/round_input.h"
 #include "play/round_state.h"
 
@@ -58,11 +59,10 @@ void time_dash() {
 void walk_dash() {
     if (can_dash) return;
     dash_num = 0;
-    // Draws nothing: dash() moves the player point by point.
-    do_line(buffer, player.x, player.y, player.target_x, player.target_y, makecol(64, 192, 255), dash);
+    walk_line(player.x, player.y, player.target_x, player.target_y, [](int x, int y, void*) { dash(x, y); }, nullptr);
 }
 
-void dash(BITMAP*, int x, int y, int) {
+void dash(int x, int y) {
     if (dash_num >= max_walk_points) return;
     player.x = x;
     player.y = y;

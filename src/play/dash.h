@@ -18,8 +18,8 @@ void walk_dash();              // up to 72 points of the line per frame
 void apply_gravity();          // once the hang time is over
 void keep_player_in_bounds();  // floor, then the side walls
 
-// do_line callback for one point of the walk; bmp and d are not used.
-void dash(BITMAP* bmp, int x, int y, int d);
+// One point of the walk: moves the player there and cuts what it hits.
+void dash(int x, int y);
 
 // Lowest active slot whose centre is strictly within d of the player on both axes,
 // or 20 when there is none.

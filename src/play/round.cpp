@@ -11,6 +11,7 @@
 #include "play/render.h"
 #include "play/round_events.h"
 #include "play/round_input.h"
+#include "play/round_random.h"
 #include "play/round_tape.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
@@ -53,7 +54,7 @@ void start_round_seeded(unsigned seed) {
     // The click that started the round may still be held; it must not dash.
     mouseisdown = true;
     frames_played = 0;
-    srand(seed);
+    seed_round_random(seed);
     if (!replaying) start_recording(seed);
     startmusic();
 }

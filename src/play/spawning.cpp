@@ -1,12 +1,11 @@
-// Spawning, block motion and the stages. The rand() draws keep their fixed order, so a
+// Spawning, block motion and the stages. The random draws keep their fixed order, so a
 // seed replays a round exactly.
 #include "play/spawning.h"
-
-#include <cstdlib>
 
 #include "platform/host.h"
 #include "play/hud.h"
 #include "play/pacing.h"
+#include "play/round_random.h"
 #include "play/round_state.h"
 
 namespace {
@@ -23,7 +22,7 @@ int free_slot() {
 
 void make_special(block_record& b) {
     // Each time block makes the next special likelier to be a power block, and back.
-    const int t = rand() % 4 + 1;
+    const int t = round_random() % 4 + 1;
     if (t > special_balance) {
         b.type = 1;
         special_balance += 1;
@@ -31,7 +30,7 @@ void make_special(block_record& b) {
         b.type = 2;
         special_balance -= 1;
     }
-    special_countdown = rand() % 15 + blocks_cut / 20 + 20;
+    special_countdown = round_random() % 15 + blocks_cut / 20 + 20;
 }
 
 void take_floor_penalty(block_record& b) {
@@ -59,9 +58,9 @@ void spawn_block() {
     if (slot == block_slots) return;  // all busy: the block comes when a slot frees up
     block_record& b = block[slot];
     b.active = true;
-    b.x = (rand() % 10) * 32 + 192;
+    b.x = (round_random() % 10) * 32 + 192;
     b.y = -32;
-    b.speed = rand() % 2 + blocks_cut / 100 + 2;
+    b.speed = round_random() % 2 + blocks_cut / 100 + 2;
     till_next = 0;
     b.type = 0;
     if (special_countdown < 0) make_special(b);

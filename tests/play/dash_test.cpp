@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "play/dash.h"
+#include "play/line_walk.h"
 #include "ui/buttons.h"
 #include "play_fixture.h"
 #include "records/lifetime_stats.h"
@@ -306,6 +309,28 @@ TEST_F(DashTest, FallIsGravityThirdsAndEndsStandingOnTheFloor) {
     run_frames(100);
     EXPECT_EQ(player.y, 450);
     EXPECT_EQ(gravity, 0);
+}
+
+using walk = std::vector<std::pair<int, int>>;
+
+void note_point(int x, int y, void* points) { static_cast<walk*>(points)->push_back({x, y}); }
+walk* allegro_points = nullptr;
+void note_allegro_point(BITMAP*, int x, int y, int) { allegro_points->push_back({x, y}); }
+
+// A dash's hits rest on the points Allegro's do_line visited: every direction, the
+// diagonals, the ties and lines of no length, from a middle point and from a field corner.
+TEST(LineWalkTest, VisitsThePointsDoLineVisits) {
+    for (const auto& from : {std::pair<int, int>{320, 200}, std::pair<int, int>{96, 450}}) {
+        for (int x = from.first - 90; x <= from.first + 90; x += 1) {
+            for (int y = from.second - 90; y <= from.second + 90; y += 3) {
+                walk ours, allegros;
+                walk_line(from.first, from.second, x, y, note_point, &ours);
+                allegro_points = &allegros;
+                do_line(nullptr, from.first, from.second, x, y, 0, note_allegro_point);
+                ASSERT_EQ(ours, allegros) << "to " << x << "," << y;
+            }
+        }
+    }
 }
 
 }  // namespace
