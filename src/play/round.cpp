@@ -12,6 +12,7 @@
 #include "play/round_events.h"
 #include "play/round_input.h"
 #include "play/round_random.h"
+#include "play/round_reveal.h"
 #include "play/round_tape.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
@@ -55,6 +56,7 @@ void start_round_seeded(unsigned seed) {
     mouseisdown = true;
     frames_played = 0;
     seed_round_random(seed);
+    start_reveal();
     if (!replaying) start_recording(seed);
     startmusic();
 }
@@ -89,6 +91,7 @@ void draw_quiet_line(BITMAP* picture) {
 // One frame of the round; the order of the steps is the game's rules.
 void play_frame() {
     start_frame();
+    mix_revealed_value(frames_played + 1);
     read_round_input();
     start_dash();
     run_pause_menu();
@@ -100,6 +103,7 @@ void play_frame() {
 
 void replayed_frame(void (*label)(BITMAP*)) {
     start_frame();
+    mix_revealed_value(++frames_played);
     feed_round_input();
     start_dash();
     release_mouse_latch();

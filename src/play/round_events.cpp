@@ -22,3 +22,6 @@ void tell_round_ended(int frames) {
 }
 int pauses_left_in_round() { return listener ? listener->pauses_left() : -1; }
 const char* round_quiet_line() { return listener && listener->quiet_line ? listener->quiet_line() : nullptr; }
+bool round_value_revealed(int tick, uint32_t* value) {
+    return listener && listener->revealed_value && listener->revealed_value(tick, value);
+}

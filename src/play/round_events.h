@@ -14,6 +14,9 @@ struct round_listener {
     void (*ended)(int frames);       // the time-out, before its banner: the replay's frame count
     int (*pauses_left)();            // for the pause menu; -1 for no such limit
     const char* (*quiet_line)();     // a few words when the round can no longer count; null if it can
+    // At the frame that mixes in tick `tick`'s value: true with it when it has come. Once it
+    // says false the round asks no more.
+    bool (*revealed_value)(int tick, uint32_t* value);
 };
 
 // Null for none. Set by whoever listens (the game's world-table link), from the main thread.
@@ -26,3 +29,4 @@ void tell_resumed(int frames);
 void tell_round_ended(int frames);
 int pauses_left_in_round();
 const char* round_quiet_line();
+bool round_value_revealed(int tick, uint32_t* value);

@@ -37,6 +37,18 @@ void seed_round_random(uint32_t seed) {
     for (int i = 0; i < warm_up; ++i) step(state);
 }
 
+// Each word takes its own splitmix64 output of the value and its place, so one bit of the
+// value changes every word, and the same value on every machine changes them alike.
+void mix_round_random(uint32_t value) {
+    for (int i = 0; i < lag; ++i) {
+        uint64_t z = (uint64_t{value} << 5 | static_cast<uint64_t>(i)) + 0x9e3779b97f4a7c15ULL;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        z ^= z >> 31;
+        state.words[i] = static_cast<int32_t>(static_cast<uint32_t>(state.words[i]) ^ static_cast<uint32_t>(z));
+    }
+}
+
 int round_random() { return static_cast<int>(step(state) & round_random_most); }
 
 round_random_state& round_random_now() { return state; }

@@ -13,6 +13,10 @@ void seed_round_random(uint32_t seed);
 // The next number, 0 to round_random_most, as rand() gave it.
 int round_random();
 
+// Folds a value drawn elsewhere (the board's, during a board round) into every word of the
+// state, so what follows depends on it; the same value always gives the same sequence.
+void mix_round_random(uint32_t value);
+
 // The whole state, so a round can be carried, compared or restored.
 struct round_random_state {
     int32_t words[31];

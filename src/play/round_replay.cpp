@@ -2,7 +2,9 @@
 // input fed from the tape.
 #include "play/round_replay.h"
 
+#include "play/board_terms.h"
 #include "play/round.h"
+#include "play/round_reveal.h"
 #include "play/round_tape.h"
 
 namespace {
@@ -49,7 +51,9 @@ replay_outcome verify_replay(const replay& r, void (*after_frame)(int32_t played
     o.best_combo = given.best_combo;
     o.frames = frames_played;
     o.finished = round_over && frames_played == r.frames;
-    o.input_damaged = tape_damaged();
+    // A value the round never reached to mix in is no part of it: one round, one file.
+    o.input_damaged = tape_damaged() || static_cast<int32_t>(r.value_count) > values_mixed_in(r.frames);
+    o.values_mixed = values_revealed();
     stop_replay();
     skip_drawing = drawing_was_skipped;
     return o;

@@ -21,6 +21,7 @@ struct replay_outcome {
     int32_t frames;     // frames played when the round finished
     bool finished;      // the round ran out of time, on the last recorded frame
     bool input_damaged;
+    int32_t values_mixed;  // the board's values it mixed in
 };
 
 // Plays the whole replay at once, with no drawing and no waiting beyond the host's; the

@@ -23,6 +23,7 @@ bool recording_fits = false;
 bool recording_sealed = false;
 
 std::optional<replay_input_reader> reader;
+const replay* taped = nullptr;  // the replay the reader reads
 
 }  // namespace
 
@@ -33,6 +34,7 @@ void start_recording(unsigned seed) {
     capture_carried(recorded_round.carried);
     std::memset(recorded_round.name, ' ', 3);
     recorded_round.score = recorded_round.blocks_cut = recorded_round.best_combo = recorded_round.frames = 0;
+    recorded_round.value_count = 0;
     writer.emplace(recorded_round);
     recording_fits = true;
     recording_sealed = false;
@@ -59,11 +61,28 @@ void seal_recording() {
 
 bool recorded_round_complete() { return recording_sealed && recording_fits; }
 
-void load_tape(const replay& r) { reader.emplace(r); }
-void unload_tape() { reader.reset(); }
+void load_tape(const replay& r) {
+    reader.emplace(r);
+    taped = &r;
+}
+void unload_tape() {
+    reader.reset();
+    taped = nullptr;
+}
 
 void feed_round_input() {
     if (reader) round_in = reader->next();
+}
+
+bool taped_value(int tick, uint32_t* value) {
+    if (!reader || !taped || tick < 1 || static_cast<uint32_t>(tick) > taped->value_count) return false;
+    *value = taped->values[tick - 1];
+    return true;
+}
+
+void record_round_value(uint32_t value) {
+    if (recorded_round.value_count < replay_values_most) recorded_round.values[recorded_round.value_count++] = value;
+    else recording_fits = false;
 }
 
 bool tape_damaged() { return reader && reader->damaged(); }

@@ -36,5 +36,11 @@ void unload_tape();
 // Frame step of a replay: the recorded input of this frame.
 void feed_round_input();
 
+// The value the loaded tape's round mixed in for tick `tick` (1 on); false past its last.
+bool taped_value(int tick, uint32_t* value);
+
+// A value the round being recorded mixed in, next after those before.
+void record_round_value(uint32_t value);
+
 // The loaded tape's bytes did not decode cleanly.
 bool tape_damaged();

@@ -1,4 +1,6 @@
-// The replay file: a fixed header, the input stream and a checksum over both.
+// The replay file: a fixed header, the input stream and a checksum over both. A board
+// round's file (the second form) has its values between the input and the checksum: their
+// count, then each, all little-endian 32-bit.
 //
 // The input stream holds one record per frame whose input changed. Most are the pointer
 // moving on the very next frame by a small step, which takes two bytes: 0xxxxxxx (x step,
@@ -21,6 +23,7 @@ namespace {
 
 constexpr char magic[4] = {'B', 'D', 'R', 'P'};
 constexpr uint16_t format_version = 1;
+constexpr uint16_t format_with_values = 2;
 constexpr size_t longest_record = 1 + 5 + 5 + 5;
 constexpr int32_t carried_limit = 1000000000;
 
@@ -206,21 +209,44 @@ size_t write_replay_bytes(const replay& r, uint8_t* out) {
     const uint32_t input_size = r.input_size > replay_input_room ? replay_input_room : r.input_size;
     put_little_endian<uint32_t>(out, 220, input_size);
     std::memcpy(out + replay_header_size, r.input, input_size);
-    const size_t size = replay_header_size + input_size;
+    size_t size = replay_header_size + input_size;
+    const uint32_t values = r.value_count > replay_values_most ? replay_values_most : r.value_count;
+    if (values > 0) {
+        put_little_endian<uint16_t>(out, 4, format_with_values);
+        put_little_endian<uint32_t>(out, size, values);
+        for (uint32_t i = 0; i < values; ++i) put_little_endian<uint32_t>(out, size + 4 + 4 * size_t{i}, r.values[i]);
+        size += 4 + 4 * size_t{values};
+    }
     put_little_endian<uint64_t>(out, size, checksum(out, size));
     return size + 8;
 }
 
 replay_status read_replay_bytes(const uint8_t* bytes, size_t size, replay& r) {
     if (size < replay_header_size + 8 || std::memcmp(bytes, magic, 4) != 0) return replay_status::damaged;
-    if (get_little_endian<uint16_t>(bytes, 4) != format_version) return replay_status::other_rules;
+    const uint16_t format = get_little_endian<uint16_t>(bytes, 4);
+    if (format != format_version && format != format_with_values) return replay_status::other_rules;
     if (get_little_endian<uint64_t>(bytes, size - 8) != checksum(bytes, size - 8)) return replay_status::damaged;
     if (get_little_endian<uint16_t>(bytes, 6) != replay_rules_version) return replay_status::other_rules;
     const uint32_t input_size = get_little_endian<uint32_t>(bytes, 220);
     const int32_t frames = get_little_endian<int32_t>(bytes, 44);
-    if (input_size > replay_input_room || input_size != size - 8 - replay_header_size || bytes[31] != 0 ||
+    if (input_size > replay_input_room || input_size > size - 8 - replay_header_size || bytes[31] != 0 ||
         bytes[8 + 15] != 0 || frames < 1 || frames > replay_frame_limit)
         return replay_status::damaged;
+    // The values, in the second form only, and at least one: a round without any is written
+    // in the first form, so one round still has one file.
+    const size_t values_at = replay_header_size + input_size;
+    const size_t values_room = size - 8 - values_at;
+    uint32_t values = 0;
+    if (format == format_with_values) {
+        if (values_room < 4) return replay_status::damaged;
+        values = get_little_endian<uint32_t>(bytes, values_at);
+        if (values == 0 || values > replay_values_most || values_room != 4 + 4 * size_t{values})
+            return replay_status::damaged;
+    } else if (values_room != 0) {
+        return replay_status::damaged;
+    }
+    r.value_count = values;
+    for (uint32_t i = 0; i < values; ++i) r.values[i] = get_little_endian<uint32_t>(bytes, values_at + 4 + 4 * size_t{i});
     std::memcpy(r.game_version, bytes + 8, sizeof r.game_version);
     r.seed = get_little_endian<uint32_t>(bytes, 24);
     std::memcpy(r.name, bytes + 28, 3);

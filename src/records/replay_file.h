@@ -30,6 +30,8 @@ constexpr int carried_values = 2 + 13 * 3;
 // Enough for rounds of well over an hour at 50 frames a second, whatever the pointer does.
 constexpr size_t replay_input_room = 256 * 1024;
 constexpr int32_t replay_frame_limit = 360000;
+// A board round mixes in a value drawn by the board every few seconds; room for them all.
+constexpr uint32_t replay_values_most = 2048;
 
 struct replay {
     char game_version[16];  // NUL-padded
@@ -43,6 +45,10 @@ struct replay {
     int64_t saved_at;  // seconds since 1970; the newer of two equal rows is the higher one
     uint32_t input_size;
     uint8_t input[replay_input_room];
+    // The board's values the round mixed in, in order; none in a local round, whose file
+    // keeps the first form byte for byte.
+    uint32_t value_count;
+    uint32_t values[replay_values_most];
 };
 
 // Appends one frame's input at a time, only when it differs from the frame before.
@@ -80,7 +86,7 @@ private:
 
 // The exact bytes of a replay file; at most replay_file_room.
 constexpr size_t replay_header_size = 224;
-constexpr size_t replay_file_room = replay_header_size + replay_input_room + 8;
+constexpr size_t replay_file_room = replay_header_size + replay_input_room + 4 + 4 * replay_values_most + 8;
 size_t write_replay_bytes(const replay& r, uint8_t* out);
 
 enum class replay_status { read, damaged, other_rules, unreadable };
