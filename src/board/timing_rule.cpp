@@ -48,7 +48,7 @@ timing_verdict check_timing(const std::vector<stamped_notice>& notices, int32_t 
         if (n.frame < last_frame) return refusal("missing notices: the frames of the notices go back");
         if ((n.event == notice_event::start) != (i == 0) || (n.event == notice_event::end) != (i + 1 == notices.size()))
             return refusal("missing notices: start and end are not first and last");
-        // The ticks come at every 390th frame, each before any later notice.
+        // The ticks come every frames_between_ticks frames, each before any later notice.
         if (n.frame > next_tick)
             return refusal("missing notices: the tick at frame " + std::to_string(next_tick));
         if (n.event == notice_event::tick) {

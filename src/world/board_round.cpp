@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include "platform/host.h"
 #include "play/board_terms.h"
+#include "play/input_digest.h"
 #include "play/round_events.h"
+#include "play/round_input.h"
 #include "play/round_state.h"
 #include "play/round_tape.h"
 #include "world/board_answer.h"
@@ -29,6 +32,9 @@ namespace {
 constexpr int notice_request = 2;
 constexpr int end_notice_request = 3;
 constexpr int first_start_id = 1000;  // a round's start notice: this and up
+// Tick k's notice is numbered -k, so its answer's value is kept for its tick.
+int tick_request(int tick) { return -tick; }
+bool is_tick_request(int id) { return id < 0; }
 constexpr int seed_wait_ms = 1000;
 
 enum class round_kind { none, local, board };
@@ -50,6 +56,9 @@ struct board_round_state {
     bool taken_before = false;
     sent_round_news taken;  // the board's word on it, once taken
     std::string refused;
+    std::unique_ptr<input_digest> digest;  // of the input of every frame played so far
+    std::map<int, uint32_t> values;        // the board's answer to each tick, by tick
+    int tick_answers = 0;
 };
 
 board_settings board;
@@ -57,18 +66,24 @@ std::unique_ptr<http_lane> notice_lane;
 board_round_state live;
 sender_view sender;
 
-http_request notice_request_for(const char* event, int frame) {
+http_request notice_request_for(const char* event, int frame, const std::string& digest = "") {
     http_request r = ticketed_post(board.url + "/api/v1/notices", board.key, live.ticket, "application/json");
-    r.body = json{{"seq", live.seq++}, {"frame", frame}, {"event", event}}.dump();
+    json body = {{"seq", live.seq++}, {"frame", frame}, {"event", event}};
+    if (!digest.empty()) body["digest"] = digest;
+    r.body = body.dump();
     return r;
 }
 
+// Ticks and the end commit the input so far by its digest.
 void send_notice(const char* event, int frame) {
     if (!notice_lane || live.notice_lost) return;
-    http_request r = notice_request_for(event, frame);
+    const std::string name = event;
+    const bool commits = name == "tick" || name == "end";
+    http_request r = notice_request_for(event, frame, commits && live.digest ? live.digest->hex() : "");
     r.tries = 4;  // a repeated seq is ignored, so a lost answer is worth a resend
     r.retry_pause_ms = 300;
-    r.id = std::string(event) == "end" ? end_notice_request : notice_request;
+    r.id = name == "end" ? end_notice_request : name == "tick" ? tick_request(frame / frames_between_ticks)
+                                                                : notice_request;
     ++live.notices_out;
     notice_lane->send(r);
 }
@@ -87,10 +102,20 @@ void note_notice_lost(const http_answer& a) {
     if (live.queued) set_round_aside(live.ticket, "the board did not hear the whole round");
 }
 
+// A tick's answer carries the board's value for it, kept until its frame comes.
+void take_tick_value(const http_answer& a) {
+    const json body = json::parse(a.body, nullptr, false);
+    if (body.is_object() && body.contains("value") && body["value"].is_number_unsigned() &&
+        body["value"].get<uint64_t>() <= UINT32_MAX)
+        live.values[-a.id] = static_cast<uint32_t>(body["value"].get<uint64_t>());
+}
+
 void take_notice_answer(const http_answer& a) {
-    if (a.id != notice_request && a.id != end_notice_request) return;  // a late start's
+    if (a.id != notice_request && a.id != end_notice_request && !is_tick_request(a.id)) return;  // a late start's
     if (live.notices_out > 0) --live.notices_out;
     if (a.status < 200 || a.status >= 300) note_notice_lost(a);
+    else if (is_tick_request(a.id)) take_tick_value(a);
+    if (is_tick_request(a.id)) ++live.tick_answers;
     if (live.queued && live.held && live.notices_out == 0 && !live.notice_lost) {
         live.held = false;
         release_round(live.ticket);
@@ -159,7 +184,7 @@ void start_board_rounds(const board_settings& settings) {
     start_tickets(board);
     static const round_listener to_board = {begin_board_round,   board_frame_done,  board_round_paused,
                                             board_round_resumed, board_round_ended, board_pauses_left,
-                                            board_round_quiet_line};
+                                            board_round_quiet_line, board_value_revealed};
     listen_to_rounds(&to_board);
     ask_for_ticket();
 }
@@ -210,6 +235,7 @@ bool begin_board_round(uint32_t* seed) {
     live.kind = round_kind::board;
     live.local_why.clear();
     live.pace.start(now_ms(), stage);
+    live.digest.reset(new input_digest);
     return true;
 }
 
@@ -228,6 +254,7 @@ void watch_pace(int frames) {
 
 void board_frame_done(int frames) {
     if (!board_round_running()) return;
+    live.digest->add(round_in);
     if (frames == 1) {
         live.pace.start(now_ms(), stage);
         return;
@@ -262,6 +289,7 @@ void board_round_ended(int frames) {
     sender_round_playing(false);
     if (!board_round_running()) return;
     const int stages = stage - live.pace.from_stage;
+    live.digest->add(round_in);  // the last frame's, which has no frame_done of its own
     watch_pace(frames - 1);  // the pace up to the last whole frame
     std::fprintf(stderr, "blockdash: world round of %d frames: %.1f s played for %.1f s of its own clock%s\n",
                  frames, live.pace.took_ms(now_ms()) / 1000.0, pace_watch::own_ms(frames - 1, stages) / 1000.0,
@@ -277,6 +305,26 @@ void board_round_dropped() {
     live = {};
     ask_for_ticket();
 }
+
+// A value that has not come by its frame makes the rest of the round a local one: it is
+// never waited for, and the round cannot count, so nothing more of it is sent.
+bool board_value_revealed(int tick, uint32_t* value) {
+    if (!board_round_running()) return false;
+    const auto found = live.values.find(tick);
+    if (found != live.values.end()) {
+        *value = found->second;
+        return true;
+    }
+    std::fprintf(stderr, "blockdash: the world table's value for the tick at frame %d did not come in time\n",
+                 tick * frames_between_ticks);
+    live.kind = round_kind::local;
+    live.local_why = live.not_sent_why.empty() ? "A local round: the world table's answer to a tick did not come in time."
+                                               : live.not_sent_why;
+    if (notice_lane) live.notices_out = std::max(0, live.notices_out - notice_lane->drop_waiting());
+    return false;
+}
+
+int board_tick_answers() { return live.tick_answers; }
 
 const char* board_round_quiet_line() {
     if (!board_round_running()) return nullptr;

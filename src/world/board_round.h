@@ -33,6 +33,10 @@ int board_pauses_left();
 void board_round_ended(int frames);
 // The round was left through the pause menu: nothing of it is sent.
 void board_round_dropped();
+// At the frame that mixes in tick `tick`'s value: true with it when the board's answer has come.
+bool board_value_revealed(int tick, uint32_t* value);
+// Answers to this round's ticks taken so far, whatever they said.
+int board_tick_answers();
 // During the round: a few words when it can no longer count; null while it can.
 const char* board_round_quiet_line();
 

@@ -17,7 +17,10 @@
 
 #include "fixture/scripted_board.h"
 #include "platform/surfaces.h"
+#include "play/board_terms.h"
+#include "play/input_digest.h"
 #include "play/play_fixture.h"
+#include "play/round_replay.h"
 #include "play/round_tape.h"
 #include "records/data_folder.h"
 #include "records/highscore_file.h"
@@ -86,6 +89,13 @@ void leave_an_earlier_round_behind() {
     lost_time = {250, 420, 12};
 }
 
+// Frames here take far less real time than the game's 20 ms: before a frame that mixes in a
+// tick's value, the tick's answer is given the real time it would have had.
+void let_the_tick_answer_come(int frame) {
+    const int tick = tick_mixed_at(frame);
+    if (tick > 0) between_frames_until([tick] { return board_tick_answers() >= tick || !board_round_running(); });
+}
+
 // The round from its start to the time-out, with a hand that clicks now and then.
 void play_to_the_end(int extra_ms_a_frame = 0) {
     game_state = state_play;
@@ -95,6 +105,7 @@ void play_to_the_end(int extra_ms_a_frame = 0) {
     int frame = 0;
     while (game_state == state_play) {
         set_mouse(200 + (frame * 37) % 240, 300 + (frame * 13) % 150, frame % 17 == 0 ? 1 : 0);
+        let_the_tick_answer_come(frame + 1);
         play_frame();
         board_between_frames();
         ++frame;
@@ -135,13 +146,23 @@ TEST(BoardRound, PlaysTheDrawnSeedFromAFreshStartTellsTheBoardAndIsSent) {
     EXPECT_EQ(sent.front()["frame"], 0);
     const int frames = recorded_round.frames;
     for (size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i]["seq"], static_cast<int>(i));
-    for (size_t i = 1; i + 1 < sent.size(); ++i) {
+    // Each tick and the end commit the input up to their frame; the round mixed in the
+    // value the board answered to each tick whose frame it reached.
+    std::vector<int32_t> committed;
+    for (size_t i = 1; i < sent.size(); ++i) committed.push_back(sent[i]["frame"]);
+    const std::vector<std::string> digests = replay_input_digests(recorded_round, committed);
+    for (size_t i = 1; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i]["digest"], digests[i - 1]) << "notice " << i;
+        if (i + 1 == sent.size()) break;
         EXPECT_EQ(sent[i]["event"], "tick");
-        EXPECT_EQ(sent[i]["frame"], 390 * static_cast<int>(i));
+        EXPECT_EQ(sent[i]["frame"], frames_between_ticks * static_cast<int>(i));
     }
     EXPECT_EQ(sent.back()["event"], "end");
     EXPECT_EQ(sent.back()["frame"], frames);
-    EXPECT_EQ(static_cast<int>(sent.size()), frames / 390 + 2);
+    EXPECT_EQ(static_cast<int>(sent.size()), frames / frames_between_ticks + 2);
+    ASSERT_EQ(static_cast<int32_t>(recorded_round.value_count), values_mixed_in(frames));
+    for (uint32_t k = 0; k < recorded_round.value_count; ++k)
+        EXPECT_EQ(recorded_round.values[k], polite_value(sent[k + 1].dump())) << "tick " << k + 1;
 
     send_board_round(recorded_round, "ABC");
     ASSERT_TRUE(between_frames_until([] { return board_round_rank() == 7; }));
@@ -156,6 +177,39 @@ TEST(BoardRound, PlaysTheDrawnSeedFromAFreshStartTellsTheBoardAndIsSent) {
     EXPECT_EQ(std::string(back.name, 3), "ABC");
     EXPECT_EQ(back.seed, 4242u);
     EXPECT_EQ(back.frames, frames);
+    EXPECT_EQ(back.value_count, recorded_round.value_count);
+    EXPECT_TRUE(outcome_matches(back, verify_replay(back)));
+    stop_board();
+}
+
+// A tick's value that has not come by its frame is never waited for: the round plays on as
+// a local one, mixes in nothing more, says so, is not sent, and its replay still verifies.
+TEST(BoardRound, AValueThatComesLateMakesTheRestALocalRound) {
+    scripted_board board([](const seen_request& r) {
+        if (r.body.find("\"tick\"") != std::string::npos && r.body.find("\"frame\":250,") == std::string::npos)
+            return scripted_answer{scripted_answer::reply, 204, ""};  // no value but the first tick's
+        return polite_board(r, 77, 1);
+    });
+    board_at(board.url(), "board_round_late_value");
+    play_to_the_end();
+    EXPECT_EQ(recorded_round.value_count, 1u);
+    EXPECT_EQ(recorded_round.values[0], polite_value(R"({"frame":250,)"));
+    EXPECT_FALSE(board_round_running());
+    EXPECT_EQ(board_round_line(), "A local round: the world table's answer to a tick did not come in time.");
+    send_board_round(recorded_round, "LAT");
+    between_frames_until([] { return false; }, 300);
+    EXPECT_EQ(rounds_sent(board), 0);
+    EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
+
+    const auto kept = std::make_unique<replay>(recorded_round);
+    std::vector<uint8_t> bytes(replay_file_room);
+    bytes.resize(write_replay_bytes(*kept, bytes.data()));
+    const auto back = std::make_unique<replay>();
+    ASSERT_EQ(read_replay_bytes(bytes.data(), bytes.size(), *back), replay_status::read);
+    EXPECT_TRUE(outcome_matches(*back, verify_replay(*back)));
+    // Without its value it is another round: the value counts.
+    back->value_count = 0;
+    EXPECT_FALSE(outcome_matches(*back, verify_replay(*back)));
     stop_board();
 }
 
@@ -540,7 +594,7 @@ TEST(BoardRound, ARoundTheBoardStopsHearingSaysSoAsItGoes) {
     skip_drawing = true;
     start_round();
     world.on_wait = nullptr;
-    for (int frame = 0; frame < 391; ++frame) play_frame();
+    for (int frame = 0; frame < frames_between_ticks + 1; ++frame) play_frame();
     EXPECT_EQ(board_round_quiet_line(), nullptr);
     ASSERT_TRUE(between_frames_until([] { return board_round_quiet_line() != nullptr; }));
     EXPECT_STREQ(board_round_quiet_line(), "board lost");
