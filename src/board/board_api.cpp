@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "board/board_page.h"
+#include "board/round_draws.h"
 #include "board/round_verifier.h"
 #include "board/timing_rule.h"
 #include "records/replay_file.h"
@@ -108,8 +109,17 @@ void new_notice(board_context& board, const http_request_in& req, http_response_
     notice_body n;
     std::string problem;
     if (!read_notice_body(req.body, n, problem)) return answer_error(res, 400, problem);
+    if (const std::string why = round_refusal(board.store, t.id); !why.empty())
+        return answer_final(res, 409, "the round was refused: " + why);
     const notice_answer a = board.store.add_notice(t.id, player, t.issued_ms, n);
     if (a.status == 200) return answer_json(res, 200, {{"seed", a.seed}});
+    if (a.status == 204 && n.event == notice_event::tick) {
+        // The tick's value, only now that its input is committed.
+        const tick_answer v = answer_tick(board.store, t.id, n, !board.options.testing_waiver);
+        if (v.status == 200) return answer_json(res, 200, {{"value", v.value}});
+        return v.final ? answer_final(res, v.status, v.error) : answer_error(res, v.status, v.error);
+    }
+    if (a.status == 204 && n.event == notice_event::end) keep_end_digest(board.store, t.id, n);
     if (a.status == 204) {
         res.status = 204;
         return;
@@ -149,6 +159,11 @@ void new_round(board_context& board, const http_request_in& req, http_response_o
     if (status == replay_status::other_rules) return answer_final(res, 422, "other rules: the replay is of another version");
     if (status != replay_status::read) return answer_final(res, 400, "the replay is damaged, or not in the one form the game writes");
     if (const std::string problem = header_problem(r, t); !problem.empty()) return answer_final(res, 422, problem);
+    if (const std::string why = round_refusal(board.store, tf.id); !why.empty())
+        return answer_final(res, 409, "the round was refused: " + why);
+    // The input each tick committed, and the values drawn for them, before any replaying.
+    if (const std::string problem = commitment_problem(round_commitments(board.store, tf.id), r); !problem.empty())
+        return answer_final(res, 422, problem);
 
     const std::vector<stamped_notice> notices = board.store.notices(tf.id);
     const bool timed = !board.options.testing_waiver;

@@ -5,6 +5,7 @@
 // Any thread of the board calls in; each call leases a connection of its own for its length.
 #include "board/board_store.h"
 
+#include "board/round_draws.h"
 #include "board/store_calls.h"
 #include "board/tickets.h"
 
@@ -105,6 +106,7 @@ void board_store::set_up() {
             if (at != std::string::npos) sql.replace(at, 6, c->shared() ? "BYTEA" : "BLOB");
             c->run(sql);
         }
+        set_up_round_draws(*c);
         if (c->shared()) c->run("SELECT pg_advisory_unlock(8640)");
         return 0;
     });

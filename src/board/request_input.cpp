@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/hex_text.h"
+#include "play/input_digest.h"
 #include "records/replay_file.h"
 
 namespace {
@@ -98,8 +99,18 @@ bool read_notice_body(const std::string& body, notice_body& out, std::string& pr
         problem = "event is none of start, tick, pause, resume, end";
         return false;
     }
+    // A tick and the end commit the input so far; no other notice does.
+    const auto digest = j.find("digest");
+    const bool commits = out.event == notice_event::tick || out.event == notice_event::end;
+    if (commits != (digest != j.end()) ||
+        (commits && (!digest->is_string() || !looks_like_digest(digest->get_ref<const std::string&>())))) {
+        problem = commits ? "a tick or an end needs the digest of the input so far (64 hex digits)"
+                          : "only a tick or an end carries a digest";
+        return false;
+    }
     out.seq = seq_value;
     out.frame = static_cast<int32_t>(frame_value);
+    out.digest = commits ? digest->get<std::string>() : "";
     return true;
 }
 

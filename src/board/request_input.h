@@ -15,11 +15,13 @@ const char* event_name(notice_event e);
 constexpr size_t notice_body_room = 1024;
 constexpr int64_t notice_seq_limit = 100000;
 
-// {"seq": N, "frame": F, "event": "start"|"tick"|"pause"|"resume"|"end"}
+// {"seq": N, "frame": F, "event": "start"|"tick"|"pause"|"resume"|"end", "digest": D}, the
+// digest (64 hex digits of the input up to the frame) on a tick and the end only.
 struct notice_body {
     int64_t seq = 0;
     int32_t frame = 0;
     notice_event event = notice_event::start;
+    std::string digest;
 };
 // False with the reason when the body is not one.
 bool read_notice_body(const std::string& body, notice_body& out, std::string& problem);

@@ -25,6 +25,8 @@ timing_verdict refusal(const std::string& reason) {
 
 }  // namespace
 
+bool notice_too_fast(int64_t elapsed_ms, int64_t own_ms) { return too_fast(elapsed_ms, own_ms); }
+
 own_clock clock_bounds(int32_t frames) {
     if (frames <= 0) return {0, 0};
     const int64_t banner = stage_banner_ms, frame = frame_ms;

@@ -36,5 +36,9 @@ struct timing_verdict {
     int64_t paused_ms = 0;
 };
 
+// A notice `elapsed_ms` after the start at a frame the round's clock (with the pauses before
+// it) puts `own_ms` in: sooner than the round could have got there.
+bool notice_too_fast(int64_t elapsed_ms, int64_t own_ms);
+
 // `notices` in the order of their seq; `frames` the replay's frame count.
 timing_verdict check_timing(const std::vector<stamped_notice>& notices, int32_t frames, const own_clock_reader& own);

@@ -73,9 +73,10 @@ TEST(TimingRule, MissingOrMisplacedNoticesAreRefused) {
     EXPECT_EQ(reason(n, 999), "the replay's last frame is not the end notice's frame");
 
     std::vector<stamped_notice> no_tick = n;
-    no_tick.erase(no_tick.begin() + 2);  // the tick at 780
-    no_tick.back().seq = 2;
-    EXPECT_NE(reason(no_tick).find("missing notices: the tick at frame 780"), std::string::npos);
+    no_tick.erase(no_tick.end() - 2);  // the last tick
+    no_tick.back().seq = static_cast<int64_t>(no_tick.size()) - 1;
+    EXPECT_NE(reason(no_tick).find("missing notices: the tick at frame " + std::to_string(3 * frames_between_ticks)),
+              std::string::npos) << reason(no_tick);
 
     std::vector<stamped_notice> gap = n;
     gap.back().seq = 7;
@@ -83,20 +84,22 @@ TEST(TimingRule, MissingOrMisplacedNoticesAreRefused) {
 
     EXPECT_NE(reason({n.back()}).find("missing notices"), std::string::npos);
     EXPECT_NE(reason({n.front()}).find("missing notices"), std::string::npos);
-    // A round of exactly 780 frames ends before its second tick is due.
-    EXPECT_EQ(reason(notices_at(780, 1.0), 780), "");
+    // A round of exactly two ticks' frames ends before its second tick is due.
+    EXPECT_EQ(reason(notices_at(2 * frames_between_ticks, 1.0), 2 * frames_between_ticks), "");
 }
 
 TEST(TimingRule, PausesAddTheirTimeUpToThreeAndAMinute) {
-    // A 30 s pause at frame 400: every later notice comes 30 s later than the frames say.
+    // A 30 s pause 10 frames after the first tick: every later notice comes 30 s later than
+    // the frames say.
     auto paused = [](std::vector<int64_t> pauses_ms) {
         std::vector<stamped_notice> n = notices_at(1000, 1.0);
         std::vector<stamped_notice> out{n[0], n[1]};
         int64_t shift = 0;
         for (int64_t ms : pauses_ms) {
             const int64_t at = n[1].at_ms + 200 + shift;
-            out.push_back({static_cast<int64_t>(out.size()), 400, notice_event::pause, at});
-            out.push_back({static_cast<int64_t>(out.size()), 400, notice_event::resume, at + ms});
+            const int32_t frame = frames_between_ticks + 10;
+            out.push_back({static_cast<int64_t>(out.size()), frame, notice_event::pause, at});
+            out.push_back({static_cast<int64_t>(out.size()), frame, notice_event::resume, at + ms});
             shift += ms;
         }
         for (size_t i = 2; i < n.size(); ++i)
@@ -136,10 +139,22 @@ TEST(TimingRule, BoundsBeforeReplayingHoldTheClockOfRealRounds) {
 TEST(RequestInput, NoticeBodies) {
     notice_body n;
     std::string why;
-    EXPECT_TRUE(read_notice_body(R"({"seq": 3, "frame": 780, "event": "tick"})", n, why));
+    const std::string digest(64, 'e');
+    EXPECT_TRUE(read_notice_body(R"({"seq": 3, "frame": 780, "event": "tick", "digest": ")" + digest + "\"}", n, why))
+        << why;
     EXPECT_EQ(n.seq, 3);
     EXPECT_EQ(n.frame, 780);
     EXPECT_EQ(n.event, notice_event::tick);
+    EXPECT_EQ(n.digest, digest);
+    EXPECT_TRUE(read_notice_body(R"({"seq": 4, "frame": 800, "event": "pause"})", n, why));
+    EXPECT_EQ(n.digest, "");
+    // A tick and the end commit the input by its digest; nothing else carries one.
+    for (const std::string& bad : std::vector<std::string>{R"({"seq": 3, "frame": 780, "event": "tick"})",
+                                  R"({"seq": 3, "frame": 780, "event": "end", "digest": 7})",
+                                  R"({"seq": 3, "frame": 780, "event": "end", "digest": ")" + std::string(63, 'e') + "\"}",
+                                  R"({"seq": 3, "frame": 780, "event": "end", "digest": ")" + std::string(64, 'E') + "\"}",
+                                  R"({"seq": 3, "frame": 780, "event": "pause", "digest": ")" + digest + "\"}"})
+        EXPECT_FALSE(read_notice_body(bad, n, why)) << bad;
     for (const char* bad : {"", "[]", "{}", "null", R"({"seq": 0, "frame": 0})", R"({"seq": "0", "frame": 0, "event": "start"})",
                             R"({"seq": -1, "frame": 0, "event": "start"})", R"({"seq": 0, "frame": 0.5, "event": "end"})",
                             R"({"seq": 18446744073709551615, "frame": 0, "event": "end"})",

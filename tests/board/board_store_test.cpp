@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "board/board_store.h"
+#include "board/round_draws.h"
 #include "board/tickets.h"
 #include "support/headless.h"
 
@@ -14,7 +15,14 @@ namespace {
 const std::string alice(32, 'a'), bob(32, 'b'), carol(32, 'c');
 constexpr int64_t monday_noon = 1796644800000;  // 2026-12-07T12:00:00Z, a Monday
 
-notice_body notice(int64_t seq, int32_t frame, notice_event e) { return {seq, frame, e}; }
+notice_body notice(int64_t seq, int32_t frame, notice_event e, const std::string& digest = "") {
+    notice_body n;
+    n.seq = seq;
+    n.frame = frame;
+    n.event = e;
+    n.digest = digest;
+    return n;
+}
 
 struct StoreTest : ::testing::Test {
     std::unique_ptr<board_store> store;
@@ -30,7 +38,7 @@ struct StoreTest : ::testing::Test {
             std::remove((dir + "/board.sqlite").c_str());
         } else {
             const std::unique_ptr<sql_connection> c = open_sql(database, dir);
-            for (const char* table : {"notices", "rounds", "bests", "bans", "tickets"})
+            for (const char* table : {"notices", "rounds", "bests", "bans", "tickets", "round_draws", "refused_rounds"})
                 c->run(std::string("DROP TABLE IF EXISTS ") + table);
         }
         store = std::make_unique<board_store>(database, dir, 1);
@@ -77,7 +85,7 @@ TEST_F(StoreTest, ATicketStartsOnceEndsOnceAndIsUsedOnce) {
     const std::string id = random_hex(32);
     store->add_ticket(id, alice, store->wall_ms());
     // "final" only where the round can never be accepted: not for notices out of order.
-    const notice_answer early = store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick));
+    const notice_answer early = store->add_notice(id, alice, 0, notice(1, 250, notice_event::tick, std::string(64, 'a')));
     EXPECT_EQ(early.status, 409) << "not started";
     EXPECT_FALSE(early.final);
     const notice_answer stranger = store->add_notice(id, bob, 0, notice(0, 0, notice_event::start));
@@ -96,10 +104,10 @@ TEST_F(StoreTest, ATicketStartsOnceEndsOnceAndIsUsedOnce) {
     EXPECT_EQ(again.status, 200);
     EXPECT_EQ(again.seed, start.seed);
     EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 0, notice_event::start)).status, 409);
-    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
-    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 250, notice_event::tick, std::string(64, 'a'))).status, 204);
+    EXPECT_EQ(store->add_notice(id, alice, 0, notice(1, 250, notice_event::tick, std::string(64, 'a'))).status, 204);
     EXPECT_EQ(store->add_notice(id, alice, 0, notice(2, 500, notice_event::end)).status, 204);
-    const notice_answer late = store->add_notice(id, alice, 0, notice(3, 600, notice_event::tick));
+    const notice_answer late = store->add_notice(id, alice, 0, notice(3, 750, notice_event::tick, std::string(64, 'a')));
     EXPECT_EQ(late.status, 409) << "after the end";
     EXPECT_FALSE(late.final) << "the round itself may still be sent";
     const std::vector<stamped_notice> kept = store->notices(id);
@@ -116,6 +124,55 @@ TEST_F(StoreTest, ATicketStartsOnceEndsOnceAndIsUsedOnce) {
     store->add_ticket(second, bob, store->wall_ms());
     EXPECT_EQ(store->add_notice(first, bob, store->wall_ms(), notice(0, 0, notice_event::start)).status, 410);
     EXPECT_EQ(store->add_notice(second, bob, store->wall_ms(), notice(0, 0, notice_event::start)).status, 200);
+}
+
+// A tick's value is drawn once for its frame, however often or under whatever seq the tick
+// comes; a tick sooner than the round could have reached its frame gets none, and the round
+// is refused from then on.
+TEST_F(StoreTest, EachTickHasOneValueAndATickTooSoonRefusesTheRound) {
+    const std::string id = random_hex(32), a(64, 'a'), b(64, 'b');
+    store->add_ticket(id, alice, store->wall_ms());
+    ASSERT_EQ(store->add_notice(id, alice, store->wall_ms(), notice(0, 0, notice_event::start)).status, 200);
+    const notice_body first = notice(1, frames_between_ticks, notice_event::tick, a);
+    ASSERT_EQ(store->add_notice(id, alice, 0, first).status, 204);
+    const tick_answer drawn = answer_tick(*store, id, first, false);
+    ASSERT_EQ(drawn.status, 200) << drawn.error;
+    EXPECT_EQ(answer_tick(*store, id, first, false).value, drawn.value) << "sent again";
+    const tick_answer other_seq = answer_tick(*store, id, notice(2, frames_between_ticks, notice_event::tick, b), false);
+    EXPECT_EQ(other_seq.value, drawn.value) << "the same tick under another seq";
+    const tick_answer off_beat = answer_tick(*store, id, notice(2, frames_between_ticks + 1, notice_event::tick, b), false);
+    EXPECT_EQ(off_beat.status, 400);
+    EXPECT_TRUE(off_beat.final);
+    keep_end_digest(*store, id, notice(3, 300, notice_event::end, b));
+    const std::vector<round_commitment> kept = round_commitments(*store, id);
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].frame, frames_between_ticks);
+    EXPECT_EQ(kept[0].digest, a) << "the first digest for the frame is the one committed";
+    EXPECT_EQ(kept[0].value, drawn.value);
+    EXPECT_TRUE(kept[1].end);
+    EXPECT_EQ(kept[1].digest, b);
+    EXPECT_EQ(round_refusal(*store, id), "");
+
+    // Values are fresh for every round.
+    const std::string next = random_hex(32);
+    store->add_ticket(next, bob, store->wall_ms());
+    ASSERT_EQ(store->add_notice(next, bob, store->wall_ms(), notice(0, 0, notice_event::start)).status, 200);
+    const notice_body soon = notice(1, frames_between_ticks, notice_event::tick, a);
+    ASSERT_EQ(store->add_notice(next, bob, 0, soon).status, 204);
+    const tick_answer too_soon = answer_tick(*store, next, soon, true);
+    EXPECT_EQ(too_soon.status, 422);
+    EXPECT_TRUE(too_soon.final);
+    EXPECT_NE(too_soon.error.find("too fast: the tick at frame 250"), std::string::npos) << too_soon.error;
+    EXPECT_TRUE(round_commitments(*store, next).empty()) << "no value drawn for it";
+    EXPECT_EQ(round_refusal(*store, next), too_soon.error);
+
+    // The housekeeper drops them with their tickets.
+    const std::unique_ptr<sql_connection> c = open_sql(std::getenv("BOARD_TEST_DATABASE") ? std::getenv("BOARD_TEST_DATABASE") : "",
+                                                       testing_support::scratch_dir("board_store"));
+    c->run("DELETE FROM tickets WHERE id = $1", {next});
+    forget_old_draws(*store);
+    EXPECT_EQ(round_refusal(*store, next), "");
+    EXPECT_EQ(round_commitments(*store, id).size(), 2u);
 }
 
 TEST_F(StoreTest, OneRoundATicketAndNoCopies) {

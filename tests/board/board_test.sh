@@ -89,15 +89,19 @@ grep -q "BLOCKDASH_BOARD_SECRET is set but empty" "$work/command.out" || fail "t
 key_good=0123456789abcdef0123456789abcd01
 key_fast=0123456789abcdef0123456789abcd02
 key_slow=0123456789abcdef0123456789abcd03
+key_offline=0123456789abcdef0123456789abcd06
 start_board --limits 6,300,30
 grep -q 'testing waiver' "$work/board.log" && fail "the waiver is on without being asked for"
 
-# Three rounds at once: as played, notices too fast, notices too slow.
-for run in good:1.0:GUD fast:0.6:FST slow:1.45:SLO; do
+# Four rounds at once: as played, notices too fast, notices too slow, and one searched
+# offline from its seed whose notices come in time.
+for run in good:1.0:GUD fast:0.6:FST slow:1.45:SLO offline:1.0:OFF; do
     IFS=: read -r name pace initials <<<"$run"
     key_var=key_$name
     mkdir -p "$work/$name"
-    (cd "$work/$name" && "$SENDER" "$port" "${!key_var}" . "$pace" "$initials" >sender.log 2>&1) &
+    search=()
+    [ "$name" != offline ] || search=(--offline)
+    (cd "$work/$name" && "$SENDER" "${search[@]}" "$port" "${!key_var}" . "$pace" "$initials" >sender.log 2>&1) &
 done
 wait_all=0
 for job in $(jobs -p); do [ "$job" = "$server" ] || wait "$job" || wait_all=1; done
@@ -122,8 +126,15 @@ fi
 status=$(send $key_good "$good_ticket" "$work/tampered.rpl")
 [ "$status" = 400 ] || [ "$status" = 422 ] || fail "a changed input byte: $status $(cat "$work/answer")"
 is_final "a changed input byte"
-expect 422 'other seed' "$(send $key_good "$good_ticket" "$work/fast/replay.rpl")" "another round's replay"
+expect 422 'other seed' "$(send $key_good "$good_ticket" "$work/slow/replay.rpl")" "another round's replay"
 is_final "another round's replay"
+# The round as played with other values than the board drew, or with none: refused.
+expect 422 'other values' "$(send $key_good "$good_ticket" "$work/good/other-values.rpl")" "a round on other values"
+is_final "a round on other values"
+expect 422 'other values' "$(send $key_good "$good_ticket" "$work/good/no-values.rpl")" "a round without its values"
+# A round searched offline from its seed is not the round the board revealed.
+expect 422 'other values' "$(send $key_offline "$(cat "$work/offline/ticket")" "$work/offline/replay.rpl")" \
+    "a round searched offline"
 expect 403 'not genuine' "$(send $key_fast "$good_ticket" "$work/good/replay.rpl")" "another player's ticket"
 is_final "another player's ticket"
 expect 201 '"rank":1' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "the round as played"
@@ -134,8 +145,12 @@ if [ -n "$second" ]; then
     to_port=""
 fi
 expect 409 'used' "$(send $key_good "$good_ticket" "$work/good/replay.rpl")" "the same ticket again"
-expect 422 'too fast' "$(send $key_fast "$(cat "$work/fast/ticket")" "$work/fast/replay.rpl")" "notices too fast"
-is_final "notices too fast"
+# A tick sooner than the round could have got there gets no value, and ends the round.
+grep -q '^the tick at frame 250 was not taken: 422 .*too fast.*"final":true' "$work/fast/refused" ||
+    fail "a tick too fast: $(cat "$work/fast/refused" 2>/dev/null)"
+grep -q '^409 .*the round was refused: too fast.*"final":true' "$work/fast/after-refusal" ||
+    fail "a notice after a refused tick: $(cat "$work/fast/after-refusal" 2>/dev/null)"
+[ ! -e "$work/fast/replay.rpl" ] || fail "a round refused as it went was played on"
 expect 422 'too slow' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/slow/replay.rpl")" "notices too slow"
 head -c 600000 /dev/zero >"$work/big"
 expect 413 'Too Large' "$(send $key_slow "$(cat "$work/slow/ticket")" "$work/big")" "a body over 512 KB"

@@ -1,8 +1,15 @@
 // A scripted player for the board's end-to-end tests: asks the board at 127.0.0.1:PORT for a
-// ticket, starts the round, plays it headless from the seed it was given, then sends the
-// round's notices at PACE times the round's own clock (1: as the game would, playing in
-// real time) and leaves the ticket and the replay in OUT for the test to send.
+// ticket and plays a round headless for it as the game does, committing its input at each
+// tick and mixing in each tick's value, its notices sent at PACE times the round's own clock
+// (1: as the game would, playing in real time). It leaves the ticket and the replay in OUT
+// for the test to send, with two made up after the round from the values it was given:
+// other-values.rpl (each tick's value swapped for the next one's) and no-values.rpl.
 //   round_sender PORT KEY OUT PACE [NAME]
+// A tick the board refuses is written to OUT/refused (status, answer), then the end is
+// tried and its answer written to OUT/after-refusal.
+// --offline plays the whole round from the seed at once, as a program searching it would,
+// then sends the notices with the digests of that input and leaves its replay in OUT:
+//   round_sender --offline PORT KEY OUT PACE [NAME]
 // or changes one byte of a replay's input and writes it with its checksum made good again:
 //   round_sender --tamper IN OUT
 #include <httplib.h>
@@ -10,16 +17,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 
-#include "board/round_verifier.h"
-#include "board/timing_rule.h"
-#include "play/headless_replay.h"
 #include "board_player.h"
+#include "play/board_terms.h"
+#include "play/input_digest.h"
 
 namespace {
 
@@ -38,11 +45,18 @@ int tamper(const char* in, const char* out) {
     return 0;
 }
 
+void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--tamper") return tamper(argv[2], argv[3]);
-    if (argc < 5) return fail("usage: round_sender PORT KEY OUT PACE [NAME]");
+    const bool offline = argc > 1 && std::string(argv[1]) == "--offline";
+    if (offline) {
+        --argc;
+        ++argv;
+    }
+    if (argc < 5) return fail("usage: round_sender [--offline] PORT KEY OUT PACE [NAME]");
     const int port = std::atoi(argv[1]);
     const std::string key = argv[2], out = argv[3];
     const double pace = std::atof(argv[4]);
@@ -55,36 +69,62 @@ int main(int argc, char** argv) {
     if (!ticket_answer || ticket_answer->status != 201) return fail("no ticket");
     const std::string ticket = json::parse(ticket_answer->body)["ticket"];
     const std::string notices = "/api/v1/tickets/" + ticket + "/notices";
-    int64_t seq = 0;
-    auto notice = [&](int32_t frame, const char* event) {
-        const json body = {{"seq", seq++}, {"frame", frame}, {"event", event}};
-        return board.Post(notices.c_str(), who, body.dump(), "application/json");
+    const board_testing::notice_poster post = [&](const std::string& body, std::string& answer) {
+        auto a = board.Post(notices.c_str(), who, body, "application/json");
+        answer = a ? a->body : "";
+        return a ? a->status : 0;
     };
-
     const auto started = std::chrono::steady_clock::now();
-    auto start_answer = notice(0, "start");
-    if (!start_answer || start_answer->status != 200) return fail("the start was not taken");
-    const auto seed = json::parse(start_answer->body)["seed"].get<uint32_t>();
+    const board_testing::notice_timer at_pace = [&](int32_t, int own_ms) {
+        std::this_thread::sleep_until(started + std::chrono::milliseconds(static_cast<long long>(pace * own_ms)));
+    };
+    std::ofstream(out + "/ticket") << ticket;
 
     const auto round = std::make_unique<replay>();
-    board_testing::play_round(seed, 0, name, *round);
-    prepare_headless_replay();
-    const verification v = verify_here(*round);
-    auto at_pace = [&](int32_t frames) {
-        return started + std::chrono::milliseconds(static_cast<long long>(pace * v.clock_after.at(frames)));
-    };
-    for (int32_t frame = frames_between_ticks; frame < round->frames; frame += frames_between_ticks) {
-        std::this_thread::sleep_until(at_pace(frame));
-        auto a = notice(frame, "tick");
-        if (!a || a->status != 204) return fail("a tick was not taken");
+    if (offline) {
+        // The seed fixes nothing past the first value now; the search plays it all the same.
+        std::string answer;
+        if (post(json{{"seq", 0}, {"frame", 0}, {"event", "start"}}.dump(), answer) != 200)
+            return fail("the start was not taken: " + answer);
+        board_testing::play_round(json::parse(answer)["seed"].get<uint32_t>(), 0, name, *round);
+        int64_t seq = 1;
+        for (int32_t frame = frames_between_ticks; frame < round->frames; frame += frames_between_ticks) {
+            at_pace(frame, 1500 + 20 * (frame - 1));
+            const std::string digest = replay_input_digests(*round, {frame}).at(0);
+            if (post(json{{"seq", seq++}, {"frame", frame}, {"event", "tick"}, {"digest", digest}}.dump(), answer) != 200)
+                return fail("a tick was not taken: " + answer);
+        }
+        at_pace(round->frames, 1500 + 20 * (round->frames - 2));
+        const std::string digest = replay_input_digests(*round, {round->frames}).at(0);
+        if (post(json{{"seq", seq++}, {"frame", round->frames}, {"event", "end"}, {"digest", digest}}.dump(),
+                 answer) != 204)
+            return fail("the end was not taken: " + answer);
+        write_file(out + "/replay.rpl", board_testing::replay_bytes(*round));
+        std::printf("round of %d frames searched offline, notices sent at pace %.2f\n", round->frames, pace);
+        return 0;
     }
-    std::this_thread::sleep_until(at_pace(round->frames - 1));
-    auto end_answer = notice(round->frames, "end");
-    if (!end_answer || end_answer->status != 204) return fail("the end was not taken");
 
-    std::ofstream(out + "/ticket") << ticket;
-    std::ofstream(out + "/replay.rpl", std::ios::binary) << board_testing::replay_bytes(*round);
-    std::printf("round of %d frames, score %d, seed %u, notices sent at pace %.2f\n", round->frames, round->score,
-                seed, pace);
+    const board_testing::board_play played = board_testing::play_for_board(post, 0, name, *round, at_pace);
+    if (!played.played && played.status >= 400 && played.status < 500 && played.problem.find("tick") != std::string::npos) {
+        write_file(out + "/refused", played.problem);
+        std::string answer;
+        const int status = post(json{{"seq", 999}, {"frame", 1}, {"event", "end"}, {"digest", std::string(64, '0')}}.dump(),
+                                answer);
+        write_file(out + "/after-refusal", std::to_string(status) + " " + answer);
+        std::printf("a tick was refused: %s\n", played.problem.c_str());
+        return 0;
+    }
+    if (!played.played) return fail(played.problem);
+    write_file(out + "/replay.rpl", board_testing::replay_bytes(*round));
+    if (round->value_count > 0) {
+        const auto other = std::make_unique<replay>(*round);
+        for (uint32_t i = 0; i + 1 < other->value_count; ++i) other->values[i] = round->values[i + 1];
+        other->values[other->value_count - 1] ^= 1;
+        write_file(out + "/other-values.rpl", board_testing::replay_bytes(*other));
+        other->value_count = 0;
+        write_file(out + "/no-values.rpl", board_testing::replay_bytes(*other));
+    }
+    std::printf("round of %d frames, score %d, seed %u, %u values, notices sent at pace %.2f\n", round->frames,
+                round->score, played.seed, round->value_count, pace);
     return 0;
 }
