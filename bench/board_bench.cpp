@@ -56,13 +56,13 @@ bool prepare(int port, ready_round& out, int frames_per_click = 25) {
     if (!t || t->status != 201) return false;
     out.ticket = json::parse(t->body)["ticket"];
     const std::string path = "/api/v1/tickets/" + out.ticket + "/notices";
-    auto s = c.Post(path.c_str(), who, json{{"seq", 0}, {"frame", 0}, {"event", "start"}}.dump(), "application/json");
-    if (!s || s->status != 200) return false;
+    const board_testing::notice_poster post = [&](const std::string& body, std::string& answer) {
+        auto a = c.Post(path.c_str(), who, body, "application/json");
+        answer = a ? a->body : "";
+        return a ? a->status : 0;
+    };
     static auto round = std::make_unique<replay>();
-    board_testing::play_round(json::parse(s->body)["seed"].get<uint32_t>(), frames_per_click, "BEN", *round);
-    auto e = c.Post(path.c_str(), who, json{{"seq", 1}, {"frame", round->frames}, {"event", "end"}}.dump(),
-                    "application/json");
-    if (!e || e->status != 204) return false;
+    if (!board_testing::play_for_board(post, frames_per_click, "BEN", *round).played) return false;
     out.bytes = board_testing::replay_bytes(*round);
     return true;
 }

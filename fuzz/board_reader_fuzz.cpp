@@ -9,6 +9,7 @@
 #include "board/request_input.h"
 #include "board/tickets.h"
 #include "board/timing_rule.h"
+#include "play/input_digest.h"
 #include "reader_check.h"
 #include "records/replay_file.h"
 
@@ -79,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 REQUIRE(n.seq >= 0 && n.seq < notice_seq_limit);
                 REQUIRE(n.frame >= 0 && n.frame <= replay_frame_limit);
                 REQUIRE(static_cast<int>(n.event) >= 0 && static_cast<int>(n.event) <= 4);
+                const bool commits = n.event == notice_event::tick || n.event == notice_event::end;
+                REQUIRE(commits ? looks_like_digest(n.digest) : n.digest.empty());
             } else {
                 REQUIRE(!why.empty());
             }

@@ -1,5 +1,6 @@
-// The replay reader on any bytes: no crash, no undefined behaviour, a replay it accepts
-// writes back to the same bytes, and any bytes as an input stream decode within bounds.
+// The replay reader on any bytes (either form: a local round's, or a board round's with its
+// values): no crash, no undefined behaviour, a replay it accepts writes back to the same
+// bytes, and any bytes as an input stream decode within bounds.
 #include <cstring>
 
 #include "reader_check.h"
@@ -23,6 +24,7 @@ void decode_every_frame(const replay& from, int32_t frames) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (read_replay_bytes(data, size, r) == replay_status::read) {
+        REQUIRE(r.value_count <= replay_values_most);
         REQUIRE(write_replay_bytes(r, written) == size);
         REQUIRE(std::memcmp(written, data, size) == 0);
         decode_every_frame(r, r.frames < 50000 ? r.frames : 50000);

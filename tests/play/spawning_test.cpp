@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "play/round_random.h"
 #include "play/spawning.h"
@@ -80,6 +81,31 @@ TEST(SpawnTest, TheRoundsGeneratorDrawsWhatRandDrew) {
         seed_round_random(seed);
         for (int i = 0; i < 200000; ++i) ASSERT_EQ(round_random(), rand()) << "seed " << seed << ", draw " << i;
     }
+}
+
+// A board's value mixed in changes every draw after it, the same way on every machine; a
+// round that mixes nothing draws what it always drew.
+TEST(SpawnTest, AValueMixedInTurnsTheSequenceAndOnlyIt) {
+    auto draws_after = [](unsigned seed, const std::vector<uint32_t>& mixed) {
+        seed_round_random(seed);
+        for (int i = 0; i < 100; ++i) round_random();
+        for (uint32_t v : mixed) mix_round_random(v);
+        std::vector<int> out;
+        for (int i = 0; i < 1000; ++i) out.push_back(round_random());
+        return out;
+    };
+    srand(42);
+    for (int i = 0; i < 100; ++i) rand();
+    const std::vector<int> unmixed = draws_after(42, {});
+    for (int drawn : unmixed) ASSERT_EQ(drawn, rand());
+    EXPECT_EQ(draws_after(42, {7}), draws_after(42, {7}));
+    for (uint32_t other : {6u, 0u, 0x80000007u, 7u << 27}) {
+        const std::vector<int> a = draws_after(42, {7}), b = draws_after(42, {other});
+        int same = 0;
+        for (size_t i = 0; i < a.size(); ++i) same += a[i] == b[i];
+        EXPECT_LT(same, 5) << "value " << other << " against 7";
+    }
+    EXPECT_NE(draws_after(42, {0}), unmixed) << "even a zero turns it";
 }
 
 TEST(SpecialBlockTest, TwentySecondBlockIsSpecialThenTheDrawnCountdownRuns) {

@@ -160,6 +160,49 @@ TEST(ReplayFile, OneRoundHasOneFileAndOneChecksum) {
     EXPECT_EQ(reads(r), replay_status::damaged) << "bytes after the version string's end";
 }
 
+// A board round's values follow the input, in the second form; a round without any keeps
+// the first form byte for byte, and either form is read only as it is written.
+TEST(ReplayFile, ABoardRoundsValuesTravelInTheSecondFormOnly) {
+    static replay r, back;
+    r = blank_replay("VAL", 10, 0);
+    std::vector<uint8_t> bytes(replay_file_room);
+    const size_t local_size = write_replay_bytes(r, bytes.data());
+    EXPECT_EQ(bytes[4], 1) << "no values: the first form";
+    r.value_count = 3;
+    r.values[0] = 0, r.values[1] = 0xdeadbeef, r.values[2] = 7;
+    bytes.resize(write_replay_bytes(r, bytes.data()));
+    ASSERT_EQ(bytes.size(), local_size + 4 + 3 * 4);
+    EXPECT_EQ(bytes[4], 2);
+    ASSERT_EQ(read_replay_bytes(bytes.data(), bytes.size(), back), replay_status::read);
+    ASSERT_EQ(back.value_count, 3u);
+    EXPECT_EQ(back.values[1], 0xdeadbeefu);
+    EXPECT_EQ(back.values[2], 7u);
+    const std::vector<uint8_t> good = bytes;
+
+    auto refused = [&](const char* why, auto change) {
+        bytes = good;
+        change();
+        reseal(bytes);
+        EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), back), replay_status::damaged) << why;
+    };
+    const size_t count_at = replay_header_size + r.input_size;
+    refused("a count beyond the values", [&] { bytes[count_at] = 4; });
+    refused("a count short of them", [&] { bytes[count_at] = 2; });
+    refused("the second form with no values", [&] {
+        bytes.resize(count_at + 4 + 8);
+        bytes[count_at] = 0;
+    });
+    refused("values after a first-form file", [&] { bytes[4] = 1; });
+    refused("a count over the room", [&] { bytes[count_at + 3] = 0x80; });
+    bytes = good;
+    bytes[count_at + 8] ^= 1;  // a value changed, the checksum not made good
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), back), replay_status::damaged);
+    bytes = good;
+    bytes[4] = 3;
+    reseal(bytes);
+    EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size(), back), replay_status::other_rules) << "a form to come";
+}
+
 class ReplayStore : public ::testing::Test {
 protected:
     void SetUp() override {
