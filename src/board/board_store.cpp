@@ -5,7 +5,6 @@
 // Any thread of the board calls in; each call leases a connection of its own for its length.
 #include "board/board_store.h"
 
-#include "board/round_draws.h"
 #include "board/store_calls.h"
 #include "board/tickets.h"
 
@@ -29,6 +28,11 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS bests_order ON bests (period, since_ms, score DESC, played_ms, round)",
     "CREATE INDEX IF NOT EXISTS bests_round ON bests (round)",
     "CREATE TABLE IF NOT EXISTS bans (player TEXT PRIMARY KEY, banned_ms BIGINT NOT NULL)",
+    // A board round's values and digests, and the rounds refused as they went (round_draws.h).
+    // ended 0: a tick's digest and the value drawn for it; 1: the end's digest.
+    "CREATE TABLE IF NOT EXISTS round_draws (ticket TEXT NOT NULL, frame INTEGER NOT NULL, ended INTEGER NOT NULL, "
+    "digest TEXT NOT NULL, value BIGINT NOT NULL, PRIMARY KEY (ticket, frame, ended))",
+    "CREATE TABLE IF NOT EXISTS refused_rounds (ticket TEXT PRIMARY KEY, reason TEXT NOT NULL)",
     // The ticket secret of boards on one PostgreSQL that are given none.
     "CREATE TABLE IF NOT EXISTS secrets (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
 };
@@ -106,7 +110,6 @@ void board_store::set_up() {
             if (at != std::string::npos) sql.replace(at, 6, c->shared() ? "BYTEA" : "BLOB");
             c->run(sql);
         }
-        set_up_round_draws(*c);
         if (c->shared()) c->run("SELECT pg_advisory_unlock(8640)");
         return 0;
     });

@@ -1,4 +1,5 @@
-// The draws and digests live in tables of their own beside the tickets and notices; each
+// The draws and digests live in tables of their own beside the tickets and notices (made
+// with the store's other tables); each
 // tick's row is keyed by its frame, so a tick sent again, or sent twice under two seqs to
 // two boards at once, gets the one value drawn first.
 #include "board/round_draws.h"
@@ -10,13 +11,6 @@
 
 namespace {
 
-const char* const schema[] = {
-    // ended 0: a tick's digest and the value drawn for it; 1: the end's digest.
-    "CREATE TABLE IF NOT EXISTS round_draws (ticket TEXT NOT NULL, frame INTEGER NOT NULL, ended INTEGER NOT NULL, "
-    "digest TEXT NOT NULL, value BIGINT NOT NULL, PRIMARY KEY (ticket, frame, ended))",
-    "CREATE TABLE IF NOT EXISTS refused_rounds (ticket TEXT PRIMARY KEY, reason TEXT NOT NULL)",
-};
-
 tick_answer refused(int status, const std::string& why) {
     tick_answer a;
     a.status = status;
@@ -26,10 +20,6 @@ tick_answer refused(int status, const std::string& why) {
 }
 
 }  // namespace
-
-void set_up_round_draws(sql_connection& c) {
-    for (const char* statement : schema) c.run(statement);
-}
 
 std::string tick_too_early(const std::vector<stamped_notice>& notices, int64_t tick_seq) {
     if (notices.empty() || notices.front().event != notice_event::start) return "";

@@ -15,9 +15,6 @@
 #include "board/timing_rule.h"
 #include "records/replay_file.h"
 
-// The tables, made with the store's.
-void set_up_round_draws(sql_connection& c);
-
 struct tick_answer {
     int status = 200;
     std::string error;

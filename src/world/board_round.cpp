@@ -82,8 +82,8 @@ void send_notice(const char* event, int frame) {
     http_request r = notice_request_for(event, frame, commits && live.digest ? live.digest->hex() : "");
     r.tries = 4;  // a repeated seq is ignored, so a lost answer is worth a resend
     r.retry_pause_ms = 300;
-    r.id = name == "end" ? end_notice_request : name == "tick" ? tick_request(frame / frames_between_ticks)
-                                                                : notice_request;
+    r.id = name == "end" ? end_notice_request : notice_request;
+    if (name == "tick") r.id = tick_request(frame / frames_between_ticks);
     ++live.notices_out;
     notice_lane->send(r);
 }
