@@ -151,6 +151,16 @@ board_play play_for_board(const notice_poster& post, int frames_per_click, const
     return p;
 }
 
+void move_pointer_at(replay& r, int32_t frame) {
+    std::vector<round_input> frames;
+    replay_input_reader reader(r);
+    for (int32_t f = 0; f < r.frames; ++f) frames.push_back(reader.next());
+    round_input& moved = frames.at(static_cast<size_t>(frame - 1));
+    moved.x += moved.x < 639 ? 1 : -1;
+    replay_input_writer writer(r);
+    for (const round_input& in : frames) writer.add(in);
+}
+
 std::string replay_bytes(const replay& r) {
     static std::vector<uint8_t> bytes(replay_file_room);
     const size_t size = write_replay_bytes(r, bytes.data());

@@ -36,6 +36,10 @@ struct board_play {
 board_play play_for_board(const notice_poster& post, int frames_per_click, const char* name, replay& out,
                           const notice_timer& before = nullptr);
 
+// `r` with the pointer of frame `frame` (1 on) moved by a pixel, written as the game would:
+// a replay that reads as well as the round did, and differs from it in that frame alone.
+void move_pointer_at(replay& r, int32_t frame);
+
 // The replay's file bytes.
 std::string replay_bytes(const replay& r);
 

@@ -132,6 +132,9 @@ is_final "another round's replay"
 expect 422 'other values' "$(send $key_good "$good_ticket" "$work/good/other-values.rpl")" "a round on other values"
 is_final "a round on other values"
 expect 422 'other values' "$(send $key_good "$good_ticket" "$work/good/no-values.rpl")" "a round without its values"
+# An input that differs from what the notices committed in one frame alone: refused.
+expect 422 'committed' "$(send $key_good "$good_ticket" "$work/good/other-input.rpl")" "a round with other input"
+is_final "a round with other input"
 # A round searched offline from its seed is not the round the board revealed.
 expect 422 'other values' "$(send $key_offline "$(cat "$work/offline/ticket")" "$work/offline/replay.rpl")" \
     "a round searched offline"

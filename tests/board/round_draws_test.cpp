@@ -39,16 +39,6 @@ struct board_in_memory {
     }
 };
 
-// `r` with the input of frame `frame` (1 on) moved one pixel right, written as the game would.
-void move_pointer_at(replay& r, int32_t frame) {
-    std::vector<round_input> frames;
-    replay_input_reader reader(r);
-    for (int32_t f = 0; f < r.frames; ++f) frames.push_back(reader.next());
-    frames[static_cast<size_t>(frame - 1)].x += frames[static_cast<size_t>(frame - 1)].x < 639 ? 1 : -1;
-    replay_input_writer writer(r);
-    for (const round_input& in : frames) ASSERT_TRUE(writer.add(in));
-}
-
 struct RoundReveal : ::testing::Test {
     board_in_memory board;
     std::unique_ptr<replay> played = std::make_unique<replay>();
@@ -81,7 +71,7 @@ TEST_F(RoundReveal, AnInputThatDiffersAnywhereFromWhatWasCommittedIsRefused) {
     const int32_t last_tick = (played->frames - 1) / frames_between_ticks * frames_between_ticks;
     for (int32_t frame : {1, frames_between_ticks, 3 * frames_between_ticks + 17, played->frames}) {
         const auto changed = std::make_unique<replay>(*played);
-        move_pointer_at(*changed, frame);
+        board_testing::move_pointer_at(*changed, frame);
         const std::string problem = problem_of(*changed);
         const int32_t first_broken = frame > last_tick ? played->frames
                                                        : (frame + frames_between_ticks - 1) / frames_between_ticks *

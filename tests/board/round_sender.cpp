@@ -2,8 +2,9 @@
 // ticket and plays a round headless for it as the game does, committing its input at each
 // tick and mixing in each tick's value, its notices sent at PACE times the round's own clock
 // (1: as the game would, playing in real time). It leaves the ticket and the replay in OUT
-// for the test to send, with two made up after the round from the values it was given:
-// other-values.rpl (each tick's value swapped for the next one's) and no-values.rpl.
+// for the test to send, with three made up after the round: other-values.rpl (each tick's
+// value swapped for the next one's), no-values.rpl, and other-input.rpl (the pointer of one
+// frame halfway through moved by a pixel).
 //   round_sender PORT KEY OUT PACE [NAME]
 // A tick the board refuses is written to OUT/refused (status, answer), then the end is
 // tried and its answer written to OUT/after-refusal.
@@ -123,6 +124,9 @@ int main(int argc, char** argv) {
         write_file(out + "/other-values.rpl", board_testing::replay_bytes(*other));
         other->value_count = 0;
         write_file(out + "/no-values.rpl", board_testing::replay_bytes(*other));
+        *other = *round;
+        board_testing::move_pointer_at(*other, round->frames / 2);
+        write_file(out + "/other-input.rpl", board_testing::replay_bytes(*other));
     }
     std::printf("round of %d frames, score %d, seed %u, %u values, notices sent at pace %.2f\n", round->frames,
                 round->score, played.seed, round->value_count, pace);
