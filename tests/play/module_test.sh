@@ -8,6 +8,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Small enough to fetch with a page: the module and its loader within 1 MB.
+module_bytes=$(( $(stat -c %s "$MODULE") + $(stat -c %s "${MODULE%.js}.wasm") ))
+[ "$module_bytes" -le 1048576 ] || fail "the module and its loader are $module_bytes bytes, over 1 MB"
+
 files=()
 for folder in $REPLAYS; do files+=("$folder"/*.rpl); done
 [ "${#files[@]}" -ge 8 ] || fail "only ${#files[@]} kept replays found in $REPLAYS"
@@ -25,4 +29,4 @@ grep -q "claim broken" "$work/native.txt" && fail "a kept replay no longer verif
 NODE_PATH=/usr/share/nodejs node --no-experimental-fetch "$(dirname "$0")/module_verify.js" "$MODULE" "${files[@]}" \
     >"$work/module.txt" || fail "node could not run the module"
 diff -u "$work/native.txt" "$work/module.txt" || fail "the module's figures differ from --verify's"
-echo "module and --verify agree on ${#files[@]} replays"
+echo "module and --verify agree on ${#files[@]} replays; the module with its loader is $module_bytes bytes"
