@@ -243,6 +243,7 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     use_bare_shell();
     ASSERT_EQ(load(bytes), 0);
     EXPECT_EQ(round_figure(figure_finished), 0) << "not before its last frame";
+    EXPECT_EQ(round_figure(figure_replay_frames), recorded_round.frames);
     EXPECT_EQ(play_through(), recorded_round.frames);
     EXPECT_EQ(round_step(), 0) << "over is over";
     EXPECT_EQ(round_figure(figure_score), verified.score);
@@ -251,7 +252,8 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     EXPECT_EQ(round_figure(figure_frames), verified.frames);
     EXPECT_EQ(round_figure(figure_finished), 1);
     EXPECT_EQ(round_figure(figure_claim_kept), 1);
-    EXPECT_GE(round_figure(figure_clock_ms), 20 * recorded_round.frames) << "frames of at least 20 ms";
+    const int32_t clock_ms = round_figure(figure_clock_ms);
+    EXPECT_GE(clock_ms, 20 * recorded_round.frames) << "frames of at least 20 ms";
     EXPECT_FALSE(replaying) << "the round's end puts the replay away";
 
     static replay changed;
@@ -263,9 +265,16 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     play_through();
     EXPECT_EQ(round_figure(figure_finished), 1);
     EXPECT_EQ(round_figure(figure_claim_kept), 0) << "a claimed combo the input does not give";
+    EXPECT_EQ(round_figure(figure_clock_ms), clock_ms) << "the same input, the same clock";
 
-    // Part way, a page reads the round as far as it has gone, and no verdict yet.
+    // Part way, a page reads the round as far as it has gone, and no verdict yet; loading
+    // again starts the same bytes over.
     ASSERT_EQ(load(bytes), 0);
+    for (int i = 0; i < 1500; ++i) ASSERT_EQ(round_step(), 1);
+    ASSERT_EQ(round_load(), 0);
+    EXPECT_EQ(round_figure(figure_frames), 0);
+    EXPECT_EQ(round_figure(figure_blocks_cut), 0);
+    EXPECT_EQ(round_figure(figure_clock_ms), 0) << "the round's clock starts over with it";
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(round_step(), 1);
     EXPECT_EQ(round_figure(figure_frames), 1000);
     EXPECT_GT(round_figure(figure_blocks_cut), 0);
