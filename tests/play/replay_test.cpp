@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "play/game_shell.h"
+#include "play/headless_replay.h"
 #include "play/round_module.h"
 #include "play/round_replay.h"
 #include "play/round_shell.h"
@@ -240,6 +241,7 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     EXPECT_EQ(round_bytes(0), nullptr);
     EXPECT_EQ(round_bytes(static_cast<int32_t>(replay_file_room) + 1), nullptr);
 
+    std::vector<uint8_t> claimed_bytes;
     use_bare_shell();
     ASSERT_EQ(load(bytes), 0);
     EXPECT_EQ(round_figure(figure_finished), 0) << "not before its last frame";
@@ -254,14 +256,16 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     EXPECT_EQ(round_figure(figure_claim_kept), 1);
     const int32_t clock_ms = round_figure(figure_clock_ms);
     EXPECT_GE(clock_ms, 20 * recorded_round.frames) << "frames of at least 20 ms";
+    std::vector<int32_t> board_clock;
+    replay_headless(bytes_and_back(recorded_round, claimed_bytes), &board_clock);
+    EXPECT_EQ(clock_ms, board_clock.back()) << "the clock the board times the round by";
     EXPECT_FALSE(replaying) << "the round's end puts the replay away";
 
     static replay changed;
     changed = recorded_round;
     changed.best_combo += 1;
-    std::vector<uint8_t> claimed;
-    bytes_and_back(changed, claimed);
-    ASSERT_EQ(load(claimed), 0);
+    bytes_and_back(changed, claimed_bytes);
+    ASSERT_EQ(load(claimed_bytes), 0);
     play_through();
     EXPECT_EQ(round_figure(figure_finished), 1);
     EXPECT_EQ(round_figure(figure_claim_kept), 0) << "a claimed combo the input does not give";
