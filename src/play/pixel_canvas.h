@@ -7,12 +7,19 @@
 #include <cstdint>
 #include <vector>
 
-// Pixels as a 32-bit memory bitmap holds them: 0x00RRGGBB.
-constexpr uint32_t rgb32(int r, int g, int b) {
-    return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b);
-}
-// Sprites and masked copies leave pixels of this colour out.
-constexpr uint32_t mask_colour = rgb32(255, 0, 255);
+// Where red, green and blue lie in a 32-bit pixel. Allegro picks it per display: 0x00RRGGBB
+// on a usual X display, red in the low byte without one, which is also a browser canvas's
+// byte order. The sheets and the colours of one picture share it.
+struct pixel_format {
+    int red_shift = 16, green_shift = 8, blue_shift = 0;
+
+    constexpr uint32_t colour(int r, int g, int b) const {
+        return static_cast<uint32_t>(r) << red_shift | static_cast<uint32_t>(g) << green_shift |
+               static_cast<uint32_t>(b) << blue_shift;
+    }
+};
+// Sprites and masked copies leave out magenta, which reads the same in either byte order.
+constexpr uint32_t mask_colour = 0xFF00FF;
 
 struct pixel_canvas {
     int w = 0, h = 0;
