@@ -2,11 +2,14 @@
 // artwork: a kept round with stages played back, every frame byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/assets.h"
 #include "platform/surfaces.h"
+#include "play/bmp_pixels.h"
 #include "play/frame_picture.h"
 #include "play/round_replay.h"
 #include "play/round_state.h"
@@ -17,12 +20,6 @@ using testing_support::world;
 
 namespace {
 
-pixel_canvas from_bitmap(BITMAP* b) {
-    pixel_canvas c(b->w, b->h);
-    for (int y = 0; y < b->h; ++y) std::memcpy(c.row(y), b->line[y], sizeof(uint32_t) * b->w);
-    return c;
-}
-
 // Colours as this Allegro lays them out (it picks the order for the display it has).
 pixel_format allegro_format() {
     pixel_format f;
@@ -32,13 +29,27 @@ pixel_format allegro_format() {
     return f;
 }
 
-// The sheets as the game's files hold them, from what start-up loaded.
+std::vector<unsigned char> file_bytes(const char* path) {
+    std::vector<unsigned char> bytes;
+    if (FILE* f = std::fopen(path, "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<unsigned char>(c));
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+pixel_canvas read_picture(const char* path) {
+    const std::vector<unsigned char> bytes = file_bytes(path);
+    pixel_canvas c;
+    EXPECT_TRUE(read_bmp_pixels(bytes.data(), bytes.size(), allegro_format(), c)) << path;
+    return c;
+}
+
+// The sheets from the game's own files, read without Allegro.
 picture_sheets game_sheets() {
-    pixel_canvas player_sheet(192, 128);
-    paint::blit(from_bitmap(player_panel), player_sheet, 0, 0, 0, 0, 192, 64);
-    for (int type = 0; type < 3; ++type) paint::blit(from_bitmap(block_pic[type]), player_sheet, 0, 0, 64 * type, 64, 64, 64);
     picture_sheets sheets;
-    EXPECT_TRUE(make_picture_sheets(sheets, allegro_format(), player_sheet, from_bitmap(title), from_bitmap(background)));
+    EXPECT_TRUE(make_picture_sheets(sheets, allegro_format(), read_picture("KZ IMAGE/player.bmp"),
+                                    read_picture("KZ IMAGE/text.bmp"), read_picture("KZ IMAGE/background.bmp")));
     return sheets;
 }
 
@@ -140,6 +151,26 @@ TEST(FramePictureTest, AReplayedRoundWithStagesLooksTheSameDrawnWithoutAllegro) 
     EXPECT_GT(r.busy.trails, 100);
     EXPECT_GT(r.busy.facing_left, 100);
     EXPECT_GT(r.busy.facing_right, 100);
+}
+
+// The reader gives what Allegro's loader gives, and refuses a file cut short or of another
+// kind rather than reading past its end.
+TEST(FramePictureTest, TheGamesPicturesReadAsAllegroReadsThem) {
+    testing_support::reset_headless();
+    testing_support::load_game_assets();
+    for (const char* path : {"KZ IMAGE/player.bmp", "KZ IMAGE/text.bmp", "KZ IMAGE/background.bmp"}) {
+        BITMAP* loaded = load_bitmap(path, nullptr);
+        ASSERT_TRUE(loaded) << path;
+        EXPECT_TRUE(same(loaded, read_picture(path))) << path;
+        destroy_bitmap(loaded);
+        std::vector<unsigned char> bytes = file_bytes(path);
+        pixel_canvas kept(1, 1, 7);
+        EXPECT_FALSE(read_bmp_pixels(bytes.data(), bytes.size() - 1, allegro_format(), kept)) << path;
+        bytes[28] = 8;  // a paletted picture
+        EXPECT_FALSE(read_bmp_pixels(bytes.data(), bytes.size(), allegro_format(), kept)) << path;
+        EXPECT_EQ(kept.w, 1);
+        EXPECT_EQ(kept.at(0, 0), 7u);
+    }
 }
 
 }  // namespace
