@@ -127,6 +127,10 @@ void fill_row(pixel_canvas& c, const std::vector<edge>& active, int y, uint32_t 
 
 void fill_triangle(pixel_canvas& c, int x1, int y1, int x2, int y2, int x3, int y3, uint32_t colour) {
     const int xs[3] = {x1, x2, x3}, ys[3] = {y1, y2, y3};
+    // Past where the fixed point holds a flat edge, Allegro's x wraps around; here nothing
+    // is drawn (and a far corner cannot cost millions of rows).
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(xs[i]) > 2000 || std::abs(ys[i]) > 2000) return;
     std::vector<edge> waiting;  // by top
     int top = INT_MAX, bottom = INT_MIN;
     for (int i = 0, j = 2; i < 3; j = i++) {
