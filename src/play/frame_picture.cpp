@@ -57,13 +57,13 @@ void draw_blocks(pixel_canvas& dest, const picture_sheets& s) {
     }
 }
 
-void draw_player(pixel_canvas& dest, const picture_sheets& s) {
-    const pixel_canvas sprite = part_of(s.player_panel, player.pose, 0, 64, 64);
+void draw_player(pixel_canvas& dest, const picture_sheets& s, int pose) {
+    const pixel_canvas sprite = part_of(s.player_panel, pose, 0, 64, 64);
     if (player.facing == 1) paint::draw_sprite_h_flip(dest, sprite, player.x - 32, player.y - 32);
     else paint::draw_sprite(dest, sprite, player.x - 32, player.y - 32);
 }
 
-void draw_field(pixel_canvas& dest, const picture_sheets& s) {
+void draw_field(pixel_canvas& dest, const picture_sheets& s, int pose) {
     const uint32_t grey = s.format.colour(40, 40, 40);
     if (stage > 0) {
         // Past the last band the game has none to show: the field stays grey.
@@ -76,7 +76,7 @@ void draw_field(pixel_canvas& dest, const picture_sheets& s) {
     }
     draw_blocks(dest, s);
     if (!can_dash) paint::draw_line(dest, player.start_x, player.start_y, player.x, player.y, s.format.colour(64, 192, 255));
-    draw_player(dest, s);
+    draw_player(dest, s, pose);
 }
 
 void draw_popup(pixel_canvas& dest, const popup& p, const char* text, uint32_t white) {
@@ -134,7 +134,7 @@ bool make_picture_sheets(picture_sheets& s, const pixel_format& format, const pi
 
 void draw_round_picture(pixel_canvas& dest, const picture_sheets& s, const picture_extras& extras) {
     paint::set_clip(dest, 0, 0, dest.w - 1, dest.h - 1);
-    draw_field(dest, s);
+    draw_field(dest, s, extras.pose);
     const uint32_t black = s.format.colour(0, 0, 0);
     paint::fill_rect(dest, 0, 0, field_left - 1, 479, black);
     paint::fill_rect(dest, field_right + 1, 0, 639, 479, black);

@@ -11,7 +11,9 @@ const picture_sheets* sheets_in_use = nullptr;
 picture_extras extras;
 
 void draw_picture() {
-    if (!skip_drawing) draw_round_picture(*target, *sheets_in_use, extras);
+    if (skip_drawing) return;
+    extras.pose = player.pose;
+    draw_round_picture(*target, *sheets_in_use, extras);
 }
 
 // Over the picture just drawn, as the game lays it over the one it handed over.
