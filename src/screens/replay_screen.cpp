@@ -4,6 +4,7 @@
 #include <allegro.h>
 
 #include "platform/host.h"
+#include "play/game_shell.h"
 #include "play/round.h"
 #include "play/round_replay.h"
 #include "ui/buttons.h"
@@ -65,9 +66,11 @@ void watch_replay(const replay& r) {
     take_the_clock();
     screen_lock = true;
     start_replay(r);
+    replay_label = draw_label;
     do {
         speed = key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
-    } while (!asked_to_stop() && play_replay_frame(draw_label));
+    } while (!asked_to_stop() && play_replay_frame());
+    replay_label = nullptr;
     stop_replay();
     stopmusic();
     host = real_host;

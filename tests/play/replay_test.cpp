@@ -13,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "play/game_shell.h"
+#include "play/headless_replay.h"
+#include "play/round_module.h"
 #include "play/round_replay.h"
+#include "play/round_shell.h"
 #include "play/render.h"
 #include "play_fixture.h"
 #include "platform/fnv_hash.h"
@@ -139,7 +143,7 @@ played play_back(const replay& r, bool drawing) {
     played p;
     start_replay(r);
     for (bool more = true; more;) {
-        more = play_replay_frame(nullptr);
+        more = play_replay_frame();
         ++p.frames;
         if (drawing && p.frames % picture_every == 0) p.pictures.push_back(picture_sum(frame));
     }
@@ -213,6 +217,80 @@ TEST(ReplayTest, AnotherClaimedScoreOrAnyChangedByteFailsVerification) {
     }
     EXPECT_EQ(read_anyway, 0);
     EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size() - 1, r), replay_status::damaged);
+}
+
+// The calls the browser's module exports, on the bare rules as the module has them: frame
+// by frame to verify's figures, and no verdict for bytes or claims that do not hold.
+TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
+    play_scripted_round(6, false, true);  // aimed: a round of thousands of frames
+    ASSERT_TRUE(recorded_round_complete());
+    std::vector<uint8_t> bytes;
+    const replay_outcome verified = verify_replay(bytes_and_back(recorded_round, bytes));
+    ASSERT_TRUE(verified.finished);
+    auto load = [](const std::vector<uint8_t>& b) {
+        uint8_t* room = round_bytes(static_cast<int32_t>(b.size()));
+        if (!room) return -1;
+        std::copy(b.begin(), b.end(), room);
+        return round_load();
+    };
+    auto play_through = [] {
+        int steps = 1;
+        while (round_step()) ++steps;
+        return steps;
+    };
+    EXPECT_EQ(round_bytes(0), nullptr);
+    EXPECT_EQ(round_bytes(static_cast<int32_t>(replay_file_room) + 1), nullptr);
+
+    std::vector<uint8_t> claimed_bytes;
+    use_bare_shell();
+    ASSERT_EQ(load(bytes), 0);
+    EXPECT_EQ(round_figure(figure_finished), 0) << "not before its last frame";
+    EXPECT_EQ(round_figure(figure_replay_frames), recorded_round.frames);
+    EXPECT_EQ(play_through(), recorded_round.frames);
+    EXPECT_EQ(round_step(), 0) << "over is over";
+    EXPECT_EQ(round_figure(figure_score), verified.score);
+    EXPECT_EQ(round_figure(figure_blocks_cut), verified.blocks_cut);
+    EXPECT_EQ(round_figure(figure_best_combo), verified.best_combo);
+    EXPECT_EQ(round_figure(figure_frames), verified.frames);
+    EXPECT_EQ(round_figure(figure_finished), 1);
+    EXPECT_EQ(round_figure(figure_claim_kept), 1);
+    const int32_t clock_ms = round_figure(figure_clock_ms);
+    EXPECT_GE(clock_ms, 20 * recorded_round.frames) << "frames of at least 20 ms";
+    std::vector<int32_t> board_clock;
+    replay_headless(bytes_and_back(recorded_round, claimed_bytes), &board_clock);
+    EXPECT_EQ(clock_ms, board_clock.back()) << "the clock the board times the round by";
+    EXPECT_FALSE(replaying) << "the round's end puts the replay away";
+
+    static replay changed;
+    changed = recorded_round;
+    changed.best_combo += 1;
+    bytes_and_back(changed, claimed_bytes);
+    ASSERT_EQ(load(claimed_bytes), 0);
+    play_through();
+    EXPECT_EQ(round_figure(figure_finished), 1);
+    EXPECT_EQ(round_figure(figure_claim_kept), 0) << "a claimed combo the input does not give";
+    EXPECT_EQ(round_figure(figure_clock_ms), clock_ms) << "the same input, the same clock";
+
+    // Part way, a page reads the round as far as it has gone, and no verdict yet; loading
+    // again starts the same bytes over.
+    ASSERT_EQ(load(bytes), 0);
+    for (int i = 0; i < 1500; ++i) ASSERT_EQ(round_step(), 1);
+    ASSERT_EQ(round_load(), 0);
+    EXPECT_EQ(round_figure(figure_frames), 0);
+    EXPECT_EQ(round_figure(figure_blocks_cut), 0);
+    EXPECT_EQ(round_figure(figure_clock_ms), 0) << "the round's clock starts over with it";
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(round_step(), 1);
+    EXPECT_EQ(round_figure(figure_frames), 1000);
+    EXPECT_GT(round_figure(figure_blocks_cut), 0);
+    EXPECT_LT(round_figure(figure_blocks_cut), verified.blocks_cut);
+    EXPECT_EQ(round_figure(figure_finished), 0);
+    EXPECT_EQ(round_figure(figure_claim_kept), 0);
+
+    bytes[bytes.size() / 2] ^= 0x10;
+    EXPECT_EQ(load(bytes), static_cast<int>(replay_status::damaged));
+    EXPECT_EQ(round_step(), 0) << "nothing started";
+    EXPECT_EQ(round_figure(figure_score), 0) << "no figures of the round before";
+    use_game_shell();
 }
 
 TEST(ReplayTest, ARoundLeftThroughThePauseMenuHasNoReplay) {
