@@ -2,7 +2,6 @@
 // artwork: a kept round with stages played back, every frame byte for byte.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "play/round_shell.h"
 #include "play/round_state.h"
 #include "play_fixture.h"
+#include "support/file_bytes.h"
 #include "support/headless.h"
 
 using testing_support::world;
@@ -32,17 +32,13 @@ pixel_format allegro_format() {
     return f;
 }
 
-std::vector<unsigned char> file_bytes(const char* path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path, "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<unsigned char>(c));
-        std::fclose(f);
-    }
-    return bytes;
+std::vector<unsigned char> bytes_of(const char* path) {
+    const std::string bytes = file_bytes::read(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 pixel_canvas read_picture(const char* path) {
-    const std::vector<unsigned char> bytes = file_bytes(path);
+    const std::vector<unsigned char> bytes = bytes_of(path);
     pixel_canvas c;
     EXPECT_TRUE(read_bmp_pixels(bytes.data(), bytes.size(), allegro_format(), c)) << path;
     return c;
@@ -156,7 +152,7 @@ TEST(FramePictureTest, TheGamesPicturesReadAsAllegroReadsThem) {
         ASSERT_TRUE(loaded) << path;
         EXPECT_TRUE(same(loaded, read_picture(path))) << path;
         destroy_bitmap(loaded);
-        std::vector<unsigned char> bytes = file_bytes(path);
+        std::vector<unsigned char> bytes = bytes_of(path);
         pixel_canvas kept(1, 1, 7);
         EXPECT_FALSE(read_bmp_pixels(bytes.data(), bytes.size() - 1, allegro_format(), kept)) << path;
         bytes[28] = 8;  // a paletted picture
