@@ -154,7 +154,7 @@ TEST(FramePictureTest, AReplayedRoundWithStagesLooksTheSameDrawnWithoutAllegro) 
 // A board round the board stopped hearing: the player's own, not a replay.
 const round_listener unheard = {
     [](uint32_t*) { return false; }, [](int) {}, [](int) {}, [](int) {}, [](int) {}, [] { return -1; },
-    [] { return "board lost"; }};
+    [] { return "board lost"; }, [](int, uint32_t*) { return false; }};
 
 // A round played rather than replayed: the live pointer, and in place of a replay's label
 // the grey line that says the round can no longer count.
