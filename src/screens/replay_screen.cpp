@@ -5,7 +5,9 @@
 
 #include "platform/host.h"
 #include "play/round.h"
+#include "platform/surfaces.h"
 #include "play/round_replay.h"
+#include "screens/replay_pictures.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
 #include "ui/wipe.h"
@@ -13,6 +15,7 @@
 namespace {
 
 constexpr int fast = 4;
+constexpr int as_fast_as_drawn = 1000;  // for the pictures of tests
 
 char watched_name[3];
 host_seam real_host;
@@ -65,9 +68,13 @@ void watch_replay(const replay& r) {
     take_the_clock();
     screen_lock = true;
     start_replay(r);
-    do {
-        speed = key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
-    } while (!asked_to_stop() && play_replay_frame(draw_label));
+    const bool pictures = start_replay_pictures(r.frames);
+    int played = 0;
+    for (bool more = true; more && !asked_to_stop();) {
+        speed = pictures ? as_fast_as_drawn : key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
+        more = play_replay_frame(draw_label);
+        if (pictures) keep_replay_picture(++played, frame);
+    }
     stop_replay();
     stopmusic();
     host = real_host;

@@ -160,6 +160,31 @@ case "$replay_path" in http*) replay_url=$replay_path ;; *) replay_url="$api$rep
 curl -sf "$replay_url" -o "$work/world.rpl" || fail "no replay at $replay_url"
 "$GAME" --verify "$work/world.rpl" | grep -q WLD || fail "the board's replay does not verify"
 
+# The round's watch page in headless chromium shows, at frames 1, 500, 2000 and its last,
+# the very pixels the game draws there (the game given the page's link as its --replay),
+# ends on the board's score, and asks nothing of anyone but the board.
+link="$api/watch/${replay_path##*/}"
+curl -sf "$link" -o "$work/watch.html" || fail "no watch page at $link"
+frames=$(grep -o 'data-frames="[0-9]*"' "$work/watch.html" | cut -d'"' -f2)
+[ -n "$frames" ] || fail "the watch page offers no player: $(grep -o 'no watch page player.*' "$work/board.log")"
+moments=""
+for f in 1 500 2000 "$frames"; do [ "$f" -gt "$frames" ] || moments="$moments $f"; done
+mkdir -p "$work/game-pictures" "$work/page-pictures"
+start_game env BLOCKDASH_REPLAY_PICTURES="$work/game-pictures$moments" -- --window --replay "$link?frame=9"
+wait_game_exit 120
+[ "$exit_status" -eq 0 ] || fail "--replay of the round's link ended with $exit_status: $(cat "$work/game.err")"
+# shellcheck disable=SC2086
+node "$WATCH_DRIVER" pictures "$link" "$work/page-pictures" $moments || fail "chromium could not show the round"
+for f in $moments; do
+    cmp -s "$work/game-pictures/frame-$f.ppm" "$work/page-pictures/frame-$f.ppm" ||
+        fail "frame $f on the watch page is not the game's: $(compare -metric AE "$work/game-pictures/frame-$f.ppm" \
+            "$work/page-pictures/frame-$f.ppm" "$work/frame-$f-diff.png" 2>&1) pixels differ"
+done
+board_score=$(curl -sf "$api/api/v1/board?period=all" | grep -o '"score":[0-9]*' | head -1 | cut -d: -f2)
+node "$WATCH_DRIVER" ending "$link" >"$work/ending.txt" || fail "the watch page did not play to the end"
+grep -qx "score $board_score" "$work/ending.txt" || fail "the page ended on $(cat "$work/ending.txt"), the board has $board_score"
+node "$WATCH_DRIVER" screenshot "$link" "${SHOTS:-$work}/watch_page.png" || fail "no picture of the watch page"
+
 # The world view: ALL TIME in place of the local table, the round's row in yellow with
 # its rank beside it; a click on it plays it back, and Esc comes back.
 tap_at 510 160
