@@ -2,7 +2,8 @@
 // ticket, starts the round, plays it headless from the seed it was given, then sends the
 // round's notices at PACE times the round's own clock (1: as the game would, playing in
 // real time) and leaves the ticket and the replay in OUT for the test to send.
-//   round_sender PORT KEY OUT PACE [NAME]
+//   round_sender PORT KEY OUT PACE [NAME [FRAMES_PER_CLICK]]
+// (a busy hand when FRAMES_PER_CLICK is given: a long round; else one that never clicks)
 // or changes one byte of a replay's input and writes it with its checksum made good again:
 //   round_sender --tamper IN OUT
 #include <httplib.h>
@@ -42,11 +43,12 @@ int tamper(const char* in, const char* out) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--tamper") return tamper(argv[2], argv[3]);
-    if (argc < 5) return fail("usage: round_sender PORT KEY OUT PACE [NAME]");
+    if (argc < 5) return fail("usage: round_sender PORT KEY OUT PACE [NAME [FRAMES_PER_CLICK]]");
     const int port = std::atoi(argv[1]);
     const std::string key = argv[2], out = argv[3];
     const double pace = std::atof(argv[4]);
     const char* name = argc > 5 ? argv[5] : "BOT";
+    const int frames_per_click = argc > 6 ? std::atoi(argv[6]) : 0;
     httplib::Client board("127.0.0.1", port);
     board.set_read_timeout(30, 0);
     const httplib::Headers who = {{"X-Player-Key", key}};
@@ -67,7 +69,7 @@ int main(int argc, char** argv) {
     const auto seed = json::parse(start_answer->body)["seed"].get<uint32_t>();
 
     const auto round = std::make_unique<replay>();
-    board_testing::play_round(seed, 0, name, *round);
+    board_testing::play_round(seed, frames_per_click, name, *round);
     prepare_headless_replay();
     const verification v = verify_here(*round);
     auto at_pace = [&](int32_t frames) {

@@ -36,6 +36,13 @@ quit_game() {
 # A round the game found too slow to send (a machine busy with other work) is played
 # again, up to three times, so the rest of the test sees a round that counts.
 rounds_told() { grep -c "world round" "$work/game.err" || true; }
+# With `busy=1` a hand dashes to and fro above the floor through the round, cutting blocks
+# before they land, so the round runs long; its pace is a hand's, it waits for nothing.
+busy_hand() {
+    while kill -0 "$game_pid" 2>/dev/null; do
+        for x in 140 500; do xdotool mousemove "$x" 390 mousedown 1 sleep 0.05 mouseup 1 sleep 0.5; done
+    done
+}
 play_round_and_type() {
     local try
     for try in 1 2 3; do
@@ -43,8 +50,15 @@ play_round_and_type() {
         told_before=$(rounds_told)
         wait_for 10 on_title_menu || fail "no title menu"
         press_until 5 320 250 in_round || fail "Start Game did not start a round"
+        local hand=""
+        if [ "${busy:-0}" = 1 ]; then
+            busy_hand &
+            hand=$!
+            other_pids="$other_pids $hand"
+        fi
         name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
         wait_for 200 name_entry || fail "no name entry after the round"
+        [ -z "$hand" ] || { kill "$hand"; wait "$hand" 2>/dev/null || true; }
         [ "$(rounds_told)" -gt "$told_before" ] || fail "the game did not tell its world round"
         local pace
         pace=$(grep "world round" "$work/game.err" | tail -1)
@@ -140,7 +154,7 @@ wait_for 10 on_title_menu || fail "no title menu with an untrusted board"
 tap_at 320 400  # Quit
 wait_game_exit 10
 start_game env BLOCKDASH_BOARD_CA="$work/cert.pem" -- --board "https://localhost:$tls_port"
-play_round_and_type WLD
+busy=1 play_round_and_type WLD
 wait_for 30 board_shows WLD || fail "the board did not take the round: $(tail -5 "$work/board.log")"
 # "WORLD #1" in yellow under the table: eight letters centred, nothing further left.
 world_rank_shown() {
