@@ -42,7 +42,7 @@
 #include "play/round_replay.h"
 #include "records/highscore_table.h"
 #include "platform/assets.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/mouse_presses.h"
 #include "app/lifecycle.h"
 #include "app/screen_loop.h"

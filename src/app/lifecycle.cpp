@@ -24,6 +24,7 @@
 #include "platform/mouse_presses.h"
 #include "platform/quiet_sound.h"
 #include "platform/surfaces.h"
+#include "play/game_shell.h"
 #include "play/sprites.h"
 #include "records/display_choice.h"
 #include "records/all_records.h"
@@ -191,6 +192,7 @@ bool start_up(const launch_options& options) {
         report_failure(why);
         return false;
     }
+    use_game_shell();
     set_window_icon(player_panel);
     load_records();
     start_board(board_chosen ? chosen_board : read_board_settings());  // off: nothing starts

@@ -8,7 +8,7 @@
 #include "app/lifecycle.h"
 #include "app/replay_commands.h"
 #include "app/screen_loop.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 
 int main(int argc, char** argv) {
     launch_options options;

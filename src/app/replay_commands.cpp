@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "app/lifecycle.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "play/headless_replay.h"
 #include "play/round_replay.h"
 #include "screens/replay_screen.h"
@@ -64,14 +64,7 @@ int watch_replay_file(const launch_options& options) {
 
 int verify_replay_file(const char* path) {
     if (!read_replay_argument(path)) return 1;
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
-        std::fprintf(stderr, "blockdash: cannot start the graphics library: %s\n", allegro_error);
-        return 1;
-    }
-    if (!prepare_headless_replay()) {
-        std::fprintf(stderr, "blockdash: out of memory\n");
-        return 1;
-    }
+    prepare_headless_replay();  // the rules alone: no graphics library, no display
     const replay_outcome o = replay_headless(given_replay);
     // The name is the file's claim like the figures; a stranger's bytes are shown as '?'.
     char name[4] = {};

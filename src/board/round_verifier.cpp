@@ -1,16 +1,13 @@
 // The worker that replays rounds headless, so a whole round takes milliseconds, with the
 // round's clock after every frame kept for the timing rule.
-// The verifier thread alone touches Allegro and the rules' globals; the pool threads only
-// queue jobs and wait on them.
+// The verifier thread alone touches the rules' globals; the pool threads only queue jobs
+// and wait on them.
 #include "board/round_verifier.h"
 
-#include <allegro.h>
-
-#include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "play/headless_replay.h"
@@ -57,27 +54,13 @@ verification verify_here(const replay& r) {
 }
 
 bool start_verifier(std::string& problem) {
-    bool ready = false;
-    std::mutex started_m;
-    std::condition_variable started;
-    bool answered = false;
-    verifier_thread = std::thread([&] {
-        // Allegro's globals are the worker's alone: it installs them and it alone uses them.
-        const bool ok = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0 && prepare_headless_replay();
-        {
-            std::lock_guard<std::mutex> hold(started_m);
-            ready = ok;
-            if (!ok) problem = std::string("cannot start the rules' graphics library: ") + allegro_error;
-            answered = true;
-        }
-        started.notify_one();
-        if (ok) run_jobs();
-    });
-    std::unique_lock<std::mutex> hold(started_m);
-    started.wait(hold, [&] { return answered; });
-    hold.unlock();
-    if (!ready) {
-        verifier_thread.join();
+    try {
+        verifier_thread = std::thread([] {
+            prepare_headless_replay();  // the host is the worker's alone, like the rest of the rules
+            run_jobs();
+        });
+    } catch (const std::system_error& e) {
+        problem = std::string("cannot start the verifier's thread: ") + e.what();
         return false;
     }
     verifier_running = true;

@@ -16,13 +16,13 @@ struct verification {
     std::vector<int32_t> clock_after;  // the round's own clock after each number of frames, in ms
 };
 
-// Starts Allegro without a display (SYSTEM_NONE) on the worker thread. False with the reason.
+// Starts the worker thread. False with the reason.
 bool start_verifier(std::string& problem);
 void stop_verifier();
 
 // Replays `r` on the worker; blocks until it is done.
 verification verify_on_worker(const replay& r);
 
-// The same on the calling thread, for tools that have the rules to themselves (Allegro
-// installed and prepare_headless_replay() done).
+// The same on the calling thread, for tools that have the rules to themselves
+// (prepare_headless_replay() done).
 verification verify_here(const replay& r);

@@ -1,11 +1,8 @@
 // The dash: click, wind-up, walk with the hit test, cut direction, gravity and bounds.
 #include "play/dash.h"
 
-#include "platform/assets.h"
 #include "platform/host.h"
-#include "platform/surfaces.h"
 #include "play/line_walk.h"
-#include "play/round_input.h"
 #include "play/round_state.h"
 
 namespace {
@@ -16,7 +13,7 @@ constexpr int left_bound = 96;
 constexpr int right_bound = 544;
 }  // namespace
 
-void show_pose(int pose) { blit(player_panel, player.sprite, pose, 0, 0, 0, 64, 64); }
+void show_pose(int pose) { player.pose = pose; }
 
 // A press new this frame dashes where it went down, even when it is already let go; a
 // press held on from an earlier frame dashes once, where the pointer is, as soon as the

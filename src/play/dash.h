@@ -2,12 +2,10 @@
 // with its hit test, and the fall back to the floor.
 #pragma once
 
-#include <allegro.h>
-
-// Source x of each pose in player_panel.
+// Source x of each pose in the player's sheet (player_panel).
 enum : int { pose_dash = 0, pose_standing = 64, pose_falling = 128 };
 
-// Copies one pose of player_panel into player.sprite, which keeps it until the next.
+// The pose the player is drawn in from now until the next.
 void show_pose(int pose);
 
 // Frame steps, in the order play_frame calls them.

@@ -2,13 +2,7 @@
 // so the banners' holds cost nothing and the readings are the round's own.
 #include "play/headless_replay.h"
 
-#include <allegro.h>
-
-#include "platform/assets.h"
 #include "platform/host.h"
-#include "platform/picture_size.h"
-#include "platform/surfaces.h"
-#include "play/round_state.h"
 
 namespace {
 
@@ -26,14 +20,7 @@ void read_clock(int32_t frames) {
 
 }  // namespace
 
-bool prepare_headless_replay() {
-    set_color_depth(32);
-    if (!buffer) buffer = create_bitmap(screen_w, screen_h);
-    if (!player_panel) player_panel = create_bitmap(192, 64);
-    if (!player.sprite) player.sprite = create_bitmap(64, 64);
-    host = {virtual_clock_us, virtual_wait_until_us, no_sound, no_music, no_music};
-    return buffer && player_panel && player.sprite;
-}
+void prepare_headless_replay() { host = {virtual_clock_us, virtual_wait_until_us, no_sound, no_music, no_music}; }
 
 replay_outcome replay_headless(const replay& r, std::vector<int32_t>* clock_after_ms) {
     virtual_now_us = 0;

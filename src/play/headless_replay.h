@@ -1,6 +1,6 @@
 // A round replayed with nothing shown and nothing heard, as fast as it goes: --verify in
-// the game and the board's verifier. Both call from the one thread that has Allegro
-// installed (SYSTEM_NONE will do) and the rules' globals to itself.
+// the game, the board's verifier and the browser's module. Each calls from the one thread
+// that has the rules' globals to itself.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,9 @@
 #include "play/round_replay.h"
 #include "records/replay_file.h"
 
-// Makes the blank surfaces a round draws its poses and lines on even when nothing is shown
-// (those not made yet, at colour depth 32), and puts in the host a clock that moves only when
-// the round waits, with no sound and no music. False when out of memory.
-bool prepare_headless_replay();
+// Puts in the host a clock that moves only when the round waits, with no sound and no
+// music. Whatever shell is in place draws nothing: the replay skips drawing.
+void prepare_headless_replay();
 
 // Plays `r` through on that clock, started at 0. `clock_after_ms`, when given, gets the
 // round's clock after each number of frames played: r.frames + 1 readings in ms.

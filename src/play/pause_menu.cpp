@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "platform/assets.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/picture_size.h"
 #include "platform/surfaces.h"
 #include "platform/window_focus.h"

@@ -12,6 +12,7 @@
 #include "play/hud.h"
 #include "play/round_input.h"
 #include "play/round_state.h"
+#include "play/sprites.h"
 #include "ui/aimer.h"
 #include "ui/wipe.h"
 
@@ -34,10 +35,11 @@ void draw_blocks(BITMAP* dest) {
 }
 
 void draw_player(BITMAP* dest) {
+    BITMAP* sprite = player_pose_sprite();
     if (player.facing == 1)
-        draw_sprite_h_flip(dest, player.sprite, player.x - 32, player.y - 32);
+        draw_sprite_h_flip(dest, sprite, player.x - 32, player.y - 32);
     else
-        draw_sprite(dest, player.sprite, player.x - 32, player.y - 32);
+        draw_sprite(dest, sprite, player.x - 32, player.y - 32);
 }
 
 // The grey is filled only where it is seen and the stage's band will not cover it.
@@ -76,7 +78,7 @@ area_list moving_areas(bool labelled) {
         cover_sprite(areas, cut_block[2 * d][b.type], b.x + b.split_x - 32, b.y + b.split_y - 32);
         cover_sprite(areas, cut_block[2 * d + 1][b.type], b.x - b.split_x - 32, b.y - b.split_y - 32);
     }
-    cover_sprite(areas, player.sprite, player.x - 32, player.y - 32);
+    cover_sprite(areas, player_pose_sprite(), player.x - 32, player.y - 32);
     if (!can_dash)
         areas.add({std::min(player.start_x, player.x), std::min(player.start_y, player.y),
                    std::max(player.start_x, player.x) + 1, std::max(player.start_y, player.y) + 1});

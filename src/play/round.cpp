@@ -4,19 +4,14 @@
 #include <ctime>
 
 #include "platform/host.h"
-#include "platform/window_focus.h"
 #include "play/dash.h"
 #include "play/pacing.h"
-#include "play/pause_menu.h"
-#include "play/render.h"
 #include "play/round_events.h"
-#include "play/round_input.h"
 #include "play/round_random.h"
+#include "play/round_shell.h"
 #include "play/round_tape.h"
 #include "play/scoring.h"
 #include "play/spawning.h"
-#include "ui/buttons.h"
-#include "ui/screen_state.h"
 
 namespace {
 int frames_played = 0;
@@ -42,15 +37,13 @@ void start_round_seeded(unsigned seed) {
     capture_carried(carried);
     reset_round_state();
     restore_carried(carried);
-    quit.edit_button(320, 300, 96, 32, state_title);
-    progress.edit_button(320, 250, 96, 32, state_play);
     player.x = 320;
     player.y = 200;
     time_left = 150;
     dash_delay = 50;  // above 14, so the player drops to the floor at once
     special_balance = 2;
     special_countdown = 20;
-    take_focus_loss();  // the focus lost on another screen is no reason to pause this round
+    shell.starting();
     // The click that started the round may still be held; it must not dash.
     mouseisdown = true;
     frames_played = 0;
@@ -62,7 +55,7 @@ void start_round_seeded(unsigned seed) {
 namespace {
 
 // Frame steps 5 to 18, the same for a round played and a round replayed.
-void move_and_show(void (*label)(BITMAP*)) {
+void move_and_show() {
     time_dash();
     walk_dash();
     apply_gravity();
@@ -73,15 +66,10 @@ void move_and_show(void (*label)(BITMAP*)) {
     age_popups();
     keep_player_in_bounds();
     check_time_out();
-    draw_round(label);
+    shell.draw_round();
     advance_stage();
     tick_play_clock();
     wait_for_frame_end();
-}
-
-// In the left panel, where a replay says "REPLAY": the round is played but will not count.
-void draw_quiet_line(BITMAP* picture) {
-    if (const char* line = round_quiet_line()) textout_ex(picture, font, line, 16, 440, makecol(160, 160, 160), -1);
 }
 
 }  // namespace
@@ -89,19 +77,19 @@ void draw_quiet_line(BITMAP* picture) {
 // One frame of the round; the order of the steps is the game's rules.
 void play_frame() {
     start_frame();
-    read_round_input();
+    shell.read_input();
     start_dash();
-    run_pause_menu();
+    shell.pause_menu();
     release_mouse_latch();
     record_round_input();
-    move_and_show(round_quiet_line() ? draw_quiet_line : nullptr);
+    move_and_show();
     tell_frame_done(++frames_played);
 }
 
-void replayed_frame(void (*label)(BITMAP*)) {
+void replayed_frame() {
     start_frame();
     feed_round_input();
     start_dash();
     release_mouse_latch();
-    move_and_show(label);
+    move_and_show();
 }

@@ -11,9 +11,9 @@ void start_round();
 void start_round_seeded(unsigned seed);
 
 // One frame of the round, paced to at least 20 ms. The screen loop calls it while
-// game_state is 2.
+// game_state is 2. The input, the pause menu and the picture come from the shell.
 void play_frame();
 
-// One frame of a recorded round: its input from the replay instead of the player, no
-// pause menu, and `label` drawn over the picture (see play/round_replay.h).
-void replayed_frame(void (*label)(BITMAP*));
+// One frame of a recorded round: its input from the replay instead of the player, and no
+// pause menu (see play/round_replay.h).
+void replayed_frame();

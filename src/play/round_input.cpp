@@ -3,11 +3,9 @@
 
 #include <allegro.h>
 
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/mouse_presses.h"
 #include "ui/buttons.h"
-
-round_input round_in;
 
 namespace {
 unsigned press_seen = 0;  // the latest left press an earlier frame looked at

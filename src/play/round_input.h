@@ -1,10 +1,7 @@
-// The player's input as the round sees it: read once at the top of each frame, so a
-// replay can hand the round the very same frames.
+// Reading the player's mouse into the round's input (round_in, in play/round_state.h).
 #pragma once
 
-#include "records/replay_file.h"
-
-extern round_input round_in;
+#include "play/round_state.h"
 
 // The one place the round reads the mouse: the pointer on the picture and the buttons.
 void read_round_input();

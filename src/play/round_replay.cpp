@@ -21,9 +21,9 @@ void start_replay(const replay& r) {
     frames_played = 0;
 }
 
-bool play_replay_frame(void (*label)(BITMAP*)) {
+bool play_replay_frame() {
     if (frames_left <= 0 || round_over) return false;
-    replayed_frame(label);
+    replayed_frame();
     --frames_left;
     ++frames_played;
     return frames_left > 0 && !round_over;
@@ -39,7 +39,7 @@ replay_outcome verify_replay(const replay& r, void (*after_frame)(int32_t played
     skip_drawing = true;
     start_replay(r);
     for (bool more = true; more;) {
-        more = play_replay_frame(nullptr);
+        more = play_replay_frame();
         if (after_frame) after_frame(frames_played);
     }
     const claimed_figures given = finished_round_claim();

@@ -1,8 +1,6 @@
 // Playing a recorded round back, on screen or checked at full speed.
 #pragma once
 
-#include <allegro.h>
-
 #include "play/round_tape.h"
 #include "records/replay_file.h"
 
@@ -10,7 +8,7 @@
 void start_replay(const replay& r);
 
 // One frame of the replay; false once it is over: the round finished, or its frames ran out.
-bool play_replay_frame(void (*label)(BITMAP*));
+bool play_replay_frame();
 void stop_replay();
 
 // What a replay gives when it is played through.

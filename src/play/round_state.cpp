@@ -5,9 +5,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "play/round_input.h"
 
 player_record player = {};
+round_input round_in;
 block_record block[block_slots] = {};
 popup got_combo[hit_popups] = {};
 popup lost_time = {};
@@ -75,13 +75,13 @@ const std::vector<unsigned char> at_program_start = program_start_bytes();
 }  // namespace
 
 void reset_round_state() {
-    BITMAP* sprite = player.sprite;
+    const int pose = player.pose;
     size_t from = 0;
     for (const state_part& p : round_parts) {
         std::memcpy(p.at, at_program_start.data() + from, p.size);
         from += p.size;
     }
-    player.sprite = sprite;
+    player.pose = pose;
 }
 
 round_figures finished_round_figures() {

@@ -3,8 +3,6 @@
 // frames of at least 20 ms.
 #pragma once
 
-#include <allegro.h>
-
 #include "records/lifetime_stats.h"
 #include "records/replay_file.h"
 
@@ -18,7 +16,7 @@ struct player_record {
     int target_x;
     int start_y;
     int target_y;
-    BITMAP* sprite;  // the pose being drawn, 64x64
+    int pose;       // the pose drawn, by its column in the player's sheet (play/dash.h)
 };
 
 struct block_record {
@@ -62,6 +60,10 @@ extern bool got_time;
 extern bool got_power;
 extern long long loop_start;  // the frame's start on the host clock, in microseconds
 
+// The player's input as the round sees it: read once at the top of each frame, so a
+// replay can hand the round the very same frames.
+extern round_input round_in;
+
 // Variables of the round loop itself.
 extern bool can_dash;
 extern bool paused;
@@ -81,7 +83,7 @@ extern bool replaying;
 extern bool skip_drawing;
 
 // Every record and global of the round back to the state the program starts with (the
-// player's sprite is kept). Each round's start runs it too, keeping only the carried values.
+// player's pose is kept). Each round's start runs it too, keeping only the carried values.
 void reset_round_state();
 
 // What the finished round adds to the lifetime statistics.

@@ -6,7 +6,6 @@
 #include <ctime>
 #include <optional>
 
-#include "play/round_input.h"
 #include "play/round_state.h"
 #include "records/highscore_table.h"
 

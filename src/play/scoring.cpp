@@ -2,8 +2,8 @@
 #include "play/scoring.h"
 
 #include "platform/host.h"
-#include "play/hud.h"
 #include "play/round_events.h"
+#include "play/round_shell.h"
 #include "play/round_tape.h"
 #include "play/round_state.h"
 #include "records/lifetime_stats.h"
@@ -55,12 +55,12 @@ void age_popups() {
 void check_time_out() {
     if (time_left >= 0) return;
     if (!replaying) tell_round_ended(recorded_round.frames);
-    draw_time_out_banner();
+    shell.time_out_banner();
     playsound(3);
     if (!replaying) {
         seal_recording();
         add_finished_round(finished_round_figures());
-        save_stats(stats_path);  // a later crash or kill costs at most the round in progress
+        shell.save_totals();  // a later crash or kill costs at most the round in progress
     }
     wait_ms(2000);
     round_over = true;

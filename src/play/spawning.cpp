@@ -3,9 +3,9 @@
 #include "play/spawning.h"
 
 #include "platform/host.h"
-#include "play/hud.h"
 #include "play/pacing.h"
 #include "play/round_random.h"
+#include "play/round_shell.h"
 #include "play/round_state.h"
 
 namespace {
@@ -88,7 +88,7 @@ void move_blocks() {
 void advance_stage() {
     if (stage > blocks_cut / 100) return;
     stage = blocks_cut / 100 + 1;
-    draw_stage_banner();
+    shell.stage_banner();
     for (block_record& b : block) b.active = false;  // no penalty; pieces drift on
     playsound(3);
     till_next = -30;

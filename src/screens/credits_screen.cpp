@@ -2,7 +2,7 @@
 #include "screens/credits_screen.h"
 
 #include "platform/assets.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/surfaces.h"
 #include "records/lifetime_stats.h"
 #include "ui/aimer.h"

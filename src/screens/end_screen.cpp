@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/assets.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/key_presses.h"
 #include "platform/surfaces.h"
 #include "play/round.h"

@@ -4,8 +4,9 @@
 #include <allegro.h>
 
 #include "platform/host.h"
-#include "play/round.h"
 #include "platform/surfaces.h"
+#include "play/game_shell.h"
+#include "play/round.h"
 #include "play/round_replay.h"
 #include "screens/replay_pictures.h"
 #include "ui/buttons.h"
@@ -68,13 +69,15 @@ void watch_replay(const replay& r) {
     take_the_clock();
     screen_lock = true;
     start_replay(r);
+    replay_label = draw_label;
     const bool pictures = start_replay_pictures(r.frames);
     int played = 0;
     for (bool more = true; more && !asked_to_stop();) {
         speed = pictures ? as_fast_as_drawn : key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
-        more = play_replay_frame(draw_label);
+        more = play_replay_frame();
         if (pictures) keep_replay_picture(++played, frame);
     }
+    replay_label = nullptr;
     stop_replay();
     stopmusic();
     host = real_host;

@@ -2,7 +2,7 @@
 #include "screens/title_menu.h"
 
 #include "platform/assets.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/surfaces.h"
 #include "play/round.h"
 #include "records/data_folder.h"

@@ -2,7 +2,7 @@
 #include "ui/aimer.h"
 
 #include "platform/assets.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 
 void draw_aimer(BITMAP* dest) { draw_aimer_at(dest, pointer_x(), pointer_y()); }
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "platform/desktop_hooks.h"
-#include "platform/host.h"
+#include "platform/real_host.h"
 #include "platform/mouse_presses.h"
 #include "ui/screen_state.h"
 

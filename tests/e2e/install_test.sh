@@ -149,6 +149,10 @@ board_deb=$(echo "$work"/package/blockdash-board_"$version"_*.deb)
 TMPDIR="$work" lintian --pedantic "$board_deb" >"$work/lintian-board.log" 2>&1
 ! grep "^[EW]:" "$work/lintian-board.log" || fail "lintian reports errors or warnings in the board's package"
 dpkg-deb -f "$board_deb" Homepage | grep . && fail "the board's package names a home page it does not have"
+# The board replays rounds with the rules alone: neither Allegro nor X in its package or its binary.
+board_depends=$(dpkg-deb -f "$board_deb" Depends)
+grep -Eiq 'allegro|libx11|libxext|libxrandr|libxinerama|libasound' <<<"$board_depends" &&
+    fail "the board's package depends on a graphics or sound library: $board_depends"
 dpkg-deb -f "$deb" Homepage | grep . && fail "the game's package names a home page it does not have"
 
 # The board's package as dpkg installs it, into a scratch root on a machine without systemd
@@ -187,6 +191,9 @@ in_sysroot --purge blockdash-board
 DESTDIR="$work/board-reference" cmake --install "$build" --prefix /usr --component board >>"$work/install.log" 2>&1 ||
     fail "the board's install into a staging folder failed"
 dpkg-deb -x "$board_deb" "$work/board-root"
+board_needs=$(readelf -d "$work/board-root/usr/bin/blockdash-board" | grep NEEDED)
+[ -n "$board_needs" ] || fail "readelf found no libraries in the board's program"
+grep -Eq 'liballeg|libX' <<<"$board_needs" && fail "the board's program links Allegro or X: $board_needs"
 diff <(cd "$work/board-reference" && find . | sort) <(cd "$work/board-root" && find . | sort) >"$work/board-tree.diff" ||
     fail "the board's package and cmake --install differ: $(cat "$work/board-tree.diff")"
 grep -q '^ExecStart=/usr/bin/blockdash-board' "$work/board-root/usr/lib/systemd/system/blockdash-board.service" ||

@@ -139,7 +139,7 @@ played play_back(const replay& r, bool drawing) {
     played p;
     start_replay(r);
     for (bool more = true; more;) {
-        more = play_replay_frame(nullptr);
+        more = play_replay_frame();
         ++p.frames;
         if (drawing && p.frames % picture_every == 0) p.pictures.push_back(picture_sum(frame));
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "play/round.h"
+#include "play/sprites.h"
 #include "records/lifetime_stats.h"
 #include "platform/assets.h"
 #include "records/data_folder.h"
@@ -73,7 +74,7 @@ TEST_F(screens_headless, generated_assets_load_with_their_sizes) {
     // The sprite sheet's middle pose starts as the player's picture.
     BITMAP* standing = create_bitmap(64, 64);
     blit(player_panel, standing, 64, 0, 0, 0, 64, 64);
-    EXPECT_TRUE(same_pixels(standing, player.sprite));
+    EXPECT_TRUE(same_pixels(standing, player_pose_sprite()));
     destroy_bitmap(standing);
 }
 
