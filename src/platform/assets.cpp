@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/stage_bands.h"
 #include "platform/surfaces.h"
 
 BITMAP* title = nullptr;
@@ -14,7 +15,7 @@ BITMAP* block_pic[3] = {};
 BITMAP* aimer = nullptr;
 SAMPLE* sound[5] = {};
 MIDI* music = nullptr;
-int back_word[5] = {184, 80, 290, 390, 515};
+int back_word[5] = {stage_band_top[0], stage_band_top[1], stage_band_top[2], stage_band_top[3], stage_band_top[4]};
 
 namespace {
 
