@@ -49,17 +49,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     static replay r;
-    if (read_replay_file(argv[2], r) != replay_status::read || install_allegro(SYSTEM_NONE, &errno, atexit) != 0 ||
-        !prepare_headless_replay()) {
+    if (read_replay_file(argv[2], r) != replay_status::read) {
         std::fprintf(stderr, "picture_bench: cannot play %s\n", argv[2]);
         return 1;
     }
-    skip_drawing = true;  // only the pixel picture is drawn
+    prepare_headless_replay();  // the bare round: only the pixel picture is drawn
     pixel_canvas picture(640, 480);
     std::vector<double> micros;
     start_replay(r);
     for (bool more = true; more;) {
-        more = play_replay_frame(nullptr);
+        more = play_replay_frame();
         const auto start = bench_clock::now();
         draw_round_picture(picture, sheets, picture_extras{});
         micros.push_back(std::chrono::duration<double, std::micro>(bench_clock::now() - start).count());

@@ -80,7 +80,7 @@ std::string watch_page(const board_row& r, int32_t frames, const watch_files& fi
     const bool playable = files.count("watch.js") != 0;
     if (playable) {
         // Hidden until the script has the round ready; without a script it never shows.
-        page += "<div id=\"player\" hidden data-round=\"" + id + "\" data-frames=\"" + std::to_string(frames) +
+        page += "<div id=\"player\" hidden data-round=\"" + id + "\" data-name=\"" + name + "\" data-frames=\"" + std::to_string(frames) +
                 "\" data-score=\"" + std::to_string(r.score) + "\" data-files=\"" + file_list(files) + "\">\n"
                 "<div id=\"stage\"><canvas id=\"picture\" width=\"640\" height=\"480\"></canvas></div>\n"
                 "<div id=\"controls\">"

@@ -1,7 +1,8 @@
 // For tests: the replay's 640x480 picture written at chosen frames, so another drawing of
 // the same round (the board's watch page) can be compared with the game's byte for byte.
 // BLOCKDASH_REPLAY_PICTURES="DIR FRAME..." (a FRAME may be "last") writes DIR/frame-N.ppm
-// after frame N is drawn, and plays the replay as fast as it draws.
+// as the screen shows it at the end of frame N (its stage banner too), and plays the
+// replay as fast as it draws.
 // Thread: the main thread, from the replay screen.
 #pragma once
 

@@ -75,7 +75,7 @@ void watch_replay(const replay& r) {
     for (bool more = true; more && !asked_to_stop();) {
         speed = pictures ? as_fast_as_drawn : key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
         more = play_replay_frame();
-        if (pictures) keep_replay_picture(++played, frame);
+        if (pictures) keep_replay_picture(++played, fake_screen);
     }
     replay_label = nullptr;
     stop_replay();

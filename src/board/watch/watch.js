@@ -61,29 +61,47 @@
     });
   }
 
+  // The game's three pictures, as its BMP files, cut into the sheets the picture draws from.
+  async function load_sheets() {
+    const names = ['player.bmp', 'text.bmp', 'background.bmp'];
+    const files_in = await Promise.all(names.map(async (name) => {
+      const r = await fetch(files[name]);
+      if (!r.ok) throw new Error('the board did not give ' + name);
+      return new Uint8Array(await r.arrayBuffer());
+    }));
+    files_in.forEach((bytes, which) => round.HEAPU8.set(bytes, round._picture_sheet_bytes(which, bytes.length)));
+    if (round._picture_sheets_load() !== 1) throw new Error('the pictures cannot be read');
+    const name = player.dataset.name;
+    round._picture_name(name.charCodeAt(0), name.charCodeAt(1), name.charCodeAt(2));
+  }
+
   // Starts the round again from its first frame.
   function restart() {
-    const at = round._malloc(replay_bytes.length);
+    const at = round._round_bytes(replay_bytes.length);
+    if (!at) throw new Error('the replay is too long for this player');
     round.HEAPU8.set(replay_bytes, at);
-    const ok = round._watch_load(at, replay_bytes.length);
-    round._free(at);
-    if (!ok) throw new Error('the replay cannot be read by this player');
+    if (round._round_load() !== 0) throw new Error('the replay cannot be read by this player');
     played = 0;
   }
 
-  function step() {
-    round._watch_step();
+  // One frame of the round; `drawn` for the one that is shown.
+  function step(drawn) {
+    if (drawn) round._round_step_drawn();
+    else round._round_step();
     ++played;
   }
 
-  // The module draws 0x00RRGGBB words; the canvas takes bytes R, G, B, A.
+  // Played `count` frames on (fewer at the end), the last of them drawn.
+  function play_on(count) {
+    const last = Math.min(total, played + count);
+    while (played < last) step(played === last - 1);
+  }
+
+  // The module draws each pixel's red, green and blue as the canvas takes them; the
+  // canvas wants it opaque too.
   function draw() {
-    const at = round._watch_picture() >> 2;
-    const words = new Uint32Array(round.HEAPU8.buffer, at << 2, width * height);
-    for (let i = 0; i < words.length; ++i) {
-      const p = words[i];
-      image_words[i] = 0xff000000 | ((p & 0xff) << 16) | (p & 0xff00) | ((p >>> 16) & 0xff);
-    }
+    const words = new Uint32Array(round.HEAPU8.buffer, round._round_picture(), width * height);
+    for (let i = 0; i < words.length; ++i) image_words[i] = words[i] | 0xff000000;
     context.putImageData(image, 0, 0);
     stats.shown++;
     show_position();
@@ -92,7 +110,7 @@
   function show_position() {
     slider.value = String(Math.max(1, played));
     clock.textContent = seconds_text(played) + ' / ' + seconds_text(total);
-    const score = round._watch_score();
+    const score = round._round_figure(0);
     stats.score = score;
     score_shown.textContent = 'score ' + score;
     moment.href = '/watch/' + round_id + (played > 1 ? '?frame=' + played : '');
@@ -105,7 +123,7 @@
   function seek(target) {
     target = Math.max(1, Math.min(total, target));
     if (target < played) restart();
-    while (played < target) step();
+    play_on(target - played);
     owed = 0;
     draw();
     check_end();
@@ -127,7 +145,7 @@
     if (played < total) return;
     set_playing(false);
     stats.ended = true;
-    const score = round._watch_score();
+    const score = round._round_figure(0);
     say(score === board_score ? 'The end: ' + score + ', as the board has it.'
                               : 'The end: ' + score + ', but the board has ' + board_score + '.');
   }
@@ -146,7 +164,7 @@
       owed -= due;
       if (due > 0) {
         const began = performance.now();
-        for (let n = 0; n < due && played < total; ++n) step();
+        play_on(due);
         draw();
         stats.draw_ms.push(performance.now() - began);
         check_end();
@@ -209,8 +227,9 @@
       if (!r.ok) throw new Error('the board did not give the replay');
       return r.arrayBuffer();
     });
-    await load_script(files['round_module.js']);
-    round = await window.create_round_module({locateFile: (name) => files[name] || name});
+    await load_script(files['blockdash-round.js']);
+    round = await window.blockdash_round({locateFile: (name) => files[name] || name});
+    await load_sheets();
     replay_bytes = new Uint8Array(await replay);
     restart();
     player.hidden = false;
