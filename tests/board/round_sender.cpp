@@ -6,6 +6,8 @@
 // (a busy hand when FRAMES_PER_CLICK is given: a long round; else one that never clicks)
 // or changes one byte of a replay's input and writes it with its checksum made good again:
 //   round_sender --tamper IN OUT
+// or plays a round from SEED as the board's tests do and writes its replay, for keeping:
+//   round_sender --record SEED FRAMES_PER_CLICK NAME OUT
 #include <httplib.h>
 
 #include <chrono>
@@ -39,10 +41,18 @@ int tamper(const char* in, const char* out) {
     return 0;
 }
 
+int record(const char* seed, const char* frames_per_click, const char* name, const char* out) {
+    const auto r = std::make_unique<replay>();
+    board_testing::play_round(static_cast<unsigned>(std::strtoul(seed, nullptr, 10)), std::atoi(frames_per_click), name, *r);
+    std::ofstream(out, std::ios::binary) << board_testing::replay_bytes(*r);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--tamper") return tamper(argv[2], argv[3]);
+    if (argc == 6 && std::string(argv[1]) == "--record") return record(argv[2], argv[3], argv[4], argv[5]);
     if (argc < 5) return fail("usage: round_sender PORT KEY OUT PACE [NAME [FRAMES_PER_CLICK]]");
     const int port = std::atoi(argv[1]);
     const std::string key = argv[2], out = argv[3];

@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "play/game_shell.h"
+#include "play/round_module.h"
 #include "play/round_replay.h"
+#include "play/round_shell.h"
 #include "play/render.h"
 #include "play_fixture.h"
 #include "platform/fnv_hash.h"
@@ -213,6 +216,67 @@ TEST(ReplayTest, AnotherClaimedScoreOrAnyChangedByteFailsVerification) {
     }
     EXPECT_EQ(read_anyway, 0);
     EXPECT_EQ(read_replay_bytes(bytes.data(), bytes.size() - 1, r), replay_status::damaged);
+}
+
+// The calls the browser's module exports, on the bare rules as the module has them: frame
+// by frame to verify's figures, and no verdict for bytes or claims that do not hold.
+TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
+    play_scripted_round(6, false, true);  // aimed: a round of thousands of frames
+    ASSERT_TRUE(recorded_round_complete());
+    std::vector<uint8_t> bytes;
+    const replay_outcome verified = verify_replay(bytes_and_back(recorded_round, bytes));
+    ASSERT_TRUE(verified.finished);
+    auto load = [](const std::vector<uint8_t>& b) {
+        uint8_t* room = round_bytes(static_cast<int32_t>(b.size()));
+        if (!room) return -1;
+        std::copy(b.begin(), b.end(), room);
+        return round_load();
+    };
+    auto play_through = [] {
+        int steps = 1;
+        while (round_step()) ++steps;
+        return steps;
+    };
+    EXPECT_EQ(round_bytes(0), nullptr);
+    EXPECT_EQ(round_bytes(static_cast<int32_t>(replay_file_room) + 1), nullptr);
+
+    use_bare_shell();
+    ASSERT_EQ(load(bytes), 0);
+    EXPECT_EQ(round_figure(figure_finished), 0) << "not before its last frame";
+    EXPECT_EQ(play_through(), recorded_round.frames);
+    EXPECT_EQ(round_step(), 0) << "over is over";
+    EXPECT_EQ(round_figure(figure_score), verified.score);
+    EXPECT_EQ(round_figure(figure_blocks_cut), verified.blocks_cut);
+    EXPECT_EQ(round_figure(figure_best_combo), verified.best_combo);
+    EXPECT_EQ(round_figure(figure_frames), verified.frames);
+    EXPECT_EQ(round_figure(figure_finished), 1);
+    EXPECT_EQ(round_figure(figure_claim_kept), 1);
+    EXPECT_GE(round_figure(figure_clock_ms), 20 * recorded_round.frames) << "frames of at least 20 ms";
+    EXPECT_FALSE(replaying) << "the round's end puts the replay away";
+
+    static replay changed;
+    changed = recorded_round;
+    changed.best_combo += 1;
+    std::vector<uint8_t> claimed;
+    bytes_and_back(changed, claimed);
+    ASSERT_EQ(load(claimed), 0);
+    play_through();
+    EXPECT_EQ(round_figure(figure_finished), 1);
+    EXPECT_EQ(round_figure(figure_claim_kept), 0) << "a claimed combo the input does not give";
+
+    // Part way, a page reads the round as far as it has gone, and no verdict yet.
+    ASSERT_EQ(load(bytes), 0);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(round_step(), 1);
+    EXPECT_EQ(round_figure(figure_frames), 1000);
+    EXPECT_GT(round_figure(figure_blocks_cut), 0);
+    EXPECT_LT(round_figure(figure_blocks_cut), verified.blocks_cut);
+    EXPECT_EQ(round_figure(figure_finished), 0);
+    EXPECT_EQ(round_figure(figure_claim_kept), 0);
+
+    bytes[bytes.size() / 2] ^= 0x10;
+    EXPECT_EQ(load(bytes), static_cast<int>(replay_status::damaged));
+    EXPECT_EQ(round_step(), 0) << "nothing started";
+    use_game_shell();
 }
 
 TEST(ReplayTest, ARoundLeftThroughThePauseMenuHasNoReplay) {
