@@ -186,7 +186,7 @@ int run_board(const board_options& o) {
         stop_verifier();
         return 1;
     }
-    if (files.count("watch.js") == 0)
+    if (!watch_player_present(files))
         std::fprintf(stderr, "blockdash-board: no watch page player in %s: the watch pages show figures only\n",
                      watch_dir.c_str());
 

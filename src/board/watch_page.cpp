@@ -77,7 +77,7 @@ std::string watch_page(const board_row& r, int32_t frames, const watch_files& fi
     add_figure(page, "Played (UTC)", when);
     add_figure(page, "Length", minutes_seconds(frames) + " (" + std::to_string(frames) + " frames)");
     page += "</dl>\n";
-    const bool playable = files.count("watch.js") != 0;
+    const bool playable = watch_player_present(files);
     if (playable) {
         // Hidden until the script has the round ready; without a script it never shows.
         page += "<div id=\"player\" hidden data-round=\"" + id + "\" data-name=\"" + name + "\" data-frames=\"" + std::to_string(frames) +
@@ -100,6 +100,13 @@ std::string watch_page(const board_row& r, int32_t frames, const watch_files& fi
     if (playable) page += "<script src=\"/watch/files/watch.js?v=" + files.at("watch.js").tag + "\"></script>\n";
     page += "</body>\n</html>\n";
     return page;
+}
+
+bool watch_player_present(const watch_files& files) {
+    for (const char* name : {"watch.js", "blockdash-round.js", "blockdash-round.wasm", "player.bmp", "text.bmp",
+                             "background.bmp"})
+        if (files.count(name) == 0) return false;
+    return true;
 }
 
 void add_watch_routes(http_server& server, board_store& store, const watch_files& files) {

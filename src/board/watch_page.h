@@ -13,6 +13,9 @@
 // The page of round `r` (`frames` long). The player is offered only when `files` hold it.
 std::string watch_page(const board_row& r, int32_t frames, const watch_files& files);
 
+// The files hold the page's script, the round's module and the sheets.
+bool watch_player_present(const watch_files& files);
+
 // What the board's pages may load: the board itself, nothing from elsewhere.
 extern const char watch_page_policy[];
 

@@ -149,11 +149,17 @@ async function bench() {
   console.log(`pictures shown: ${s.shown}; animation frames: ${s.ticks.length}, ${figures(s.ticks)}`);
   console.log(`time per picture (rules, picture, canvas): ${figures(s.draw)}`);
   console.log(`animation frames that came over 40 ms after the last (two round frames owed): ${s.late}`);
+  // A seek back replays from the first frame: to the first, then to the very last.
+  const seek_ms = await evaluate(`(() => {
+    const s = document.getElementById('slider');
+    const to = (frame) => { const t = performance.now(); s.value = frame; s.dispatchEvent(new Event('input')); return performance.now() - t; };
+    return [to(1), to(${total})];
+  })()`);
+  console.log(`seek to frame 1: ${seek_ms[0].toFixed(1)} ms; from there to frame ${total}: ${seek_ms[1].toFixed(1)} ms`);
 }
 
 async function screenshot(file) {
   await open(page);
-  await evaluate('new Promise((resolve) => setTimeout(resolve, 1500))');
   const shot = await send('Page.captureScreenshot', {format: 'png'});
   fs.writeFileSync(file, Buffer.from(shot.data, 'base64'));
 }

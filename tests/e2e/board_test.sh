@@ -161,6 +161,9 @@ world_rank_shown() {
     shot && [ "$(count 288 328 352 335 "$yellow")" -gt 20 ] && [ "$(count 200 328 280 335 "$yellow")" -eq 0 ]
 }
 wait_for 10 world_rank_shown || fail "the end screen shows no world rank"
+# Below it, in grey, the round's link.
+link_shown() { shot && [ "$(count 100 360 540 367 "160 160 160")" -gt 40 ]; }
+wait_for 5 link_shown || fail "the end screen does not say the round's link"
 # The round went through nginx, and its log holds no ticket: they travel in a header.
 grep -q '"POST /api/v1/rounds HTTP/1.1" 201' "$work/nginx/access.log" ||
     fail "the round did not pass nginx: $(tail -3 "$work/nginx/access.log")"
@@ -173,6 +176,20 @@ replay_path=$(curl -sf "$api/api/v1/board?period=all" | grep -o '"replay":"[^"]*
 case "$replay_path" in http*) replay_url=$replay_path ;; *) replay_url="$api$replay_path" ;; esac
 curl -sf "$replay_url" -o "$work/world.rpl" || fail "no replay at $replay_url"
 "$GAME" --verify "$work/world.rpl" | grep -q WLD || fail "the board's replay does not verify"
+
+# The world view: ALL TIME in place of the local table, the round's row in yellow with
+# its rank beside it; a click on it plays it back, and Esc comes back.
+tap_at 510 160
+world_row_shown() { on_highscore_table && [ "$(count 226 130 242 137 "$yellow")" -gt 5 ]; }
+wait_for 10 world_row_shown || fail "the world view does not show the round with its rank"
+keep_shot board_world_view
+replaying() { in_round && [ "$(count 16 440 63 447 "$yellow")" -gt 10 ]; }
+tap_at 300 133
+wait_for 15 replaying || fail "the world row did not play back"
+key_until 10 Escape on_highscore_table || fail "Esc did not end the world replay"
+quit_game
+[ -z "$(ls "$run/KZ DATA/world-replays")" ] && fail "the world replay was not kept in its cache folder"
+ls "$run/KZ DATA/"*.rpl 2>/dev/null | grep -q 'world-' && fail "a world replay landed among the local ones"
 
 # The round's watch page in headless chromium shows, at frames 1, 500, 2000 and its last,
 # the very pixels the game draws there (the game given the page's link as its --replay),
@@ -197,21 +214,7 @@ done
 board_score=$(curl -sf "$api/api/v1/board?period=all" | grep -o '"score":[0-9]*' | head -1 | cut -d: -f2)
 node "$WATCH_DRIVER" ending "$link" >"$work/ending.txt" || fail "the watch page did not play to the end"
 grep -qx "score $board_score" "$work/ending.txt" || fail "the page ended on $(cat "$work/ending.txt"), the board has $board_score"
-node "$WATCH_DRIVER" screenshot "$link" "${SHOTS:-$work}/watch_page.png" || fail "no picture of the watch page"
-
-# The world view: ALL TIME in place of the local table, the round's row in yellow with
-# its rank beside it; a click on it plays it back, and Esc comes back.
-tap_at 510 160
-world_row_shown() { on_highscore_table && [ "$(count 226 130 242 137 "$yellow")" -gt 5 ]; }
-wait_for 10 world_row_shown || fail "the world view does not show the round with its rank"
-keep_shot board_world_view
-replaying() { in_round && [ "$(count 16 440 63 447 "$yellow")" -gt 10 ]; }
-tap_at 300 133
-wait_for 15 replaying || fail "the world row did not play back"
-key_until 10 Escape on_highscore_table || fail "Esc did not end the world replay"
-quit_game
-[ -z "$(ls "$run/KZ DATA/world-replays")" ] && fail "the world replay was not kept in its cache folder"
-ls "$run/KZ DATA/"*.rpl 2>/dev/null | grep -q 'world-' && fail "a world replay landed among the local ones"
+node "$WATCH_DRIVER" screenshot "$link?frame=$((frames * 2 / 5))" "${SHOTS:-$work}/watch_page.png" || fail "no picture of the watch page"
 
 # The board goes down as the round ends: the row is saved at once, the round queued; a
 # new start of the game, with the board back, sends it.
