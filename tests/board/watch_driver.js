@@ -159,6 +159,7 @@ async function bench() {
 }
 
 async function screenshot(file) {
+  await send('Emulation.setDeviceMetricsOverride', {width: 1280, height: 720, deviceScaleFactor: 1, mobile: false});
   await open(page);
   const shot = await send('Page.captureScreenshot', {format: 'png'});
   fs.writeFileSync(file, Buffer.from(shot.data, 'base64'));
