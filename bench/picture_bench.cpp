@@ -1,11 +1,8 @@
 // What drawing the round's picture over plain pixels costs, frame by frame, printed as
 // `name: value unit` lines:
 //   picture_bench ASSET_FOLDER REPLAY_FILE
-// The replay plays headless; after each frame its whole picture is drawn from the sheets
-// read out of ASSET_FOLDER's "KZ IMAGE" (the pose left standing: the cost is the same).
-#include <allegro.h>
-
-#include <cerrno>
+// The replay plays on a clock that moves only when it waits, its picture drawn at each
+// drawing step by the picture shell from the sheets read out of ASSET_FOLDER's "KZ IMAGE".
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -15,12 +12,23 @@
 #include "play/bmp_pixels.h"
 #include "play/frame_picture.h"
 #include "play/headless_replay.h"
+#include "play/picture_shell.h"
+#include "play/round_shell.h"
 #include "play/round_replay.h"
 #include "play/round_state.h"
 
 namespace {
 
 using bench_clock = std::chrono::steady_clock;
+
+void (*draw_picture)() = nullptr;
+std::vector<double> micros;
+
+void timed_draw() {
+    const auto start = bench_clock::now();
+    draw_picture();
+    micros.push_back(std::chrono::duration<double, std::micro>(bench_clock::now() - start).count());
+}
 
 bool read_sheet(const std::string& path, const pixel_format& format, pixel_canvas& out) {
     std::vector<unsigned char> bytes;
@@ -50,23 +58,25 @@ int main(int argc, char** argv) {
     }
     static replay r;
     if (read_replay_file(argv[2], r) != replay_status::read) {
-        std::fprintf(stderr, "picture_bench: cannot play %s\n", argv[2]);
+        std::fprintf(stderr, "picture_bench: cannot read the replay %s\n", argv[2]);
         return 1;
     }
-    prepare_headless_replay();  // the bare round: only the pixel picture is drawn
+    prepare_headless_replay();
     pixel_canvas picture(640, 480);
-    std::vector<double> micros;
+    use_picture_shell(picture, sheets, r.name);
+    draw_picture = shell.draw_round;
+    shell.draw_round = timed_draw;
+    skip_drawing = false;
+    const auto start = bench_clock::now();
     start_replay(r);
-    for (bool more = true; more;) {
-        more = play_replay_frame();
-        const auto start = bench_clock::now();
-        draw_round_picture(picture, sheets, picture_extras{});
-        micros.push_back(std::chrono::duration<double, std::micro>(bench_clock::now() - start).count());
+    while (play_replay_frame()) {
     }
     stop_replay();
+    const double total_ms = std::chrono::duration<double, std::milli>(bench_clock::now() - start).count();
     std::printf("picture_frames: %zu frames\n", micros.size());
     std::printf("picture_draw_median: %.1f us\n", percentile(micros, 0.5));
     std::printf("picture_draw_p99: %.1f us\n", percentile(micros, 0.99));
     std::printf("picture_draw_max: %.1f us\n", percentile(micros, 1.0));
+    std::printf("round_with_pictures: %.1f ms\n", total_ms);
     return 0;
 }

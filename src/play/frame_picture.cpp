@@ -66,7 +66,7 @@ void draw_player(pixel_canvas& dest, const picture_sheets& s, int pose) {
 void draw_field(pixel_canvas& dest, const picture_sheets& s, int pose) {
     const uint32_t grey = s.format.colour(40, 40, 40);
     if (stage > 0) {
-        // Past the last band the game has none to show: the field stays grey.
+        // The cap on blocks cut keeps the stage at five at most; the table is guarded all the same.
         const int band = std::min(stage, stage_bands) - 1;
         paint::fill_rect(dest, field_left, 0, field_right, 183, grey);
         paint::blit(s.background, dest, field_left, stage_band_top[band], field_left, 184, field_right + 1 - field_left, 100);

@@ -24,7 +24,7 @@ bool make_picture_sheets(picture_sheets& sheets, const pixel_format& format, con
 
 // What is drawn besides the round's records.
 struct picture_extras {
-    int pose = 64;                      // source x of the player's pose in player_panel
+    int pose = 64;                      // the player's pose (player.pose), its column in player_panel
     const char* replay_name = nullptr;  // three letters: a replay's label in the left panel
     const char* quiet_line = nullptr;   // grey, in its place: the board stopped hearing the round
 };

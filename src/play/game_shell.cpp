@@ -16,7 +16,8 @@ void (*replay_label)(BITMAP* picture) = nullptr;
 
 namespace {
 
-void start_played_round() {
+// The pause menu's buttons in their places, at every round's start, replays' too.
+void set_up_round() {
     quit.edit_button(320, 300, 96, 32, state_title);
     progress.edit_button(320, 250, 96, 32, state_play);
     take_focus_loss();  // the focus lost on another screen is no reason to pause this round
@@ -34,8 +35,8 @@ void draw_labelled_round() {
 
 void save_the_totals() { save_stats(stats_path); }
 
-constexpr round_shell game_shell = {start_played_round, read_round_input,     run_pause_menu, draw_labelled_round,
-                                    draw_stage_banner,  draw_time_out_banner, save_the_totals};
+constexpr round_shell game_shell = {set_up_round,      read_round_input,     run_pause_menu, draw_labelled_round,
+                                    draw_stage_banner, draw_time_out_banner, save_the_totals};
 
 }  // namespace
 

@@ -1,13 +1,13 @@
-// The picture is drawn through the round's shell, only for the frames the page shows: a
-// seek plays its frames bare, then draws the one it stops at.
+// The picture is drawn through the picture shell, only in the frames the page shows: a
+// seek plays its frames without drawing, then draws the one it stops at.
 #include "play/picture_module.h"
 
 #include <vector>
 
 #include "play/bmp_pixels.h"
 #include "play/frame_picture.h"
+#include "play/picture_shell.h"
 #include "play/round_module.h"
-#include "play/round_shell.h"
 #include "play/round_state.h"
 
 namespace {
@@ -22,17 +22,6 @@ bool sheets_ready = false;
 pixel_canvas picture{640, 480};
 char label_name[3] = {' ', ' ', ' '};
 
-void draw_picture() {
-    picture_extras extras;
-    extras.pose = player.pose;
-    extras.replay_name = label_name;
-    draw_round_picture(picture, sheets, extras);
-}
-
-// The banner the game lays over the picture it has just shown, after the frame that raised the stage.
-void stage_banner() { draw_stage_banner_picture(picture, sheets, stage); }
-void time_out_banner() { draw_time_out_banner_picture(picture, sheets); }
-
 }  // namespace
 
 uint8_t* picture_sheet_bytes(int32_t which, int32_t size) {
@@ -46,7 +35,10 @@ int32_t picture_sheets_load() {
     for (int i = 0; i < sheet_count; ++i)
         if (!read_bmp_pixels(sheet_files[i].data(), sheet_files[i].size(), canvas_format, files[i])) return 0;
     sheets_ready = make_picture_sheets(sheets, canvas_format, files[0], files[1], files[2]);
-    return sheets_ready ? 1 : 0;
+    if (!sheets_ready) return 0;
+    use_picture_shell(picture, sheets, label_name);
+    skip_drawing = true;  // until a frame is to be shown
+    return 1;
 }
 
 void picture_name(int32_t first, int32_t second, int32_t third) {
@@ -56,13 +48,9 @@ void picture_name(int32_t first, int32_t second, int32_t third) {
 }
 
 int32_t round_step_drawn() {
-    if (!sheets_ready) return round_step();
-    const round_shell bare = shell;
-    shell.draw_round = draw_picture;
-    shell.stage_banner = stage_banner;
-    shell.time_out_banner = time_out_banner;
+    skip_drawing = !sheets_ready;
     const int32_t more = round_step();
-    shell = bare;
+    skip_drawing = true;
     return more;
 }
 

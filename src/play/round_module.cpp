@@ -15,6 +15,7 @@ namespace {
 
 std::vector<uint8_t> given;
 std::unique_ptr<replay> loaded;  // a replay is a quarter of a megabyte: never on the stack
+bool started = false;  // the last bytes loaded were a replay
 bool playing = false;
 int32_t frames_played = 0;
 bool input_damaged = false;
@@ -29,10 +30,11 @@ uint8_t* round_bytes(int32_t size) {
 
 int32_t round_load() {
     if (playing) stop_replay();
-    playing = false;
+    playing = started = false;
     if (!loaded) loaded = std::make_unique<replay>();
     const replay_status status = read_replay_bytes(given.data(), given.size(), *loaded);
     if (status != replay_status::read) return static_cast<int32_t>(status);
+    started = true;
     prepare_headless_replay();
     start_replay(*loaded);
     playing = true;
@@ -54,7 +56,7 @@ int32_t round_step() {
 }
 
 int32_t round_figure(int32_t which) {
-    if (!loaded) return 0;
+    if (!started) return 0;
     const claimed_figures now = finished_round_claim();
     const bool finished = !playing && round_over && frames_played == loaded->frames && !input_damaged;
     switch (which) {

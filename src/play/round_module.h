@@ -17,7 +17,7 @@ int32_t round_load();
 // Plays one frame of the loaded replay; 1 while more frames follow, 0 once it is over.
 int32_t round_step();
 
-// The round as far as it has gone.
+// The round as far as it has gone; 0 for each when the last bytes loaded were no replay.
 enum round_figure_id : int32_t {
     figure_score = 0,       // as shown
     figure_blocks_cut = 1,  // those past the counter's cap included

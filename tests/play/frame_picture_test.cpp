@@ -12,7 +12,9 @@
 #include "play/bmp_pixels.h"
 #include "play/frame_picture.h"
 #include "play/game_shell.h"
+#include "play/picture_shell.h"
 #include "play/round_replay.h"
+#include "play/round_shell.h"
 #include "play/round_state.h"
 #include "play_fixture.h"
 #include "support/headless.h"
@@ -54,52 +56,52 @@ picture_sheets game_sheets() {
     return sheets;
 }
 
-// Which of the panel's poses the player is drawn in.
-int shown_pose() { return player.pose; }
-
 bool same(BITMAP* b, const pixel_canvas& c) {
     for (int y = 0; y < b->h; ++y)
         if (std::memcmp(b->line[y], c.row(y), sizeof(uint32_t) * b->w) != 0) return false;
     return true;
 }
 
-// What the pixel picture is made of, counted so the test knows the round was busy.
+// What the pictures showed, counted so the test knows the round was busy.
 struct busy_counts {
     int pieces = 0, popups = 0, trails = 0, facing_left = 0, facing_right = 0, banners = 0;
 };
+busy_counts busy;
 
-struct picture_run {
-    picture_sheets sheets;
-    pixel_canvas picture{640, 480};
-    pixel_canvas shown{640, 480};  // the last frame's, banner included
-    bool drawn = false;
-    int drawn_stage = 0;
-    busy_counts busy;
-};
-picture_run* run;
+// The game's hooks and the picture shell's, each step run by both.
+round_shell game_hooks, picture_hooks;
 const char replay_name[3] = {'P', 'I', 'X'};
 
-void count_busy(busy_counts& c) {
-    for (const block_record& b : block) c.pieces += b.cut && !b.active;
-    for (const popup& p : got_combo) c.popups += p.timer > 0;
-    c.trails += !can_dash;
-    (player.facing == 1 ? c.facing_right : c.facing_left) += 1;
+void draw_both() {
+    game_hooks.draw_round();
+    picture_hooks.draw_round();
+    for (const block_record& b : block) busy.pieces += b.cut && !b.active;
+    for (const popup& p : got_combo) busy.popups += p.timer > 0;
+    busy.trails += !can_dash;
+    (player.facing == 1 ? busy.facing_right : busy.facing_left) += 1;
 }
 
-// The replay screen's label, and at that very moment the pixel picture of the same records.
-void label_and_picture(BITMAP* picture) {
+void stage_banner_both() {
+    game_hooks.stage_banner();
+    picture_hooks.stage_banner();
+    ++busy.banners;
+}
+
+void time_out_banner_both() {
+    game_hooks.time_out_banner();
+    picture_hooks.time_out_banner();
+}
+
+// The replay screen's label.
+void label(BITMAP* picture) {
     textprintf_ex(picture, font, 16, 440, makecol(255, 255, 0), -1, "REPLAY");
-    textprintf_ex(picture, font, 16, 452, makecol(255, 255, 255), -1, "%c%c%c", replay_name[0], replay_name[1], replay_name[2]);
-    if (run->drawn) return;  // once per frame, however many parts the game draws
-    picture_extras extras;
-    extras.pose = shown_pose();
-    extras.replay_name = replay_name;
-    draw_round_picture(run->picture, run->sheets, extras);
-    count_busy(run->busy);
-    run->drawn = true;
-    run->drawn_stage = stage;
+    textprintf_ex(picture, font, 16, 452, makecol(255, 255, 255), -1, "%c%c%c", replay_name[0], replay_name[1],
+                  replay_name[2]);
 }
 
+// The game draws with Allegro and the picture shell over plain pixels, from the same
+// records at the same steps; after every frame, and while the time-out is held, the two
+// pictures must be equal.
 TEST(FramePictureTest, AReplayedRoundWithStagesLooksTheSameDrawnWithoutAllegro) {
     testing_support::reset_headless();
     testing_support::load_game_assets();  // before the round, so no stand-ins are made
@@ -107,44 +109,41 @@ TEST(FramePictureTest, AReplayedRoundWithStagesLooksTheSameDrawnWithoutAllegro) 
     static replay kept;
     const std::string path = std::string(BLOCKDASH_GOLDEN_REPLAYS) + "/stages-seed1.rpl";
     ASSERT_EQ(read_replay_file(path.c_str(), kept), replay_status::read);
-    picture_run r;
-    r.sheets = game_sheets();
-    run = &r;
-    int frames = 0, differ = 0, first_differ = -1;
-    bool time_out_shown = false;
+    const picture_sheets sheets = game_sheets();
+    pixel_canvas picture(640, 480);
+    game_hooks = shell;
+    use_picture_shell(picture, sheets, replay_name);
+    picture_hooks = shell;
+    shell = game_hooks;
+    shell.draw_round = draw_both;
+    shell.stage_banner = stage_banner_both;
+    shell.time_out_banner = time_out_banner_both;
+    replay_label = label;
+    bool time_out_same = false;
     world.on_wait = [&](int) {
-        if (world.waits.back() != 2000) return;  // the time-out's hold, over the last frame
-        pixel_canvas expected = r.shown;
-        draw_time_out_banner_picture(expected, r.sheets);
-        time_out_shown = same(fake_screen, expected);
+        if (world.waits.back() == 2000) time_out_same = same(fake_screen, picture);  // the time-out's hold
     };
+    busy = {};
+    int frames = 0, differ = 0, first_differ = -1;
     start_replay(kept);
-    replay_label = label_and_picture;
     for (bool more = true; more;) {
         more = play_replay_frame();
         ++frames;
-        ASSERT_TRUE(r.drawn) << "frame " << frames;
-        if (stage != r.drawn_stage) {  // raised after the drawing: the banner over it
-            draw_stage_banner_picture(r.picture, r.sheets, stage);
-            ++r.busy.banners;
-        }
-        if (!same(fake_screen, r.picture) && differ++ == 0) first_differ = frames;
-        r.shown = r.picture;
-        r.drawn = false;
+        if (!same(fake_screen, picture) && differ++ == 0) first_differ = frames;
     }
     stop_replay();
-    replay_label = nullptr;
     world.on_wait = nullptr;
-    run = nullptr;
+    replay_label = nullptr;
+    use_game_shell();
     EXPECT_EQ(frames, kept.frames);
     EXPECT_EQ(differ, 0) << "the first at frame " << first_differ;
-    EXPECT_TRUE(time_out_shown);
-    EXPECT_GE(r.busy.banners, 3) << "stages 1 to 3";
-    EXPECT_GT(r.busy.pieces, 100);
-    EXPECT_GT(r.busy.popups, 100);
-    EXPECT_GT(r.busy.trails, 100);
-    EXPECT_GT(r.busy.facing_left, 100);
-    EXPECT_GT(r.busy.facing_right, 100);
+    EXPECT_TRUE(time_out_same) << "the time-out banner over the last picture";
+    EXPECT_GE(busy.banners, 3) << "stages 1 to 3";
+    EXPECT_GT(busy.pieces, 100);
+    EXPECT_GT(busy.popups, 100);
+    EXPECT_GT(busy.trails, 100);
+    EXPECT_GT(busy.facing_left, 100);
+    EXPECT_GT(busy.facing_right, 100);
 }
 
 // The reader gives what Allegro's loader gives, and refuses a file cut short or of another

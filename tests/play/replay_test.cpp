@@ -276,6 +276,7 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     bytes[bytes.size() / 2] ^= 0x10;
     EXPECT_EQ(load(bytes), static_cast<int>(replay_status::damaged));
     EXPECT_EQ(round_step(), 0) << "nothing started";
+    EXPECT_EQ(round_figure(figure_score), 0) << "no figures of the round before";
     use_game_shell();
 }
 
