@@ -20,7 +20,10 @@ void read_clock(int32_t frames) {
 
 }  // namespace
 
-void prepare_headless_replay() { host = {virtual_clock_us, virtual_wait_until_us, no_sound, no_music, no_music}; }
+void prepare_headless_replay() {
+    virtual_now_us = 0;
+    host = {virtual_clock_us, virtual_wait_until_us, no_sound, no_music, no_music};
+}
 
 replay_outcome replay_headless(const replay& r, std::vector<int32_t>* clock_after_ms) {
     virtual_now_us = 0;

@@ -9,8 +9,8 @@
 #include "play/round_replay.h"
 #include "records/replay_file.h"
 
-// Puts in the host a clock that moves only when the round waits, with no sound and no
-// music. Whatever shell is in place draws nothing: the replay skips drawing.
+// Puts in the host a clock that moves only when the round waits, started at 0, with no
+// sound and no music. Whatever shell is in place draws nothing: the replay skips drawing.
 void prepare_headless_replay();
 
 // Plays `r` through on that clock, started at 0. `clock_after_ms`, when given, gets the

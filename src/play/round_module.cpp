@@ -69,6 +69,7 @@ int32_t round_figure(int32_t which) {
             return finished && now.score == loaded->score && now.blocks_cut == loaded->blocks_cut &&
                    now.best_combo == loaded->best_combo;
         case figure_clock_ms: return static_cast<int32_t>(now_us() / 1000);
+        case figure_replay_frames: return loaded->frames;
         default: return 0;
     }
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "play/game_shell.h"
+#include "play/headless_replay.h"
 #include "play/round_module.h"
 #include "play/round_replay.h"
 #include "play/round_shell.h"
@@ -240,9 +241,11 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     EXPECT_EQ(round_bytes(0), nullptr);
     EXPECT_EQ(round_bytes(static_cast<int32_t>(replay_file_room) + 1), nullptr);
 
+    std::vector<uint8_t> claimed_bytes;
     use_bare_shell();
     ASSERT_EQ(load(bytes), 0);
     EXPECT_EQ(round_figure(figure_finished), 0) << "not before its last frame";
+    EXPECT_EQ(round_figure(figure_replay_frames), recorded_round.frames);
     EXPECT_EQ(play_through(), recorded_round.frames);
     EXPECT_EQ(round_step(), 0) << "over is over";
     EXPECT_EQ(round_figure(figure_score), verified.score);
@@ -251,21 +254,31 @@ TEST(ReplayTest, TheModulesCallsPlayAReplayFrameByFrameAsVerifyDoes) {
     EXPECT_EQ(round_figure(figure_frames), verified.frames);
     EXPECT_EQ(round_figure(figure_finished), 1);
     EXPECT_EQ(round_figure(figure_claim_kept), 1);
-    EXPECT_GE(round_figure(figure_clock_ms), 20 * recorded_round.frames) << "frames of at least 20 ms";
+    const int32_t clock_ms = round_figure(figure_clock_ms);
+    EXPECT_GE(clock_ms, 20 * recorded_round.frames) << "frames of at least 20 ms";
+    std::vector<int32_t> board_clock;
+    replay_headless(bytes_and_back(recorded_round, claimed_bytes), &board_clock);
+    EXPECT_EQ(clock_ms, board_clock.back()) << "the clock the board times the round by";
     EXPECT_FALSE(replaying) << "the round's end puts the replay away";
 
     static replay changed;
     changed = recorded_round;
     changed.best_combo += 1;
-    std::vector<uint8_t> claimed;
-    bytes_and_back(changed, claimed);
-    ASSERT_EQ(load(claimed), 0);
+    bytes_and_back(changed, claimed_bytes);
+    ASSERT_EQ(load(claimed_bytes), 0);
     play_through();
     EXPECT_EQ(round_figure(figure_finished), 1);
     EXPECT_EQ(round_figure(figure_claim_kept), 0) << "a claimed combo the input does not give";
+    EXPECT_EQ(round_figure(figure_clock_ms), clock_ms) << "the same input, the same clock";
 
-    // Part way, a page reads the round as far as it has gone, and no verdict yet.
+    // Part way, a page reads the round as far as it has gone, and no verdict yet; loading
+    // again starts the same bytes over.
     ASSERT_EQ(load(bytes), 0);
+    for (int i = 0; i < 1500; ++i) ASSERT_EQ(round_step(), 1);
+    ASSERT_EQ(round_load(), 0);
+    EXPECT_EQ(round_figure(figure_frames), 0);
+    EXPECT_EQ(round_figure(figure_blocks_cut), 0);
+    EXPECT_EQ(round_figure(figure_clock_ms), 0) << "the round's clock starts over with it";
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(round_step(), 1);
     EXPECT_EQ(round_figure(figure_frames), 1000);
     EXPECT_GT(round_figure(figure_blocks_cut), 0);
