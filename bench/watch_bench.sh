@@ -30,5 +30,5 @@ key=0123456789abcdef0123456789abcd0b
 curl -sf -o "$work/answer" -H "X-Player-Key: $key" -H "X-Ticket: $(cat "$work/ticket")" \
     -H 'Content-Type: application/octet-stream' --data-binary @"$work/replay.rpl" "http://127.0.0.1:$port/api/v1/rounds"
 id=$(grep -o '"id":"[0-9a-f]*"' "$work/answer" | cut -d'"' -f4)
-echo "module and loader: $(cat "$build"/src/board/watch/round_module.{js,wasm} 2>/dev/null | wc -c) bytes"
+echo "module and loader: $(cat "$build"/src/board/watch/blockdash-round.{js,wasm} | wc -c) bytes"
 node tests/board/watch_driver.js bench "http://127.0.0.1:$port/watch/$id"
