@@ -28,7 +28,7 @@ dl { display: flex; flex-wrap: wrap; gap: 0.25rem 1.25rem; margin: 0.5rem 0; }
 dt { color: #aaa; }
 dd { margin: 0 0 0 0.4rem; font-weight: bold; }
 dl div { display: flex; }
-#stage { display: flex; justify-content: center; background: #000; }
+#stage { display: flex; justify-content: center; }
 #stage canvas { display: block; image-rendering: pixelated; image-rendering: crisp-edges; }
 #controls { display: flex; flex-wrap: wrap; align-items: center; gap: 0.5rem; margin: 0.5rem 0; }
 #controls button { font: inherit; min-width: 5.5rem; padding: 0.3rem 0.6rem; }
