@@ -1,6 +1,7 @@
 // The picture shell: the drawing step and the two banners, in the order the rules call them.
 #include "play/picture_shell.h"
 
+#include "play/round_events.h"
 #include "play/round_shell.h"
 #include "play/round_state.h"
 
@@ -8,11 +9,15 @@ namespace {
 
 pixel_canvas* target = nullptr;
 const picture_sheets* sheets_in_use = nullptr;
-picture_extras extras;
+const char* label_name = nullptr;
 
+// A replay carries its label; a round played, the line that says it can no longer count.
 void draw_picture() {
     if (skip_drawing) return;
+    picture_extras extras;
     extras.pose = player.pose;
+    if (replaying) extras.replay_name = label_name;
+    else extras.quiet_line = round_quiet_line();
     draw_round_picture(*target, *sheets_in_use, extras);
 }
 
@@ -31,8 +36,7 @@ void time_out_banner() {
 void use_picture_shell(pixel_canvas& picture, const picture_sheets& sheets, const char* replay_name) {
     target = &picture;
     sheets_in_use = &sheets;
-    extras = picture_extras{};
-    extras.replay_name = replay_name;
+    label_name = replay_name;
     use_bare_shell();
     shell.draw_round = draw_picture;
     shell.stage_banner = stage_banner;

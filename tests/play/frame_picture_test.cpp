@@ -2,7 +2,7 @@
 // artwork: a kept round with stages played back, every frame byte for byte.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,11 +13,14 @@
 #include "play/frame_picture.h"
 #include "play/game_shell.h"
 #include "play/picture_shell.h"
+#include "play/round_events.h"
 #include "play/round_replay.h"
 #include "play/round_shell.h"
 #include "play/round_state.h"
 #include "play_fixture.h"
+#include "support/file_bytes.h"
 #include "support/headless.h"
+#include "ui/screen_state.h"
 
 using testing_support::world;
 
@@ -32,17 +35,13 @@ pixel_format allegro_format() {
     return f;
 }
 
-std::vector<unsigned char> file_bytes(const char* path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path, "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<unsigned char>(c));
-        std::fclose(f);
-    }
-    return bytes;
+std::vector<unsigned char> bytes_of(const char* path) {
+    const std::string bytes = file_bytes::read(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 pixel_canvas read_picture(const char* path) {
-    const std::vector<unsigned char> bytes = file_bytes(path);
+    const std::vector<unsigned char> bytes = bytes_of(path);
     pixel_canvas c;
     EXPECT_TRUE(read_bmp_pixels(bytes.data(), bytes.size(), allegro_format(), c)) << path;
     return c;
@@ -92,6 +91,19 @@ void time_out_banner_both() {
     picture_hooks.time_out_banner();
 }
 
+// From now on each frame is drawn by the game and into `picture`.
+void draw_both_ways(pixel_canvas& picture, const picture_sheets& sheets) {
+    use_game_shell();
+    game_hooks = shell;
+    use_picture_shell(picture, sheets, replay_name);
+    picture_hooks = shell;
+    shell = game_hooks;
+    shell.draw_round = draw_both;
+    shell.stage_banner = stage_banner_both;
+    shell.time_out_banner = time_out_banner_both;
+    busy = {};
+}
+
 // The replay screen's label.
 void label(BITMAP* picture) {
     textprintf_ex(picture, font, 16, 440, makecol(255, 255, 0), -1, "REPLAY");
@@ -111,19 +123,12 @@ TEST(FramePictureTest, AReplayedRoundWithStagesLooksTheSameDrawnWithoutAllegro) 
     ASSERT_EQ(read_replay_file(path.c_str(), kept), replay_status::read);
     const picture_sheets sheets = game_sheets();
     pixel_canvas picture(640, 480);
-    game_hooks = shell;
-    use_picture_shell(picture, sheets, replay_name);
-    picture_hooks = shell;
-    shell = game_hooks;
-    shell.draw_round = draw_both;
-    shell.stage_banner = stage_banner_both;
-    shell.time_out_banner = time_out_banner_both;
+    draw_both_ways(picture, sheets);
     replay_label = label;
     bool time_out_same = false;
     world.on_wait = [&](int) {
         if (world.waits.back() == 2000) time_out_same = same(fake_screen, picture);  // the time-out's hold
     };
-    busy = {};
     int frames = 0, differ = 0, first_differ = -1;
     start_replay(kept);
     for (bool more = true; more;) {
@@ -146,6 +151,47 @@ TEST(FramePictureTest, AReplayedRoundWithStagesLooksTheSameDrawnWithoutAllegro) 
     EXPECT_GT(busy.facing_right, 100);
 }
 
+// A board round the board stopped hearing: the player's own, not a replay.
+const round_listener unheard = {
+    [](uint32_t*) { return false; }, [](int) {}, [](int) {}, [](int) {}, [](int) {}, [] { return -1; },
+    [] { return "board lost"; }};
+
+// A round played rather than replayed: the live pointer, and in place of a replay's label
+// the grey line that says the round can no longer count.
+TEST(FramePictureTest, APlayedRoundSayingItCannotCountLooksTheSameDrawnWithoutAllegro) {
+    testing_support::reset_headless();
+    testing_support::load_game_assets();
+    play_testing::fresh_round(3);
+    const picture_sheets sheets = game_sheets();
+    pixel_canvas picture(640, 480);
+    draw_both_ways(picture, sheets);
+    listen_to_rounds(&unheard);
+    unsigned seed = 7;
+    auto pick = [&seed](int n) { return static_cast<int>((seed = seed * 1103515245u + 12345u) >> 16) % n; };
+    int frames = 0, differ = 0;
+    for (; frames < 400 && game_state == state_play; ++frames) {
+        int x = pick(640), y = pick(480), buttons = 0;
+        if (frames % 9 == 0) {  // a dash at the block nearest the floor
+            for (const block_record& b : block)
+                if (b.active && b.y + 30 > y) x = b.x, y = std::min(b.y + 30, 479);
+            buttons = 1;
+        }
+        testing_support::set_mouse(x, y, buttons);
+        time_left = std::max(time_left, 100);
+        play_frame();
+        differ += !same(fake_screen, picture);
+    }
+    listen_to_rounds(nullptr);
+    use_game_shell();
+    EXPECT_EQ(frames, 400);
+    EXPECT_EQ(differ, 0);
+    int grey_line = 0;
+    for (int y = 440; y < 448; ++y)
+        for (int x = 16; x < 96; ++x) grey_line += picture.at(x, y) == allegro_format().colour(160, 160, 160);
+    EXPECT_GT(grey_line, 20) << "the quiet line is drawn";
+    EXPECT_GT(busy.pieces + busy.popups + busy.trails, 100) << "the round was busy";
+}
+
 // The reader gives what Allegro's loader gives, and refuses a file cut short or of another
 // kind rather than reading past its end.
 TEST(FramePictureTest, TheGamesPicturesReadAsAllegroReadsThem) {
@@ -156,7 +202,7 @@ TEST(FramePictureTest, TheGamesPicturesReadAsAllegroReadsThem) {
         ASSERT_TRUE(loaded) << path;
         EXPECT_TRUE(same(loaded, read_picture(path))) << path;
         destroy_bitmap(loaded);
-        std::vector<unsigned char> bytes = file_bytes(path);
+        std::vector<unsigned char> bytes = bytes_of(path);
         pixel_canvas kept(1, 1, 7);
         EXPECT_FALSE(read_bmp_pixels(bytes.data(), bytes.size() - 1, allegro_format(), kept)) << path;
         bytes[28] = 8;  // a paletted picture
