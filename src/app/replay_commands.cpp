@@ -12,15 +12,35 @@
 #include "play/headless_replay.h"
 #include "play/round_replay.h"
 #include "screens/replay_screen.h"
+#include "world/watch_link.h"
 
 namespace {
 
 replay given_replay;
 
-// Reads the file into `given_replay`; says on stderr why not.
+// A round's link on a world table: its replay, downloaded. False, said on stderr, when
+// none came; otherwise `status` says how it read.
+bool read_linked_replay(const char* link, replay_status* status, unsigned* rules) {
+    std::string bytes, why;
+    if (!download_linked_replay(link, &bytes, &why)) {
+        std::fprintf(stderr, "blockdash: cannot play \"%s\": %s\n", link, why.c_str());
+        return false;
+    }
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    *status = read_replay_bytes(data, bytes.size(), given_replay);
+    if (*status == replay_status::other_rules && bytes.size() >= 8) *rules = data[6] | data[7] << 8u;
+    return true;
+}
+
+// Reads the file, or the round a link names, into `given_replay`; says on stderr why not.
 bool read_replay_argument(const char* path) {
     unsigned rules = 0;
-    const replay_status status = read_replay_file(path, given_replay, &rules);
+    replay_status status = replay_status::unreadable;
+    if (is_web_address(path)) {
+        if (!read_linked_replay(path, &status, &rules)) return false;
+    } else {
+        status = read_replay_file(path, given_replay, &rules);
+    }
     if (status == replay_status::read) return true;
     if (status == replay_status::other_rules)
         std::fprintf(stderr,

@@ -234,7 +234,8 @@ json row_json(const board_row& b) {
             {"best_combo", b.best_combo},
             {"paused_s", b.paused_ms / 1000},
             {"played_at", iso_utc(b.played_ms)},
-            {"replay", "/api/v1/replays/" + b.round}};
+            {"replay", "/api/v1/replays/" + b.round},
+            {"watch", "/watch/" + b.round}};
 }
 
 void show_board(board_context& board, const http_request_in& req, http_response_out& res) {

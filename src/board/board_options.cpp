@@ -18,6 +18,8 @@ const char board_usage[] =
     "                         else ./board-data)\n"
     "  --database URL         keep the board in PostgreSQL (postgresql://...) instead of SQLite\n"
     "  --trusted-proxy ADDR   take the client's address from X-Forwarded-For on requests from ADDR\n"
+    "  --watch-files DIR      the watch page's script, module and sprite sheets (default: the\n"
+    "                         installed ones)\n"
     "  --retention-days N     drop rounds older than N days that stand on no board (default: keep all)\n"
     "  --limits T,N,R         requests a minute from one address: tickets, notices, rounds\n"
     "                         (default 30,300,30)\n"
@@ -65,7 +67,7 @@ bool read_board_options(int argc, const char* const* argv, board_options& o, std
         if (option == "--help") { o.help = true; continue; }
         if (option == "--version") { o.version = true; continue; }
         if (option == "--testing-waiver") { o.testing_waiver = true; continue; }
-        static const char* const with_value[] = {"--listen", "--data", "--database", "--trusted-proxy",
+        static const char* const with_value[] = {"--listen", "--data", "--database", "--trusted-proxy", "--watch-files",
                                                  "--retention-days", "--limits", "--remove", "--ban",
                                                  "--unban"};
         bool known = false;
@@ -92,6 +94,7 @@ bool read_board_options(int argc, const char* const* argv, board_options& o, std
             o.database = value;
         }
         if (option == "--trusted-proxy") o.trusted_proxy = value;
+        if (option == "--watch-files") o.watch_dir = value;
         if (option == "--retention-days" && !whole_number(value.c_str(), 1, 100000, o.retention_days)) {
             problem = "--retention-days takes a number of days from 1";
             return false;

@@ -11,6 +11,7 @@ struct board_options {
     std::string data_dir;  // default: $STATE_DIRECTORY (systemd), else ./board-data
     std::string database;  // empty: SQLite in data_dir
     std::string trusted_proxy;
+    std::string watch_dir;  // empty: default_watch_folder()
     bool testing_waiver = false;  // no timing rule, no request limits
     int retention_days = 0;       // 0: keep every round
     limits_per_minute limits;

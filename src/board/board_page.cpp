@@ -46,6 +46,7 @@ p.note { color: #ccc; font-size: 0.9rem; }
 const char* const titles[] = {"All time", "This week", "Today"};
 const char* const anchors[] = {"all", "week", "day"};
 const char* const labels[] = {"#", "Name", "Score", "Blocks", "Best combo", "Paused s", "When (UTC)", "Replay"};
+constexpr int columns = sizeof labels / sizeof labels[0];
 
 void add_table(std::string& page, int which, const std::vector<board_row>& rows) {
     page += "<h2 id=\"";
@@ -55,7 +56,7 @@ void add_table(std::string& page, int which, const std::vector<board_row>& rows)
     page += "</h2>\n<div class=\"scroll\"><table>\n<thead><tr>";
     for (const char* label : labels) page += std::string("<th>") + label + "</th>";
     page += "</tr></thead>\n<tbody>\n";
-    if (rows.empty()) page += "<tr><td class=\"empty\" colspan=\"8\">No rounds yet</td></tr>\n";
+    if (rows.empty()) page += "<tr><td class=\"empty\" colspan=\"" + std::to_string(columns) + "\">No rounds yet</td></tr>\n";
     for (const board_row& r : rows) {
         std::string when = iso_utc(r.played_ms);
         when[10] = ' ';
@@ -67,11 +68,12 @@ void add_table(std::string& page, int which, const std::vector<board_row>& rows)
                                      std::to_string(r.best_combo),
                                      std::to_string(r.paused_ms / 1000),
                                      when,
-                                     "<a href=\"/api/v1/replays/" + html_escaped(r.round) + "\" download=\"board-" +
-                                         html_escaped(r.round) + ".rpl\">download</a>"};
+                                     "<a href=\"/watch/" + html_escaped(r.round) + "\">watch</a> <a href=\"/api/v1/replays/" +
+                                         html_escaped(r.round) + "\" download=\"board-" + html_escaped(r.round) +
+                                         ".rpl\">download</a>"};
         page += "<tr>";
         // Each cell names its column, for the narrow screen's cards.
-        for (int c = 0; c < 8; ++c) page += std::string("<td data-label=\"") + labels[c] + "\">" + cells[c] + "</td>";
+        for (int c = 0; c < columns; ++c) page += std::string("<td data-label=\"") + labels[c] + "\">" + cells[c] + "</td>";
         page += "</tr>\n";
     }
     page += "</tbody></table></div>\n";
@@ -110,7 +112,7 @@ std::string board_page(const std::vector<board_row> boards[3], int64_t now_ms, b
     page += "<p>Every round here was replayed and timed by the board before it was accepted.</p>\n";
     for (int p = 0; p < 3; ++p) add_table(page, p, boards[p]);
     std::string now = iso_utc(now_ms);
-    page += "<p class=\"note\">To watch a round, download its replay and run "
+    page += "<p class=\"note\">Watch a round here, or download its replay and run "
             "<code>blockdash --replay FILE</code>.</p>\n"
             "<p class=\"note\">What the board keeps about a player: the player key the game made, the initials, "
             "the replay of every accepted round, the times the game's notices arrived during each round, and the "

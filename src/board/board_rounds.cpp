@@ -112,6 +112,28 @@ bool board_store::replay(const std::string& id, std::string& bytes) {
     });
 }
 
+bool board_store::round_figures(const std::string& id, board_row& row, int32_t& frames) {
+    lease c(*this);
+    return marking_lost(c, [&] {
+        const sql_result r = c->run(
+            "SELECT name, score, blocks, best_combo, paused_ms, played_ms, frames FROM rounds WHERE id = $1 "
+            "AND player NOT IN (SELECT player FROM bans)",
+            {id});
+        if (r.rows.empty()) return false;
+        const sql_row& f = r.rows[0];
+        row = {};
+        row.round = id;
+        row.name = f.text(0);
+        row.score = static_cast<int32_t>(f.integer(1));
+        row.blocks = static_cast<int32_t>(f.integer(2));
+        row.best_combo = static_cast<int32_t>(f.integer(3));
+        row.paused_ms = f.integer(4);
+        row.played_ms = f.integer(5);
+        frames = static_cast<int32_t>(f.integer(6));
+        return true;
+    });
+}
+
 bool board_store::banned(const std::string& player) {
     lease c(*this);
     return marking_lost(c, [&] { return !c->run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty(); });

@@ -26,6 +26,7 @@
 #include "board/http_server.h"
 #include "board/round_draws.h"
 #include "board/round_verifier.h"
+#include "board/watch_page.h"
 #include "platform/monotonic_clock.h"
 
 namespace {
@@ -180,11 +181,22 @@ int run_board(const board_options& o) {
         return 1;
     }
     board_context board{*store, secret, o, request_limits(o.limits, o.testing_waiver)};
+    watch_files files;
+    const std::string watch_dir = o.watch_dir.empty() ? default_watch_folder() : o.watch_dir;
+    if (!load_watch_files(watch_dir, files, problem)) {
+        std::fprintf(stderr, "blockdash-board: %s\n", problem.c_str());
+        stop_verifier();
+        return 1;
+    }
+    if (!watch_player_present(files))
+        std::fprintf(stderr, "blockdash-board: no watch page player in %s: the watch pages show figures only\n",
+                     watch_dir.c_str());
 
     http_limits limits;
     if (!o.trusted_proxy.empty()) limits.trusted_proxies.insert(o.trusted_proxy);
     http_server server(limits);
     server.on_log([&o](const http_log_entry& e) { log_request(e, o.trusted_proxy); });
+    add_watch_routes(server, *store, files);
     add_board_routes(server, board);
 
     std::string why;

@@ -88,6 +88,9 @@ public:
 
     std::vector<board_row> board(board_period p, int64_t now_ms, int limit, int offset);
     bool replay(const std::string& id, std::string& bytes);
+    // A kept round's figures and length, for its watch page (rank left 0); false when the
+    // board keeps no such round or its player is banned.
+    bool round_figures(const std::string& id, board_row& row, int32_t& frames);
     bool banned(const std::string& player);
 
     // For the operator.

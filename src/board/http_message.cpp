@@ -269,7 +269,8 @@ std::string serialize_response(const http_response_out& r, bool head_only, bool 
     int status = r.status >= 100 && r.status <= 999 ? r.status : 500;
     std::string out = "HTTP/1.1 " + std::to_string(status) + " " + reason_phrase(status) + "\r\n";
     if (!r.content_type.empty()) out += "Content-Type: " + clean(r.content_type) + "\r\n";
-    out += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
+    // A 304 has no body, and its length would be the one of the body it stands for.
+    if (status != 304) out += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
     if (closing) out += "Connection: close\r\n";
     else if (say_keep_alive) out += "Connection: keep-alive\r\n";
     for (const auto& h : r.headers) {

@@ -174,8 +174,15 @@ bool run_name_entry() {
     return true;
 }
 
+// The round's link, to share or to give `blockdash --replay`; cut at the screen's edge.
+void draw_round_link(BITMAP* dest, const std::string& link) {
+    if (link.empty()) return;
+    const std::string line = link.size() <= 70 ? "watch: " + link : link.substr(0, 80);
+    textout_centre_ex(dest, font, line.c_str(), 320, 360, makecol(160, 160, 160), -1);
+}
+
 // The lines about the board above the buttons, the rows, and a save that went wrong below them.
-void draw_table(BITMAP* dest) {
+void draw_table(BITMAP* dest, const std::string& link) {
     draw_world_view(dest);
     const std::string round_line = board_round_line();
     const std::string refusal = board_refusal_line();
@@ -183,6 +190,7 @@ void draw_table(BITMAP* dest) {
     else if (!refusal.empty()) textout_centre_ex(dest, font, refusal.c_str(), 320, 328, makecol(255, 96, 96), -1);
     if (!world_rows_shown()) draw_local_table(dest, got_highscore);
     if (data_notice[0]) textout_centre_ex(dest, font, data_notice, 320, 345, makecol(255, 96, 96), -1);
+    draw_round_link(dest, link);
 }
 
 // What the world table adds to the screen, as text: a change shows it afresh.
@@ -249,9 +257,11 @@ void end_screen_frame() {
     }
     first_pass = false;
     const int x = pointer_x(), y = pointer_y();
-    table_still.start(buffer, text_key(data_notice) ^ uint64_t(got_highscore) ^ text_key(board_text().c_str()), y);
+    const std::string link = round_link_at(x, y);
+    table_still.start(buffer, text_key(data_notice) ^ uint64_t(got_highscore) ^ text_key((board_text() + link).c_str()),
+                      y);
     draw_backdrop(buffer);
-    draw_table(buffer);
+    draw_table(buffer, link);
     draw_button(buffer, quit, "Quit");
     draw_button(buffer, progress, "Return to", "Title");
     wipe_in_if_pending(buffer);

@@ -4,9 +4,11 @@
 #include <allegro.h>
 
 #include "platform/host.h"
+#include "platform/surfaces.h"
 #include "play/game_shell.h"
 #include "play/round.h"
 #include "play/round_replay.h"
+#include "screens/replay_pictures.h"
 #include "ui/buttons.h"
 #include "ui/screen_state.h"
 #include "ui/wipe.h"
@@ -14,6 +16,7 @@
 namespace {
 
 constexpr int fast = 4;
+constexpr int as_fast_as_drawn = 1000;  // for the pictures of tests
 
 char watched_name[3];
 host_seam real_host;
@@ -67,9 +70,13 @@ void watch_replay(const replay& r) {
     screen_lock = true;
     start_replay(r);
     replay_label = draw_label;
-    do {
-        speed = key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
-    } while (!asked_to_stop() && play_replay_frame());
+    const bool pictures = start_replay_pictures(r.frames);
+    int played = 0;
+    for (bool more = true; more && !asked_to_stop();) {
+        speed = pictures ? as_fast_as_drawn : key[KEY_SPACE] || (mouse_b & 1) ? fast : 1;
+        more = play_replay_frame();
+        if (pictures) keep_replay_picture(++played, fake_screen);
+    }
     replay_label = nullptr;
     stop_replay();
     stopmusic();

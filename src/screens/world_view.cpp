@@ -10,6 +10,7 @@
 #include "ui/buttons.h"
 #include "world/board_link.h"
 #include "world/board_round.h"
+#include "world/watch_link.h"
 #include "world/world_table.h"
 
 namespace {
@@ -98,6 +99,15 @@ void enter_world_view() {
     if (view == table_view::local) return;
     fetch_world(world_period::day);
     fetch_world(world_period::all);
+}
+
+std::string round_link_at(int x, int y) {
+    if (!board_on()) return "";
+    const int row = table_row_at(x, y);
+    const world_table* t = shown_world();
+    if (t && row < static_cast<int>(t->rows.size()) && !t->rows[static_cast<size_t>(row)].watch.empty())
+        return board_address() + t->rows[static_cast<size_t>(row)].watch;
+    return watch_link(board_address(), board_round_id());
 }
 
 bool world_rows_shown() { return board_on() && shown_world() != nullptr; }

@@ -16,6 +16,10 @@ void draw_world_view(BITMAP* dest);
 // What the world view shows, as text: a change of it shows the screen afresh.
 std::string world_view_text();
 
+// The link of the round the player points at (x, y) among the world rows shown, else of
+// the round just sent, if the board took it; empty for none.
+std::string round_link_at(int x, int y);
+
 // A press on the switch's words: true when it took the press.
 bool take_world_switch_press();
 // A click on a world row: its replay is fetched. False when the row has none.

@@ -45,6 +45,7 @@ void board_between_frames() {
 }
 
 std::string board_initials() { return board.initials; }
+std::string board_address() { return on ? board.url : ""; }
 
 void remember_board_initials(const char name[3]) {
     const std::string typed(name, 3);

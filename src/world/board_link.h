@@ -23,6 +23,9 @@ bool board_ticket_in_hand();
 // Between frames: takes the answers that came and asks for what is due.
 void board_between_frames();
 
+// The board's address; empty with the board off.
+std::string board_address();
+
 // The initials a board round goes under when it enters no local row.
 std::string board_initials();
 // A new local row's initials: remembered for the rounds that enter none.

@@ -50,6 +50,11 @@ world_row row_of(const json& row) {
     if (row.contains("name") && row["name"].is_string()) w.name = row["name"].get<std::string>().substr(0, 3);
     if (row.contains("score") && row["score"].is_number_integer()) w.score = row["score"].get<int>();
     if (row.contains("replay") && row["replay"].is_string()) w.replay = row["replay"].get<std::string>();
+    // Only the board's own page, whatever the row says: a link the player is shown.
+    const std::string prefix = "/api/v1/replays/";
+    if (w.replay.size() == prefix.size() + 16 && w.replay.compare(0, prefix.size(), prefix) == 0 &&
+        w.replay.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos)
+        w.watch = "/watch/" + w.replay.substr(prefix.size());
     return w;
 }
 

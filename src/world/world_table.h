@@ -17,6 +17,7 @@ struct world_row {
     std::string name;
     int score = 0;
     std::string replay;  // its address
+    std::string watch;   // its watch page's path on the board, "/watch/<id>"
 };
 
 struct world_table {

@@ -170,6 +170,29 @@ cmp -s "$work/fetched.rpl" "$work/good/replay.rpl" || fail "the replay served is
 [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/api/v1/board?limit=101")" = 400 ] ||
     fail "a limit over 100 was taken"
 
+# The round's watch page: its figures and its replay's link with no script run, only the
+# board's own files, and those under tagged addresses a browser keeps.
+code() { curl -s -o /dev/null -w '%{http_code}' "$@"; }
+grep -q "\"watch\":\"/watch/$round_id\"" "$work/board.json" || fail "the row names no watch page"
+curl -s -D "$work/watch.head" -o "$work/watch.html" "http://127.0.0.1:$port/watch/$round_id"
+grep -q '^HTTP/1.1 200' "$work/watch.head" || fail "no watch page: $(head -1 "$work/watch.head")"
+grep -qi "^Content-Security-Policy: default-src 'self';" "$work/watch.head" ||
+    fail "the watch page lets the browser load from elsewhere"
+for text in "<h1>GUD's round" "href=\"/api/v1/replays/$round_id\"" 'href="/"' 'data-frames="[0-9]*"'; do
+    grep -q -- "$text" "$work/watch.html" || fail "the watch page lacks $text"
+done
+grep -oE '(src|href)="[^"]*"' "$work/watch.html" | grep -vE '"/' && fail "the watch page names another site"
+script=$(grep -o '/watch/files/watch.js?v=[0-9a-f]*' "$work/watch.html" | head -1)
+curl -s -D "$work/file.head" -o "$work/watch.js" "http://127.0.0.1:$port$script"
+cmp -s "$work/watch.js" "$here/../../src/board/watch/watch.js" || fail "the page's script is not the project's"
+grep -qi '^Cache-Control: public, max-age=31536000, immutable' "$work/file.head" || fail "a tagged file is not kept"
+etag=$(grep -i '^ETag:' "$work/file.head" | cut -d' ' -f2 | tr -d '\r')
+[ "$(code -H "If-None-Match: $etag" "http://127.0.0.1:$port${script%%\?*}")" = 304 ] ||
+    fail "a file the browser holds is sent again"
+for missing in /watch/0000000000000000 /watch/nonsense /watch/files/none.js /watch/files/..%2fboard.sqlite; do
+    [ "$(code "http://127.0.0.1:$port$missing")" = 404 ] || fail "$missing was answered"
+done
+
 # The page, in a real browser without a network of its own.
 if [ "$store" = sqlite ]; then
     profile="$work/chromium"
@@ -177,7 +200,7 @@ if [ "$store" = sqlite ]; then
              --disable-component-update --disable-sync --no-first-run --user-data-dir="$profile")
     timeout 60 "${browser[@]}" --dump-dom "http://127.0.0.1:$port/" >"$work/page.html" 2>/dev/null ||
         fail "chromium could not load the page"
-    for text in GUD 'blockdash --replay FILE' 'This week' Today "/api/v1/replays/$round_id"; do
+    for text in GUD 'blockdash --replay FILE' 'This week' Today "/api/v1/replays/$round_id" "/watch/$round_id"; do
         grep -q -- "$text" "$work/page.html" || fail "the page lacks \"$text\""
     done
     timeout 60 "${browser[@]}" --window-size=390,844 --screenshot="$work/page.png" "http://127.0.0.1:$port/" \
@@ -276,6 +299,7 @@ stop_board
 "$BOARD" --data "$work/data" "${database[@]}" --remove "$round_id" >/dev/null || fail "--remove failed"
 start_board
 curl -s "http://127.0.0.1:$port/api/v1/board" | grep -q GUD && fail "a removed round is still on the board"
+[ "$(code "http://127.0.0.1:$port/watch/$round_id")" = 404 ] || fail "a removed round still has its watch page"
 [ "$(curl -s -o /dev/null -w '%{http_code}' -X POST -d '' -H "X-Player-Key: $key_slow" \
     "http://127.0.0.1:$port/api/v1/tickets")" = 403 ] || fail "a banned key got a ticket"
 stop_board

@@ -5,7 +5,8 @@
 // for the test to send, with three made up after the round: other-values.rpl (each tick's
 // value swapped for the next one's), no-values.rpl, and other-input.rpl (the pointer of one
 // frame halfway through moved by a pixel).
-//   round_sender PORT KEY OUT PACE [NAME]
+//   round_sender PORT KEY OUT PACE [NAME [FRAMES_PER_CLICK]]
+// (a busy hand when FRAMES_PER_CLICK is given: a long round; else one that never clicks)
 // A tick the board refuses is written to OUT/refused (status, answer), then the end is
 // tried and its answer written to OUT/after-refusal.
 // --offline plays the whole round from the seed at once, as a program searching it would,
@@ -67,11 +68,12 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
-    if (argc < 5) return fail("usage: round_sender [--offline] PORT KEY OUT PACE [NAME]");
+    if (argc < 5) return fail("usage: round_sender [--offline] PORT KEY OUT PACE [NAME [FRAMES_PER_CLICK]]");
     const int port = std::atoi(argv[1]);
     const std::string key = argv[2], out = argv[3];
     const double pace = std::atof(argv[4]);
     const char* name = argc > 5 ? argv[5] : "BOT";
+    const int frames_per_click = argc > 6 ? std::atoi(argv[6]) : 0;
     httplib::Client board("127.0.0.1", port);
     board.set_read_timeout(30, 0);
     const httplib::Headers who = {{"X-Player-Key", key}};
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
         std::string answer;
         if (post(json{{"seq", 0}, {"frame", 0}, {"event", "start"}}.dump(), answer) != 200)
             return fail("the start was not taken: " + answer);
-        board_testing::play_round(json::parse(answer)["seed"].get<uint32_t>(), 0, name, *round);
+        board_testing::play_round(json::parse(answer)["seed"].get<uint32_t>(), frames_per_click, name, *round);
         int64_t seq = 1;
         for (int32_t frame = frames_between_ticks; frame < round->frames; frame += frames_between_ticks) {
             at_pace(frame, 1500 + 20 * (frame - 1));
@@ -115,7 +117,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const board_testing::board_play played = board_testing::play_for_board(post, 0, name, *round, at_pace);
+    const board_testing::board_play played = board_testing::play_for_board(post, frames_per_click, name, *round, at_pace);
     if (!played.played && played.status >= 400 && played.status < 500 && played.problem.find("tick") != std::string::npos) {
         write_file(out + "/refused", played.problem);
         std::string answer;

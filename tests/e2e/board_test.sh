@@ -36,6 +36,13 @@ quit_game() {
 # A round the game found too slow to send (a machine busy with other work) is played
 # again, up to three times, so the rest of the test sees a round that counts.
 rounds_told() { grep -c "world round" "$work/game.err" || true; }
+# With `busy=1` a hand dashes to and fro above the floor through the round, cutting blocks
+# before they land, so the round runs long; its pace is a hand's, it waits for nothing.
+busy_hand() {
+    while kill -0 "$game_pid" 2>/dev/null; do
+        for x in 140 500; do xdotool mousemove "$x" 390 mousedown 1 sleep 0.05 mouseup 1 sleep 0.5; done
+    done
+}
 play_round_and_type() {
     local try
     for try in 1 2 3; do
@@ -43,8 +50,19 @@ play_round_and_type() {
         told_before=$(rounds_told)
         wait_for 10 on_title_menu || fail "no title menu"
         press_until 5 320 250 in_round || fail "Start Game did not start a round"
+        local hand=""
+        if [ "${busy:-0}" = 1 ]; then
+            busy_hand &
+            hand=$!
+            other_pids="$other_pids $hand"
+        fi
         name_entry() { shot && [ "$(count 250 150 273 157 "$white")" -eq 0 ] && [ "$(count 200 130 440 137 "$white")" -gt 20 ]; }
-        wait_for 200 name_entry || fail "no name entry after the round"
+        # The round's end is told on stderr: screenshots, which cost the game its pace on a
+        # busy machine, only once it has come.
+        told() { [ "$(rounds_told)" -gt "$told_before" ]; }
+        wait_for 200 told || fail "the game did not tell its world round"
+        wait_for 20 name_entry || fail "no name entry after the round"
+        [ -z "$hand" ] || { kill "$hand"; wait "$hand" 2>/dev/null || true; }
         [ "$(rounds_told)" -gt "$told_before" ] || fail "the game did not tell its world round"
         local pace
         pace=$(grep "world round" "$work/game.err" | tail -1)
@@ -140,13 +158,16 @@ wait_for 10 on_title_menu || fail "no title menu with an untrusted board"
 tap_at 320 400  # Quit
 wait_game_exit 10
 start_game env BLOCKDASH_BOARD_CA="$work/cert.pem" -- --board "https://localhost:$tls_port"
-play_round_and_type WLD
+busy=1 play_round_and_type WLD
 wait_for 30 board_shows WLD || fail "the board did not take the round: $(tail -5 "$work/board.log")"
 # "WORLD #1" in yellow under the table: eight letters centred, nothing further left.
 world_rank_shown() {
     shot && [ "$(count 288 328 352 335 "$yellow")" -gt 20 ] && [ "$(count 200 328 280 335 "$yellow")" -eq 0 ]
 }
 wait_for 10 world_rank_shown || fail "the end screen shows no world rank"
+# Below it, in grey, the round's link.
+link_shown() { shot && [ "$(count 100 360 540 367 "160 160 160")" -gt 40 ]; }
+wait_for 5 link_shown || fail "the end screen does not say the round's link"
 # The round went through nginx, and its log holds no ticket: they travel in a header.
 grep -q '"POST /api/v1/rounds HTTP/1.1" 201' "$work/nginx/access.log" ||
     fail "the round did not pass nginx: $(tail -3 "$work/nginx/access.log")"
@@ -173,6 +194,31 @@ key_until 10 Escape on_highscore_table || fail "Esc did not end the world replay
 quit_game
 [ -z "$(ls "$run/KZ DATA/world-replays")" ] && fail "the world replay was not kept in its cache folder"
 ls "$run/KZ DATA/"*.rpl 2>/dev/null | grep -q 'world-' && fail "a world replay landed among the local ones"
+
+# The round's watch page in headless chromium shows, at frames 1, 500, 2000 and its last,
+# the very pixels the game draws there (the game given the page's link as its --replay),
+# ends on the board's score, and asks nothing of anyone but the board.
+link="$api/watch/${replay_path##*/}"
+curl -sf "$link" -o "$work/watch.html" || fail "no watch page at $link"
+frames=$(grep -o 'data-frames="[0-9]*"' "$work/watch.html" | cut -d'"' -f2)
+[ -n "$frames" ] || fail "the watch page offers no player: $(grep -o 'no watch page player.*' "$work/board.log")"
+moments=""
+for f in 1 500 2000 "$frames"; do [ "$f" -gt "$frames" ] || moments="$moments $f"; done
+mkdir -p "$work/game-pictures" "$work/page-pictures"
+start_game env BLOCKDASH_REPLAY_PICTURES="$work/game-pictures$moments" -- --window --replay "$link?frame=9"
+wait_game_exit 120
+[ "$exit_status" -eq 0 ] || fail "--replay of the round's link ended with $exit_status: $(cat "$work/game.err")"
+# shellcheck disable=SC2086
+node "$WATCH_DRIVER" pictures "$link" "$work/page-pictures" $moments || fail "chromium could not show the round"
+for f in $moments; do
+    cmp -s "$work/game-pictures/frame-$f.ppm" "$work/page-pictures/frame-$f.ppm" ||
+        fail "frame $f on the watch page is not the game's: $(compare -metric AE "$work/game-pictures/frame-$f.ppm" \
+            "$work/page-pictures/frame-$f.ppm" "$work/frame-$f-diff.png" 2>&1) pixels differ"
+done
+board_score=$(curl -sf "$api/api/v1/board?period=all" | grep -o '"score":[0-9]*' | head -1 | cut -d: -f2)
+node "$WATCH_DRIVER" ending "$link" >"$work/ending.txt" || fail "the watch page did not play to the end"
+grep -qx "score $board_score" "$work/ending.txt" || fail "the page ended on $(cat "$work/ending.txt"), the board has $board_score"
+node "$WATCH_DRIVER" screenshot "$link?frame=$((frames * 2 / 5))" "${SHOTS:-$work}/watch_page.png" || fail "no picture of the watch page"
 
 # The board goes down as the round ends: the row is saved at once, the round queued; a
 # new start of the game, with the board back, sends it.

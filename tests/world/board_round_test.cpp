@@ -31,6 +31,7 @@
 #include "world/board_queue.h"
 #include "world/board_round.h"
 #include "world/round_sender.h"
+#include "world/watch_link.h"
 #include "world/world_table.h"
 
 using namespace play_testing;
@@ -431,7 +432,8 @@ TEST(BoardRound, TheWorldsBestIsReadWithCareAndItsReplaysComeOnlyFromTheBoard) {
         if (r.path.compare(0, 14, "/api/v1/board?") == 0) {
             if (flood) return garbage_answer();
             std::string rows = R"([7, {"rank": 1, "name": "TOOLONGNAME", "score": 900, "replay": "/api/v1/replays/a"},)";
-            for (int i = 2; i <= 15; ++i) rows += "{\"rank\": " + std::to_string(i) + ", \"score\": " + std::to_string(1000 - i) + "},";
+            rows += R"({"rank": 2, "score": 950, "replay": "/api/v1/replays/0123456789abcdef"},)";
+            for (int i = 3; i <= 15; ++i) rows += "{\"rank\": " + std::to_string(i) + ", \"score\": " + std::to_string(1000 - i) + "},";
             rows.back() = ']';
             return scripted_answer{scripted_answer::reply, 200, "{\"period\":\"day\",\"rows\":" + rows + "}"};
         }
@@ -447,6 +449,9 @@ TEST(BoardRound, TheWorldsBestIsReadWithCareAndItsReplaysComeOnlyFromTheBoard) {
     EXPECT_EQ(day.rows[0].score, 900);
     EXPECT_EQ(day.rows[1].name, "");
     EXPECT_EQ(day.rows[9].rank, 10);
+    // A row's link is the board's own watch page, and only for a round's id.
+    EXPECT_EQ(day.rows[0].watch, "");
+    EXPECT_EQ(day.rows[1].watch, "/watch/0123456789abcdef");
     EXPECT_FALSE(day.fetched_at.empty());
 
     std::string path, why;
@@ -608,4 +613,35 @@ TEST(BoardRound, ARoundTheBoardStopsHearingSaysSoAsItGoes) {
     EXPECT_GT(grey, 40) << "the line is drawn";
     board_round_dropped();
     stop_board();
+}
+
+// A round's link: what the game shows, and what --replay takes back to the replay's bytes.
+TEST(BoardRound, ARoundsLinkLeadsToItsReplayOnThatBoardOnly) {
+    EXPECT_EQ(watch_link("https://b.example/x", "0123456789abcdef"), "https://b.example/x/watch/0123456789abcdef");
+    EXPECT_EQ(watch_link("https://b.example", ""), "");
+    std::string address;
+    for (const char* link : {"https://b.example/x/watch/0123456789abcdef", "https://b.example/x/watch/0123456789abcdef?frame=500",
+                             "https://b.example/x/watch/0123456789abcdef#top"}) {
+        ASSERT_TRUE(replay_address_of(link, &address)) << link;
+        EXPECT_EQ(address, "https://b.example/x/api/v1/replays/0123456789abcdef");
+    }
+    for (const char* odd : {"replay.rpl", "https://b.example/watch/0123", "https://b.example/watch/0123456789ABCDEF",
+                            "https://b.example/watch/0123456789abcdef/more", "ftp://b.example/watch/0123456789abcdef",
+                            "https://b.example/api/v1/replays/0123456789abcdef"})
+        EXPECT_FALSE(replay_address_of(odd, &address)) << odd;
+
+    scripted_board board([](const seen_request& r) {
+        if (r.path == "/api/v1/replays/0123456789abcdef") return scripted_answer{scripted_answer::reply, 200, "RPL"};
+        return scripted_answer{scripted_answer::reply, 404, "{}"};
+    });
+    std::string bytes, why;
+    ASSERT_TRUE(download_linked_replay(board.url() + "/watch/0123456789abcdef?frame=9", &bytes, &why)) << why;
+    EXPECT_EQ(bytes, "RPL");
+    EXPECT_FALSE(download_linked_replay(board.url() + "/watch/00000000000000ff", &bytes, &why));
+    EXPECT_NE(why.find("no such round"), std::string::npos) << why;
+    // Plain http leaves this machine never: the address is refused before any connection.
+    const size_t asked = board.requests().size();
+    EXPECT_FALSE(download_linked_replay("http://192.0.2.1/watch/0123456789abcdef", &bytes, &why));
+    EXPECT_NE(why.find("cannot be reached"), std::string::npos) << why;
+    EXPECT_EQ(board.requests().size(), asked);
 }

@@ -3,7 +3,7 @@ game_packages=(cmake g++ make pkg-config liballegro4-dev libxext-dev libxrandr-d
                libsqlite3-dev libpq-dev libssl-dev nlohmann-json3-dev libcurl4-openssl-dev)
 test_packages=(libgtest-dev libcpp-httplib-dev procps xvfb xdotool imagemagick x11-utils x11-xserver-utils openbox icewm wmctrl xserver-xephyr sox
                clang libclang-rt-14-dev appstream desktop-file-utils lintian dpkg-dev man-db
-               curl postgresql chromium socat openssl sqlite3 jq git nginx debootstrap emscripten)
+               curl postgresql chromium socat openssl sqlite3 jq git nginx debootstrap emscripten nodejs)
 
 # install_packages <log> <package...>: installs the missing ones, in one line of output.
 install_packages() {

@@ -3,6 +3,8 @@
 # package of them, blockdash-board, beside the game's.
 set(board_stage ${CMAKE_BINARY_DIR}/to-install/board)
 install(TARGETS blockdash-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT board)
+# The watch page's script, module and sprite sheets, as the build gathered them.
+install(DIRECTORY ${BLOCKDASH_BOARD_WATCH_BUILD_DIR}/ DESTINATION ${BLOCKDASH_BOARD_WATCH_DIR} COMPONENT board)
 install(FILES ${package_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/blockdash-board COMPONENT board)
 install(FILES ${package_dir}/board/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME blockdash-board COMPONENT board)
@@ -15,6 +17,7 @@ install(CODE "
   set(PROJECT_VERSION ${PROJECT_VERSION})
   set(BLOCKDASH_RELEASE_DATE ${BLOCKDASH_RELEASE_DATE})
   set(BOARD_BINARY \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/blockdash-board\")
+  set(BOARD_WATCH_DIR \"\${CMAKE_INSTALL_PREFIX}/${BLOCKDASH_BOARD_WATCH_DIR}\")
   configure_file(\"${package_dir}/blockdash-board.8.in\" \"\${stage}/blockdash-board.8\" @ONLY)
   configure_file(\"${package_dir}/blockdash-board.service.in\" \"\${stage}/blockdash-board.service\" @ONLY)
   file(COPY \"${package_dir}/changelog\" DESTINATION \"\${stage}\")

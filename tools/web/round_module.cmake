@@ -12,7 +12,8 @@ get_target_property(module_sources blockdash_round SOURCES)
 # The monotonic clock is the board's; in the module a replay's clock only moves when it waits.
 list(FILTER module_sources EXCLUDE REGEX "/monotonic_clock\\.cpp$")
 file(GLOB_RECURSE module_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.h)
-set(module_exports _round_bytes _round_load _round_step _round_figure)
+set(module_exports _round_bytes _round_load _round_step _round_figure
+                   _picture_sheet_bytes _picture_sheets_load _picture_name _round_step_drawn _round_picture)
 string(REPLACE ";" "," module_exports "${module_exports}")
 set(module_js ${BLOCKDASH_WEB_DIR}/blockdash-round.js)
 set(module_wasm ${BLOCKDASH_WEB_DIR}/blockdash-round.wasm)
