@@ -17,7 +17,8 @@
 #include "board/sql_connection.h"
 #include "board/timing_rule.h"
 
-enum class ticket_state { fresh = 0, started = 1, ended = 2, used = 3, replaced = 4 };
+// abandoned: started, and left when its player (or address) started another.
+enum class ticket_state { fresh = 0, started = 1, ended = 2, used = 3, replaced = 4, abandoned = 5 };
 
 struct stored_ticket {
     bool found = false;
@@ -51,12 +52,14 @@ struct board_row {
     std::string name, round;
     int32_t score = 0, blocks = 0, best_combo = 0;
     int64_t paused_ms = 0, played_ms = 0;
+    int64_t abandoned = 0;  // the player's started rounds left for a newer one
 };
 
 constexpr int64_t day_ms = 24 * 3600 * 1000LL;
 constexpr int64_t start_within_ms = day_ms;       // a ticket is started within a day
 constexpr int64_t submit_within_ms = 7 * day_ms;  // a round is sent within a week of its end
 constexpr int notices_most = 1000;
+constexpr int64_t forget_batch = 500;  // rows (or tickets) cleared out in one transaction
 
 // The first millisecond of the period that holds `wall_ms`: a UTC day; a week from Monday.
 int64_t period_start(board_period p, int64_t wall_ms);
@@ -69,8 +72,11 @@ public:
     ~board_store();
 
     void add_ticket(const std::string& id, const std::string& player, int64_t issued_ms);
+    // `arrived_ms`: when the notice was read, on the monotonic clock (0: now). It is the
+    // notice's time, however long the store then kept it waiting. A start abandons the round
+    // that the player, or `address` (address_group's), still holds open.
     notice_answer add_notice(const std::string& ticket, const std::string& player, int64_t issued_ms,
-                             const notice_body& n);
+                             const notice_body& n, int64_t arrived_ms = 0, const std::string& address = "");
     stored_ticket find_ticket(const std::string& id);
     std::vector<stamped_notice> notices(const std::string& ticket);
     bool copy_stored(const std::string& fingerprint);
@@ -135,4 +141,8 @@ private:
     void put_bests(sql_connection& c, const std::string& player, const std::string& round, int32_t score,
                    int64_t played_ms);
     void refigure_bests(sql_connection& c, const std::string& player);
+    int64_t in_batches(const std::string& sql, const std::vector<sql_value>& params);
+    void forget_tickets(const std::string& spent, const std::vector<sql_value>& params);
+    static std::string best_rounds_sql(board_period p, const std::string& who);
+    void hold_open(sql_connection& c, const std::string& ticket, const std::vector<std::string>& holders);
 };
