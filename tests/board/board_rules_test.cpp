@@ -242,6 +242,23 @@ TEST(RequestInput, AddressesAndBodiesBeforeTheyAreRead) {
     req.remote = "127.0.0.1";
     EXPECT_EQ(client_address(req, "127.0.0.1"), "198.51.100.7") << "the address the proxy added, not the client's";
 
+    // A player is held to an IPv6 address's /64, an IPv4 one whole; the machine itself to none.
+    EXPECT_EQ(address_group("2001:db8:aa:bb:1:2:3:4"), "2001:db8:aa:bb::/64");
+    EXPECT_EQ(address_group("2001:DB8:AA:BB::99"), "2001:db8:aa:bb::/64");
+    EXPECT_EQ(address_group("198.51.100.7"), "198.51.100.7");
+    EXPECT_EQ(address_group("127.0.0.5"), "");
+    EXPECT_EQ(address_group("::1"), "");
+    // Starts are counted per key and per address, a minute at a time.
+    request_limits starts({}, false);
+    const long long minute = 60000LL * 1000;
+    int taken = 0;
+    for (int i = 0; i < 20; ++i) taken += starts.allow_start(std::string(32, 'a'), "2001:db8:aa:bb::/64", minute);
+    EXPECT_EQ(taken, limits_per_minute{}.starts_per_key);
+    for (char k = 'b'; k < 'z'; ++k) taken += starts.allow_start(std::string(32, k), "2001:db8:aa:bb::/64", minute);
+    EXPECT_EQ(taken, limits_per_minute{}.starts_per_address);
+    EXPECT_TRUE(starts.allow_start(std::string(32, 'c'), "", minute)) << "the loopback is no address to count";
+    EXPECT_TRUE(starts.allow_start(std::string(32, 'a'), "2001:db8:aa:bb::/64", minute + 60000)) << "a new minute";
+
     // The board's own routes on loopback: a body over the route's limit is refused before
     // any of it is sent, one within it reaches the handler (here refused for want of a key).
     const std::string dir = testing_support::scratch_dir("board_routes");

@@ -5,12 +5,20 @@
 //   round_sender PORT KEY OUT PACE [NAME]
 // or changes one byte of a replay's input and writes it with its checksum made good again:
 //   round_sender --tamper IN OUT
+// or sends one round from THREADS threads at once, each on a connection of its own, to the
+// boards on PORTS (comma-separated) in turn, and prints each answer's status on a line:
+//   round_sender --race PORTS KEY TICKET FILE THREADS
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <sstream>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -38,10 +46,45 @@ int tamper(const char* in, const char* out) {
     return 0;
 }
 
+int race(const std::string& ports, const std::string& key, const std::string& ticket, const char* file, int threads) {
+    std::vector<int> to;
+    std::stringstream list(ports);
+    for (std::string port; std::getline(list, port, ',');) to.push_back(std::atoi(port.c_str()));
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (to.empty() || bytes.empty() || threads < 1) return fail("nothing to race");
+    std::mutex m;
+    std::condition_variable go;
+    int ready = 0;
+    std::vector<int> statuses(static_cast<size_t>(threads));
+    std::vector<std::thread> senders;
+    for (int i = 0; i < threads; ++i)
+        senders.emplace_back([&, i] {
+            httplib::Client board("127.0.0.1", to[static_cast<size_t>(i) % to.size()]);
+            board.set_read_timeout(60, 0);
+            board.set_keep_alive(true);
+            board.Get("/healthz");  // the connection made before the race
+            {
+                // Every sender holds its open connection before any sends.
+                std::unique_lock<std::mutex> hold(m);
+                ++ready;
+                go.notify_all();
+                go.wait(hold, [&] { return ready == threads; });
+            }
+            const auto a = board.Post("/api/v1/rounds", {{"X-Player-Key", key}, {"X-Ticket", ticket}}, bytes,
+                                      "application/octet-stream");
+            statuses[static_cast<size_t>(i)] = a ? a->status : 0;
+        });
+    for (std::thread& t : senders) t.join();
+    for (int status : statuses) std::printf("%d\n", status);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--tamper") return tamper(argv[2], argv[3]);
+    if (argc == 7 && std::string(argv[1]) == "--race") return race(argv[2], argv[3], argv[4], argv[5], std::atoi(argv[6]));
     if (argc < 5) return fail("usage: round_sender PORT KEY OUT PACE [NAME]");
     const int port = std::atoi(argv[1]);
     const std::string key = argv[2], out = argv[3];
