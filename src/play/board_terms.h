@@ -10,7 +10,7 @@ constexpr int64_t paused_ms_most = 60000;
 // How far a board round's time may stray from its own clock, slow or fast: over each stretch
 // between two notices, and over the round as a whole. The board refuses past these; the game
 // stops sending a round past them before the board would have to.
-constexpr int64_t pace_slack_permille = 40;
+constexpr int64_t pace_slack_permille = 50;
 constexpr int64_t stretch_grace_ms = 1500;
 constexpr int64_t round_grace_ms = 2500;
 

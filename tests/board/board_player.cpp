@@ -10,6 +10,7 @@
 
 #include "fixture/stand_in_art.h"
 #include "platform/mouse_presses.h"
+#include "platform/host.h"
 #include "play/round.h"
 #include "play/round_tape.h"
 #include "ui/screen_state.h"
@@ -39,10 +40,11 @@ bool lowest_block_ahead(int& x, int& y) {
 
 }  // namespace
 
-void play_round(unsigned seed, int frames_per_click, const char* name, replay& out) {
+void play_round(unsigned seed, int frames_per_click, const char* name, replay& out, bool real_time) {
     start_headless_rules();
     stand_ins::reset_to_round(seed);
-    skip_drawing = true;
+    skip_drawing = !real_time;
+    if (real_time) use_real_host();
     mouse_b = 0;
     int x = 320, y = 300;
     for (int frame = 0; game_state == state_play; ++frame) {

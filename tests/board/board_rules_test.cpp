@@ -55,16 +55,16 @@ TEST(TimingRule, KeepsRoundsPlayedInTimeAndNamesWhatIsWrongWithTheRest) {
               std::string::npos);
 
     // The bounds themselves, to the millisecond: a round of a start and an end is one
-    // stretch, held to own ± (4 % + 1.5 s).
+    // stretch, held to own ± (5 % + 1.5 s).
     auto end_at = [](int64_t elapsed) {
         std::vector<stamped_notice> n{{0, 0, notice_event::start, 0}, {1, 101, notice_event::end, elapsed}};
         return check_timing(n, 101, [](int32_t f) { return f == 0 ? own_clock{0, 0} : own_clock{100000, 100000}; }).fits;
     };
-    EXPECT_EQ(pace_allowance_ms(100000, stretch_grace_ms), 5500);
-    EXPECT_TRUE(end_at(94500));
-    EXPECT_FALSE(end_at(94499));
-    EXPECT_TRUE(end_at(105500));
-    EXPECT_FALSE(end_at(105501));
+    EXPECT_EQ(pace_allowance_ms(100000, stretch_grace_ms), 6500);
+    EXPECT_TRUE(end_at(93500));
+    EXPECT_FALSE(end_at(93499));
+    EXPECT_TRUE(end_at(106500));
+    EXPECT_FALSE(end_at(106501));
 }
 
 // A full round of 150 game seconds and no time won or lost: 5850 frames.
