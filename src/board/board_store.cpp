@@ -31,8 +31,10 @@ const char* const schema[] = {
     "CREATE INDEX IF NOT EXISTS bests_order ON bests (period, since_ms, score DESC, played_ms, round)",
     "CREATE INDEX IF NOT EXISTS bests_round ON bests (round)",
     "CREATE TABLE IF NOT EXISTS bans (player TEXT PRIMARY KEY, banned_ms BIGINT NOT NULL)",
-    // The started round each key, and each address (an IPv6 one by its /64), holds open.
+    // The round each key, and each address (an IPv6 one by its /64), started last: open
+    // while its ticket is in state 1.
     "CREATE TABLE IF NOT EXISTS open_rounds (holder TEXT PRIMARY KEY, ticket TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS open_rounds_ticket ON open_rounds (ticket)",
     // How many started rounds each player left for a newer one.
     "CREATE TABLE IF NOT EXISTS abandons (player TEXT PRIMARY KEY, rounds BIGINT NOT NULL)",
     // The ticket secret of boards on one PostgreSQL that are given none.
@@ -137,10 +139,12 @@ void board_store::add_ticket(const std::string& id, const std::string& player, i
     });
 }
 
-// A started round is the one its holders hold open: the round each held before is abandoned,
-// and counted against its player. Rows are made before they are locked, so two starts at
-// once on PostgreSQL queue on the row rather than both finding none.
+// A started round is the one its holders hold open: the round each held before is abandoned
+// (unless it has ended since), and counted against its player. Boards on one PostgreSQL take
+// starts one at a time, so two starts from one address never wait on each other's rows; an
+// end never touches these rows, so it never waits on a start either.
 void board_store::hold_open(sql_connection& c, const std::string& ticket, const std::vector<std::string>& holders) {
+    if (c.shared()) c.run("SELECT pg_advisory_xact_lock(8641)");
     for (const std::string& holder : holders) {
         c.run("INSERT INTO open_rounds (holder, ticket) VALUES ($1, '') ON CONFLICT (holder) DO NOTHING", {holder});
         const sql_result held =
@@ -200,7 +204,6 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
         const int64_t at = arrival();
         c->run("INSERT INTO notices (ticket, seq, frame, event, at_ms) VALUES ($1, $2, $3, $4, $5)",
                {ticket, n.seq, n.frame, static_cast<int>(n.event), at});
-        if (n.event == notice_event::end) c->run("DELETE FROM open_rounds WHERE ticket = $1", {ticket});
         if (n.event == notice_event::end)
             c->run("UPDATE tickets SET notices = notices + 1, state = 2, end_frame = $2, ended_ms = $3 WHERE id = $1",
                    {ticket, n.frame, c->wall_ms()});
