@@ -4,11 +4,23 @@
 // thread runs the operator's commands; each call on a connection leased for its length.
 #include "board/board_store.h"
 
+#include <chrono>
+#include <thread>
+
 #include "board/store_calls.h"
 
 namespace {
 
 const board_period periods[] = {board_period::all, board_period::week, board_period::day};
+
+// Lets the writers waiting for the store in; false when told to stop.
+bool pause_between_batches(const std::atomic<bool>* stop) {
+    for (int ms = 0; ms < forget_pause_ms; ms += 10) {
+        if (stop && stop->load()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !(stop && stop->load());
+}
 
 }  // namespace
 
@@ -160,59 +172,68 @@ bool board_store::unban(const std::string& player) {
 
 // Each step in short transactions of a batch each, so a board serving at the same time waits
 // for the store's write lock a moment at most.
-int64_t board_store::forget_old(int64_t now_ms, int retention_days) {
+int64_t board_store::forget_old(int64_t now_ms, int retention_days, const std::atomic<bool>* stop) {
     // Tickets that can no longer be started or sent, with their notices.
     const std::vector<sql_value> cutoffs = {now_ms - start_within_ms - int64_t{3600 * 1000}, now_ms - submit_within_ms,
                                             now_ms - 2 * day_ms};
     forget_tickets("(state IN (0, 4) AND issued_ms < $1) OR (state = 2 AND ended_ms < $2) OR "
                    "(state IN (1, 5) AND issued_ms < $3)",
-                   cutoffs);
+                   cutoffs, stop);
     // Boards of weeks and days gone by.
     in_batches("DELETE FROM bests WHERE (period, since_ms, player) IN (SELECT period, since_ms, player FROM bests "
                "WHERE (period = 1 AND since_ms < $1) OR (period = 2 AND since_ms < $2) LIMIT " +
                    std::to_string(forget_batch) + ")",
-               {period_start(board_period::week, now_ms), period_start(board_period::day, now_ms)});
+               {period_start(board_period::week, now_ms), period_start(board_period::day, now_ms)}, stop);
     if (retention_days <= 0) return 0;
     const int64_t dropped = in_batches("DELETE FROM rounds WHERE id IN (SELECT id FROM rounds WHERE played_ms < $1 "
                                        "AND id NOT IN (SELECT round FROM bests) LIMIT " +
                                            std::to_string(forget_batch) + ")",
-                                       {now_ms - retention_days * day_ms});
-    forget_tickets("state = 3 AND id NOT IN (SELECT ticket FROM rounds)", {});
+                                       {now_ms - retention_days * day_ms}, stop);
+    forget_tickets("state = 3 AND id NOT IN (SELECT ticket FROM rounds)", {}, stop);
     return dropped;
 }
 
 // Runs a DELETE of at most forget_batch rows, each time in a transaction of its own, until
 // it finds no more. The rows deleted in all.
-int64_t board_store::in_batches(const std::string& sql, const std::vector<sql_value>& params) {
+int64_t board_store::in_batches(const std::string& sql, const std::vector<sql_value>& params,
+                                const std::atomic<bool>* stop) {
     int64_t all = 0;
-    for (;;) {
-        lease c(*this);
-        const int64_t gone = in_transaction(c, [&] { return c->run(sql, params).changed; });
+    while (!(stop && stop->load())) {
+        int64_t gone = 0;
+        {
+            lease c(*this);
+            gone = in_transaction(c, [&] { return c->run(sql, params).changed; });
+        }
         all += gone;
-        if (gone < forget_batch) return all;
+        if (gone < forget_batch || !pause_between_batches(stop)) break;
     }
+    return all;
 }
 
 // The tickets `spent` picks, a batch at a time, with their notices and their hold on an open round.
-void board_store::forget_tickets(const std::string& spent, const std::vector<sql_value>& params) {
-    for (;;) {
-        lease c(*this);
-        const bool more = in_transaction(c, [&] {
-            const sql_result ids = c->run("SELECT id FROM tickets WHERE " + spent + " LIMIT " +
-                                              std::to_string(forget_batch) + c->lock_rows(),
-                                          params);
-            if (ids.rows.empty()) return false;
-            std::string list;
-            std::vector<sql_value> values;
-            for (const sql_row& row : ids.rows) {
-                values.emplace_back(row.text(0));
-                list += (list.empty() ? "$" : ", $") + std::to_string(values.size());
-            }
-            for (const char* table : {"notices WHERE ticket", "open_rounds WHERE ticket", "tickets WHERE id"})
-                c->run(std::string("DELETE FROM ") + table + " IN (" + list + ")", values);
-            return static_cast<int64_t>(ids.rows.size()) == forget_batch;
-        });
-        if (!more) return;
+void board_store::forget_tickets(const std::string& spent, const std::vector<sql_value>& params,
+                                 const std::atomic<bool>* stop) {
+    while (!(stop && stop->load())) {
+        bool more = false;
+        {
+            lease c(*this);
+            more = in_transaction(c, [&] {
+                const sql_result ids = c->run("SELECT id FROM tickets WHERE " + spent + " LIMIT " +
+                                                  std::to_string(forget_batch) + c->lock_rows(),
+                                              params);
+                if (ids.rows.empty()) return false;
+                std::string list;
+                std::vector<sql_value> values;
+                for (const sql_row& row : ids.rows) {
+                    values.emplace_back(row.text(0));
+                    list += (list.empty() ? "$" : ", $") + std::to_string(values.size());
+                }
+                for (const char* table : {"notices WHERE ticket", "open_rounds WHERE ticket", "tickets WHERE id"})
+                    c->run(std::string("DELETE FROM ") + table + " IN (" + list + ")", values);
+                return static_cast<int64_t>(ids.rows.size()) == forget_batch;
+            });
+        }
+        if (!more || !pause_between_batches(stop)) return;
     }
 }
 
