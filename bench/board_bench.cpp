@@ -6,6 +6,9 @@
 //   board_bench fill DATABASE DIR      1,000,000 rounds of 50,000 keys over a year, put
 //                                      straight into the store ("" for SQLite in DIR)
 //   board_bench reads PORT             1,000 reads of each board (limit 10) and of the page
+//   board_bench cleanup DATABASE DIR   the hourly clean-up with 30 days' retention over a
+//                                      filled store (for a minute at most), while another
+//                                      writer takes tickets: how long that writer waited
 //   board_bench race PORT1 PORT2 N     each of N rounds sent to two boards at once
 //   board_bench kills BOARD DIR N K    N rounds sent while the board is killed (-9) K times
 //                                      and started again; every round answered 201 is kept
@@ -129,6 +132,38 @@ int fill(const std::string& database, const std::string& dir) {
     std::printf("fill_rounds: 1000000 rounds of 50000 keys over a year\n");
     std::printf("fill_insert: %.1f s\n", inserted);
     std::printf("fill_bests: %.1f s\n", ms_between(start, bench_clock::now()) / 1000 - inserted);
+    return 0;
+}
+
+int cleanup(const std::string& database, const std::string& dir) {
+    board_store store(database, dir, 2);
+    const int64_t now = system_wall_ms();
+    std::atomic<bool> done{false}, stop{false};
+    int64_t dropped = 0;
+    const auto start = bench_clock::now();
+    std::thread cleaner([&] {
+        dropped = store.forget_old(now, 30, &stop);
+        done = true;
+    });
+    // The other writer, for a minute at most: the clean-up stops between two batches then.
+    std::vector<double> waits;
+    int timed_out = 0;
+    while (!done && waits.size() < 1000000) {
+        if (ms_between(start, bench_clock::now()) > 60000) stop = true;
+        const auto before = bench_clock::now();
+        try {
+            store.add_ticket(random_hex(32), std::string(32, 'e'), now);
+        } catch (const sql_error&) {
+            ++timed_out;  // the store's own wait for the lock ran out
+        }
+        waits.push_back(ms_between(before, bench_clock::now()));
+    }
+    cleaner.join();
+    std::printf("cleanup_dropped: %lld rounds in %.1f s%s\n", static_cast<long long>(dropped),
+                ms_between(start, bench_clock::now()) / 1000, stop ? " (stopped after a minute)" : "");
+    std::printf("cleanup_other_writer: %zu tickets taken meanwhile, wait p50 %.2f ms, p99 %.2f ms, max %.2f ms, "
+                "%d gave up\n",
+                waits.size(), percentile(waits, 0.5), percentile(waits, 0.99), percentile(waits, 1.0), timed_out);
     return 0;
 }
 
@@ -288,6 +323,7 @@ int main(int argc, char** argv) {
     if (mode == "submit" && argc == 4) return submit(std::atoi(argv[2]), std::atoi(argv[3]));
     if (mode == "fill" && argc == 4) return fill(argv[2], argv[3]);
     if (mode == "reads" && argc == 3) return reads(std::atoi(argv[2]));
+    if (mode == "cleanup" && argc == 4) return cleanup(argv[2], argv[3]);
     if (mode == "race" && argc == 5) return race(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (mode == "kills" && argc == 6) return kills(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
     std::fprintf(stderr, "usage: see the top of bench/board_bench.cpp\n");

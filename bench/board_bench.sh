@@ -1,12 +1,12 @@
 #!/bin/bash
 # The board server's benchmarks, by hand (not part of ./test.sh), on loopback only:
-#   bench/board_bench.sh [build folder, default build] [parts, default "submit reads race kills"]
+#   bench/board_bench.sh [build folder, default build] [parts, default "submit reads cleanup race kills"]
 # With two or more cores the board runs alone on core 0 and the bench on core 1. SQLite and
 # a PostgreSQL made for the run (with fsync, in a temporary folder, stopped at the end).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
-parts=${2:-submit reads race kills}
+parts=${2:-submit reads cleanup race kills}
 part() { [[ " $parts " == *" $1 "* ]]; }
 board="$build/src/board/blockdash-board"
 bench="$build/bench/board_bench"
@@ -69,6 +69,15 @@ part reads && for store in sqlite postgresql; do
     start_board "$work/reads-$store.log" "${options[@]}"
     on_core 1 "$bench" reads "$port"
     stop_boards
+done
+
+part cleanup && for store in sqlite postgresql; do
+    database=""
+    echo "== the hourly clean-up over 1,000,000 rounds (30 days kept), another writer beside it, $store"
+    mkdir -p "$work/cleanup-$store"
+    if [ $store = postgresql ]; then new_database cleanup; fi
+    "$bench" fill "${database:-}" "$work/cleanup-$store" | sed 's/^/  /'
+    on_core 1 "$bench" cleanup "${database:-}" "$work/cleanup-$store"
 done
 
 if part race; then

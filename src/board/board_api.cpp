@@ -109,9 +109,12 @@ void new_notice(board_context& board, const http_request_in& req, http_response_
     notice_body n;
     std::string problem;
     if (!read_notice_body(req.body, n, problem)) return answer_error(res, 400, problem);
+    const std::string group = address_group(client_address(req, board.options.trusted_proxy));
+    if (n.event == notice_event::start && !board.limits.allow_start(player, group, system_wall_ms()))
+        return answer_error(res, 429, "too many rounds started from this key or address; wait a minute");
     if (const std::string why = round_refusal(board.store, t.id); !why.empty())
         return answer_final(res, 409, "the round was refused: " + why);
-    const notice_answer a = board.store.add_notice(t.id, player, t.issued_ms, n);
+    const notice_answer a = board.store.add_notice(t.id, player, t.issued_ms, n, req.received_ms, group);
     if (a.status == 200) return answer_json(res, 200, {{"seed", a.seed}});
     if (a.status == 204 && n.event == notice_event::tick) {
         // The tick's value, only now that its input is committed.
@@ -149,6 +152,7 @@ void new_round(board_context& board, const http_request_in& req, http_response_o
     if (!t.found) return answer_final(res, 404, now - tf.issued_ms > start_within_ms ? "the ticket has expired" : "no such ticket");
     if (t.state == ticket_state::used) return answer_final(res, 409, "the ticket was used");
     if (t.state == ticket_state::replaced) return answer_final(res, 410, "the ticket was replaced by a newer one");
+    if (t.state == ticket_state::abandoned) return answer_final(res, 410, "the round was abandoned: a newer one started");
     // Its end notice may still be on the way: not the last word.
     if (t.state != ticket_state::ended) return answer_error(res, 409, "missing notices: the round has not ended");
     if (now - t.ended_ms > submit_within_ms) return answer_final(res, 410, "the round ended more than 7 days ago");
@@ -233,6 +237,7 @@ json row_json(const board_row& b) {
             {"blocks", b.blocks},
             {"best_combo", b.best_combo},
             {"paused_s", b.paused_ms / 1000},
+            {"abandoned", b.abandoned},
             {"played_at", iso_utc(b.played_ms)},
             {"replay", "/api/v1/replays/" + b.round},
             {"watch", "/watch/" + b.round}};

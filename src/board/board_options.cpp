@@ -106,7 +106,9 @@ bool read_board_options(int argc, const char* const* argv, board_options& o, std
                 problem = "--limits takes three numbers from 1, such as 30,300,30";
                 return false;
             }
-            o.limits = {t, n, r};
+            o.limits.tickets = t;
+            o.limits.notices = n;
+            o.limits.rounds = r;
         }
         if (option == "--remove") {
             if (!read_round_id(value)) {

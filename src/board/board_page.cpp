@@ -45,7 +45,9 @@ p.note { color: #ccc; font-size: 0.9rem; }
 
 const char* const titles[] = {"All time", "This week", "Today"};
 const char* const anchors[] = {"all", "week", "day"};
-const char* const labels[] = {"#", "Name", "Score", "Blocks", "Best combo", "Paused s", "When (UTC)", "Replay"};
+// "Abandoned": rounds the player started and left for a newer one, all of them, ever.
+const char* const labels[] = {"#",        "Name",       "Score",  "Blocks",   "Best combo",
+                              "Paused s", "Abandoned", "When (UTC)", "Replay"};
 constexpr int columns = sizeof labels / sizeof labels[0];
 
 void add_table(std::string& page, int which, const std::vector<board_row>& rows) {
@@ -56,7 +58,8 @@ void add_table(std::string& page, int which, const std::vector<board_row>& rows)
     page += "</h2>\n<div class=\"scroll\"><table>\n<thead><tr>";
     for (const char* label : labels) page += std::string("<th>") + label + "</th>";
     page += "</tr></thead>\n<tbody>\n";
-    if (rows.empty()) page += "<tr><td class=\"empty\" colspan=\"" + std::to_string(columns) + "\">No rounds yet</td></tr>\n";
+    if (rows.empty())
+        page += "<tr><td class=\"empty\" colspan=\"" + std::to_string(columns) + "\">No rounds yet</td></tr>\n";
     for (const board_row& r : rows) {
         std::string when = iso_utc(r.played_ms);
         when[10] = ' ';
@@ -67,6 +70,7 @@ void add_table(std::string& page, int which, const std::vector<board_row>& rows)
                                      std::to_string(r.blocks),
                                      std::to_string(r.best_combo),
                                      std::to_string(r.paused_ms / 1000),
+                                     std::to_string(r.abandoned),
                                      when,
                                      "<a href=\"/watch/" + html_escaped(r.round) + "\">watch</a> <a href=\"/api/v1/replays/" +
                                          html_escaped(r.round) + "\" download=\"board-" + html_escaped(r.round) +

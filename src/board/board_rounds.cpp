@@ -4,11 +4,23 @@
 // thread runs the operator's commands; each call on a connection leased for its length.
 #include "board/board_store.h"
 
+#include <chrono>
+#include <thread>
+
 #include "board/store_calls.h"
 
 namespace {
 
 const board_period periods[] = {board_period::all, board_period::week, board_period::day};
+
+// Lets the writers waiting for the store in; false when told to stop.
+bool pause_between_batches(const std::atomic<bool>* stop) {
+    for (int ms = 0; ms < forget_pause_ms; ms += 10) {
+        if (stop && stop->load()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !(stop && stop->load());
+}
 
 }  // namespace
 
@@ -81,8 +93,9 @@ std::vector<board_row> board_store::board(board_period p, int64_t now_ms, int li
     lease c(*this);
     return marking_lost(c, [&] {
         const sql_result r = c->run(
-            "SELECT b.score, b.played_ms, b.round, r.name, r.blocks, r.best_combo, r.paused_ms FROM bests b "
-            "JOIN rounds r ON r.id = b.round WHERE b.period = $1 AND b.since_ms = $2 "
+            "SELECT b.score, b.played_ms, b.round, r.name, r.blocks, r.best_combo, r.paused_ms, "
+            "COALESCE(a.rounds, 0) FROM bests b JOIN rounds r ON r.id = b.round "
+            "LEFT JOIN abandons a ON a.player = b.player WHERE b.period = $1 AND b.since_ms = $2 "
             "ORDER BY b.score DESC, b.played_ms, b.round LIMIT $3 OFFSET $4",
             {static_cast<int>(p), period_start(p, now_ms), limit, offset});
         std::vector<board_row> rows;
@@ -96,6 +109,7 @@ std::vector<board_row> board_store::board(board_period p, int64_t now_ms, int li
             b.blocks = static_cast<int32_t>(row.integer(4));
             b.best_combo = static_cast<int32_t>(row.integer(5));
             b.paused_ms = row.integer(6);
+            b.abandoned = row.integer(7);
             rows.push_back(std::move(b));
         }
         return rows;
@@ -139,13 +153,12 @@ bool board_store::banned(const std::string& player) {
     return marking_lost(c, [&] { return !c->run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty(); });
 }
 
-// After a round left: the player's bests worked out again from the rounds still kept.
+// After a round left: the player's bests worked out again from the rounds still kept, in a
+// few statements however many rounds the player has.
 void board_store::refigure_bests(sql_connection& c, const std::string& player) {
     c.run("DELETE FROM bests WHERE player = $1", {player});
     if (!c.run("SELECT 1 FROM bans WHERE player = $1", {player}).rows.empty()) return;
-    const sql_result rounds = c.run("SELECT id, score, played_ms FROM rounds WHERE player = $1", {player});
-    for (const sql_row& row : rounds.rows)
-        put_bests(c, player, row.text(0), static_cast<int32_t>(row.integer(1)), row.integer(2));
+    for (board_period p : periods) c.run(best_rounds_sql(p, "player = $2"), {period_start(p, 0), player});
 }
 
 bool board_store::remove_round(const std::string& id) {
@@ -179,48 +192,92 @@ bool board_store::unban(const std::string& player) {
     });
 }
 
-int64_t board_store::forget_old(int64_t now_ms, int retention_days) {
-    lease c(*this);
-    return in_transaction(c, [&] {
-        // Tickets that can no longer be started or sent, with their notices.
-        const std::vector<sql_value> cutoffs = {now_ms - start_within_ms - int64_t{3600 * 1000}, now_ms - submit_within_ms,
-                                                now_ms - 2 * day_ms};
-        const char* spent = "(state IN (0, 4) AND issued_ms < $1) OR (state = 2 AND ended_ms < $2) OR "
-                            "(state = 1 AND issued_ms < $3)";
-        c->run(std::string("DELETE FROM notices WHERE ticket IN (SELECT id FROM tickets WHERE ") + spent + ")", cutoffs);
-        c->run(std::string("DELETE FROM tickets WHERE ") + spent, cutoffs);
-        // Boards of weeks and days gone by.
-        c->run("DELETE FROM bests WHERE (period = 1 AND since_ms < $1) OR (period = 2 AND since_ms < $2)",
-               {period_start(board_period::week, now_ms), period_start(board_period::day, now_ms)});
-        if (retention_days <= 0) return int64_t{0};
-        const int64_t dropped =
-            c->run("DELETE FROM rounds WHERE played_ms < $1 AND id NOT IN (SELECT round FROM bests)",
-                   {now_ms - retention_days * day_ms})
-                .changed;
-        c->run("DELETE FROM notices WHERE ticket IN (SELECT id FROM tickets WHERE state = 3 AND id NOT IN "
-               "(SELECT ticket FROM rounds))");
-        c->run("DELETE FROM tickets WHERE state = 3 AND id NOT IN (SELECT ticket FROM rounds)");
-        return dropped;
-    });
+// Each step in short transactions of a batch each, so a board serving at the same time waits
+// for the store's write lock a moment at most.
+int64_t board_store::forget_old(int64_t now_ms, int retention_days, const std::atomic<bool>* stop) {
+    // Tickets that can no longer be started or sent, with their notices.
+    const std::vector<sql_value> cutoffs = {now_ms - start_within_ms - int64_t{3600 * 1000}, now_ms - submit_within_ms,
+                                            now_ms - 2 * day_ms};
+    forget_tickets("(state IN (0, 4) AND issued_ms < $1) OR (state = 2 AND ended_ms < $2) OR "
+                   "(state IN (1, 5) AND issued_ms < $3)",
+                   cutoffs, stop);
+    // Boards of weeks and days gone by.
+    in_batches("DELETE FROM bests WHERE (period, since_ms, player) IN (SELECT period, since_ms, player FROM bests "
+               "WHERE (period = 1 AND since_ms < $1) OR (period = 2 AND since_ms < $2) LIMIT " +
+                   std::to_string(forget_batch) + ")",
+               {period_start(board_period::week, now_ms), period_start(board_period::day, now_ms)}, stop);
+    if (retention_days <= 0) return 0;
+    const int64_t dropped = in_batches("DELETE FROM rounds WHERE id IN (SELECT id FROM rounds WHERE played_ms < $1 "
+                                       "AND id NOT IN (SELECT round FROM bests) LIMIT " +
+                                           std::to_string(forget_batch) + ")",
+                                       {now_ms - retention_days * day_ms}, stop);
+    forget_tickets("state = 3 AND id NOT IN (SELECT ticket FROM rounds)", {}, stop);
+    return dropped;
+}
+
+// Runs a DELETE of at most forget_batch rows, each time in a transaction of its own, until
+// it finds no more. The rows deleted in all.
+int64_t board_store::in_batches(const std::string& sql, const std::vector<sql_value>& params,
+                                const std::atomic<bool>* stop) {
+    int64_t all = 0;
+    while (!(stop && stop->load())) {
+        int64_t gone = 0;
+        {
+            lease c(*this);
+            gone = in_transaction(c, [&] { return c->run(sql, params).changed; });
+        }
+        all += gone;
+        if (gone < forget_batch || !pause_between_batches(stop)) break;
+    }
+    return all;
+}
+
+// The tickets `spent` picks, a batch at a time, with their notices and their hold on an open round.
+void board_store::forget_tickets(const std::string& spent, const std::vector<sql_value>& params,
+                                 const std::atomic<bool>* stop) {
+    while (!(stop && stop->load())) {
+        bool more = false;
+        {
+            lease c(*this);
+            more = in_transaction(c, [&] {
+                const sql_result ids = c->run("SELECT id FROM tickets WHERE " + spent + " LIMIT " +
+                                                  std::to_string(forget_batch) + c->lock_rows(),
+                                              params);
+                if (ids.rows.empty()) return false;
+                std::string list;
+                std::vector<sql_value> values;
+                for (const sql_row& row : ids.rows) {
+                    values.emplace_back(row.text(0));
+                    list += (list.empty() ? "$" : ", $") + std::to_string(values.size());
+                }
+                for (const char* table : {"notices WHERE ticket", "open_rounds WHERE ticket", "tickets WHERE id"})
+                    c->run(std::string("DELETE FROM ") + table + " IN (" + list + ")", values);
+                return static_cast<int64_t>(ids.rows.size()) == forget_batch;
+            });
+        }
+        if (!more || !pause_between_batches(stop)) return;
+    }
+}
+
+// An INSERT of the best round of each player who fits `who` ($2 on), on board `p`'s periods
+// from `$1` on.
+std::string board_store::best_rounds_sql(board_period p, const std::string& who) {
+    // Only the boards shown: all time, this week, today.
+    const char* since[] = {"0", "(played_ms / 86400000 - (played_ms / 86400000 + 3) % 7) * 86400000",
+                           "(played_ms / 86400000) * 86400000"};
+    const std::string s = since[static_cast<int>(p)];
+    return "INSERT INTO bests (period, since_ms, player, round, score, played_ms) SELECT " +
+           std::to_string(static_cast<int>(p)) + ", since_ms, player, id, score, played_ms FROM (SELECT " + s +
+           " AS since_ms, player, id, score, played_ms, ROW_NUMBER() OVER (PARTITION BY player, " + s +
+           " ORDER BY score DESC, played_ms, id) AS n FROM rounds WHERE played_ms >= $1 AND " + who +
+           " AND player NOT IN (SELECT player FROM bans)) ranked WHERE n = 1";
 }
 
 void board_store::rebuild_bests(int64_t now_ms) {
     lease c(*this);
     in_transaction(c, [&] {
         c->run("DELETE FROM bests");
-        // Only the boards shown: all time, this week, today.
-        const char* since[] = {"0", "(played_ms / 86400000 - (played_ms / 86400000 + 3) % 7) * 86400000",
-                               "(played_ms / 86400000) * 86400000"};
-        for (board_period p : periods) {
-            const std::string s = since[static_cast<int>(p)];
-            c->run("INSERT INTO bests (period, since_ms, player, round, score, played_ms) SELECT " +
-                       std::to_string(static_cast<int>(p)) +
-                       ", since_ms, player, id, score, played_ms FROM (SELECT " + s +
-                       " AS since_ms, player, id, score, played_ms, ROW_NUMBER() OVER (PARTITION BY player, " + s +
-                       " ORDER BY score DESC, played_ms, id) AS n FROM rounds WHERE played_ms >= $1 AND player NOT IN "
-                       "(SELECT player FROM bans)) ranked WHERE n = 1",
-                   {period_start(p, now_ms)});
-        }
+        for (board_period p : periods) c->run(best_rounds_sql(p, "1 = 1"), {period_start(p, now_ms)});
         return 0;
     });
 }

@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -123,7 +124,7 @@ public:
               do {
                   hold.unlock();
                   try {
-                      const int64_t dropped = store.forget_old(store.wall_ms(), retention_days);
+                      const int64_t dropped = store.forget_old(store.wall_ms(), retention_days, &stopping_);
                       forget_old_draws(store);
                       if (dropped > 0)
                           std::fprintf(stderr, "blockdash-board: dropped %lld rounds on no board older than %d days\n",
@@ -132,7 +133,7 @@ public:
                       std::fprintf(stderr, "blockdash-board: housekeeping: %s\n", e.what());
                   }
                   hold.lock();
-              } while (!stop_.wait_for(hold, std::chrono::hours(1), [this] { return stopping_; }));
+              } while (!stop_.wait_for(hold, std::chrono::hours(1), [this] { return stopping_.load(); }));
           }) {}
     ~housekeeper() {
         {
@@ -146,7 +147,7 @@ public:
 private:
     std::mutex m_;
     std::condition_variable stop_;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};  // also read by the clean-up between its batches
     std::thread thread_;
 };
 

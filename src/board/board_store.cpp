@@ -5,8 +5,11 @@
 // Any thread of the board calls in; each call leases a connection of its own for its length.
 #include "board/board_store.h"
 
+#include <algorithm>
+
 #include "board/store_calls.h"
 #include "board/tickets.h"
+#include "platform/monotonic_clock.h"
 
 namespace {
 
@@ -33,6 +36,12 @@ const char* const schema[] = {
     "CREATE TABLE IF NOT EXISTS round_draws (ticket TEXT NOT NULL, frame INTEGER NOT NULL, ended INTEGER NOT NULL, "
     "digest TEXT NOT NULL, value BIGINT NOT NULL, PRIMARY KEY (ticket, frame, ended))",
     "CREATE TABLE IF NOT EXISTS refused_rounds (ticket TEXT PRIMARY KEY, reason TEXT NOT NULL)",
+    // The round each key, and each address (an IPv6 one by its /64), started last: open
+    // while its ticket is in state 1.
+    "CREATE TABLE IF NOT EXISTS open_rounds (holder TEXT PRIMARY KEY, ticket TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS open_rounds_ticket ON open_rounds (ticket)",
+    // How many started rounds each player left for a newer one.
+    "CREATE TABLE IF NOT EXISTS abandons (player TEXT PRIMARY KEY, rounds BIGINT NOT NULL)",
     // The ticket secret of boards on one PostgreSQL that are given none.
     "CREATE TABLE IF NOT EXISTS secrets (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
 };
@@ -135,9 +144,34 @@ void board_store::add_ticket(const std::string& id, const std::string& player, i
     });
 }
 
+// A started round is the one its holders hold open: the round each held before is abandoned
+// (unless it has ended since), and counted against its player. Boards on one PostgreSQL take
+// starts one at a time, so two starts from one address never wait on each other's rows; an
+// end never touches these rows, so it never waits on a start either.
+void board_store::hold_open(sql_connection& c, const std::string& ticket, const std::vector<std::string>& holders) {
+    if (c.shared()) c.run("SELECT pg_advisory_xact_lock(8641)");
+    for (const std::string& holder : holders) {
+        c.run("INSERT INTO open_rounds (holder, ticket) VALUES ($1, '') ON CONFLICT (holder) DO NOTHING", {holder});
+        const sql_result held =
+            c.run(std::string("SELECT ticket FROM open_rounds WHERE holder = $1") + c.lock_rows(), {holder});
+        const std::string earlier = held.rows.at(0).text(0);
+        if (!earlier.empty() && earlier != ticket &&
+            c.run("UPDATE tickets SET state = 5 WHERE id = $1 AND state = 1", {earlier}).changed == 1)
+            c.run("INSERT INTO abandons (player, rounds) SELECT player, 1 FROM tickets WHERE id = $1 "
+                  "ON CONFLICT (player) DO UPDATE SET rounds = abandons.rounds + 1",
+                  {earlier});
+        c.run("UPDATE open_rounds SET ticket = $2 WHERE holder = $1", {holder, ticket});
+    }
+}
+
 notice_answer board_store::add_notice(const std::string& ticket, const std::string& player, int64_t issued_ms,
-                                      const notice_body& n) {
+                                      const notice_body& n, int64_t arrived_ms, const std::string& address) {
     lease c(*this);
+    // The round's clock when the notice came: now, less the time it waited since.
+    auto arrival = [&] {
+        const int64_t at = c->round_clock_ms();
+        return arrived_ms > 0 ? at - std::max<int64_t>(0, monotonic_ms() - arrived_ms) : at;
+    };
     return in_transaction(c, [&]() -> notice_answer {
         const sql_result t = c->run(std::string("SELECT player, state, seed, notices FROM tickets WHERE id = $1") +
                                         c->lock_rows(),
@@ -153,13 +187,17 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
             return {204, "", 0};
         }
         if (state == ticket_state::replaced) return {410, "the ticket was replaced by a newer one", 0, true};
+        if (state == ticket_state::abandoned) return {410, "the round was abandoned: a newer one started", 0, true};
         if (state == ticket_state::used) return {409, "the ticket was used", 0, true};
         if (n.event == notice_event::start) {
             if (state != ticket_state::fresh) return {409, "the round has already started", 0};
             if (n.frame != 0) return {400, "a round starts at frame 0", 0};
             if (c->wall_ms() - issued_ms > start_within_ms) return {410, "the ticket was not started within a day", 0, true};
+            std::vector<std::string> holders = {"key " + player};
+            if (!address.empty()) holders.push_back("address " + address);
+            hold_open(*c, ticket, holders);
             const uint32_t drawn = random_seed();
-            const int64_t at = c->round_clock_ms();
+            const int64_t at = arrival();
             c->run("UPDATE tickets SET state = 1, seed = $2, notices = 1 WHERE id = $1", {ticket, drawn});
             c->run("INSERT INTO notices (ticket, seq, frame, event, at_ms) VALUES ($1, $2, 0, 0, $3)",
                    {ticket, n.seq, at});
@@ -168,7 +206,7 @@ notice_answer board_store::add_notice(const std::string& ticket, const std::stri
         if (state == ticket_state::fresh) return {409, "the round has not started", 0};
         if (state == ticket_state::ended) return {409, "the round has ended", 0};
         if (t.rows[0].integer(3) >= notices_most) return {409, "too many notices for one round", 0, true};
-        const int64_t at = c->round_clock_ms();
+        const int64_t at = arrival();
         c->run("INSERT INTO notices (ticket, seq, frame, event, at_ms) VALUES ($1, $2, $3, $4, $5)",
                {ticket, n.seq, n.frame, static_cast<int>(n.event), at});
         if (n.event == notice_event::end)

@@ -6,6 +6,7 @@
 // the store's lock), and the database with any other board on it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -17,7 +18,8 @@
 #include "board/sql_connection.h"
 #include "board/timing_rule.h"
 
-enum class ticket_state { fresh = 0, started = 1, ended = 2, used = 3, replaced = 4 };
+// abandoned: started, and left when its player (or address) started another.
+enum class ticket_state { fresh = 0, started = 1, ended = 2, used = 3, replaced = 4, abandoned = 5 };
 
 struct stored_ticket {
     bool found = false;
@@ -51,12 +53,17 @@ struct board_row {
     std::string name, round;
     int32_t score = 0, blocks = 0, best_combo = 0;
     int64_t paused_ms = 0, played_ms = 0;
+    int64_t abandoned = 0;  // the player's started rounds left for a newer one
 };
 
 constexpr int64_t day_ms = 24 * 3600 * 1000LL;
 constexpr int64_t start_within_ms = day_ms;       // a ticket is started within a day
 constexpr int64_t submit_within_ms = 7 * day_ms;  // a round is sent within a week of its end
 constexpr int notices_most = 1000;
+constexpr int64_t forget_batch = 100;  // rows (or tickets) cleared out in one transaction
+// Between two batches: longer than SQLite's longest sleep while it waits for the write lock
+// (100 ms), so a writer waiting is sure to get in before the next batch.
+constexpr int forget_pause_ms = 120;
 
 // The first millisecond of the period that holds `wall_ms`: a UTC day; a week from Monday.
 int64_t period_start(board_period p, int64_t wall_ms);
@@ -69,8 +76,11 @@ public:
     ~board_store();
 
     void add_ticket(const std::string& id, const std::string& player, int64_t issued_ms);
+    // `arrived_ms`: when the notice was read, on the monotonic clock (0: now). It is the
+    // notice's time, however long the store then kept it waiting. A start abandons the round
+    // that the player, or `address` (address_group's), still holds open.
     notice_answer add_notice(const std::string& ticket, const std::string& player, int64_t issued_ms,
-                             const notice_body& n);
+                             const notice_body& n, int64_t arrived_ms = 0, const std::string& address = "");
     stored_ticket find_ticket(const std::string& id);
     std::vector<stamped_notice> notices(const std::string& ticket);
     bool copy_stored(const std::string& fingerprint);
@@ -103,7 +113,9 @@ public:
     std::string shared_secret(const std::string& fresh);
     // Drops spent tickets and past boards, and with `retention_days` > 0 rounds older than
     // that which stand on no board. Returns the rounds dropped.
-    int64_t forget_old(int64_t now_ms, int retention_days);
+    // Batch by batch, each in a transaction of its own, with a pause between them; `stop`
+    // set ends it between two batches.
+    int64_t forget_old(int64_t now_ms, int retention_days, const std::atomic<bool>* stop = nullptr);
     // Works out the bests of the boards shown at `now_ms` again from the rounds (after rounds
     // were put in by other means).
     void rebuild_bests(int64_t now_ms);
@@ -138,4 +150,8 @@ private:
     void put_bests(sql_connection& c, const std::string& player, const std::string& round, int32_t score,
                    int64_t played_ms);
     void refigure_bests(sql_connection& c, const std::string& player);
+    int64_t in_batches(const std::string& sql, const std::vector<sql_value>& params, const std::atomic<bool>* stop);
+    void forget_tickets(const std::string& spent, const std::vector<sql_value>& params, const std::atomic<bool>* stop);
+    static std::string best_rounds_sql(board_period p, const std::string& who);
+    void hold_open(sql_connection& c, const std::string& ticket, const std::vector<std::string>& holders);
 };

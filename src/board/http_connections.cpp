@@ -179,6 +179,7 @@ void hand_over(http_server_state& s, http_connection& c, long long now) {
     job.req.body = c.in.substr(0, h.content_length);
     job.req.remote = c.remote;
     job.req.matches = std::move(c.matches);
+    job.req.received_ms = http_now_ms();
     c.in.erase(0, h.content_length);
     {
         std::lock_guard<std::mutex> lock(s.m);

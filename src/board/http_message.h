@@ -18,6 +18,10 @@ struct http_request_in {
     std::string body;
     std::string remote;   // the peer's IP as text (an IPv4-mapped IPv6 peer as IPv4)
     std::vector<std::string> matches;  // the route's regex groups; [0] is the whole path
+    // When the request was read whole, in ms on CLOCK_MONOTONIC (http_now_ms, the clock of
+    // platform/monotonic_clock.h too), before it waited for a worker or for anything the
+    // handler waits for.
+    long long received_ms = 0;
 
     // The first value of a header, any case of name; "" when absent.
     const std::string& header(const std::string& name) const;

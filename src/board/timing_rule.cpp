@@ -1,7 +1,10 @@
-// The timing rule: at each notice the board's time since the start lies within
-// [own × 0.98 − 2 s, own × 1.10 + 3 s], where own is the round's clock at the notice's frame
-// plus the pauses announced before it.
+// The timing rule, about pace: each stretch between two notices took its own clock's time
+// within pace_allowance_ms(own, stretch_grace_ms), and at each notice the time since the start
+// lies within pace_allowance_ms(own, round_grace_ms) of the round's clock at its frame plus the
+// pauses announced before it. A stretch from a pause to its resume is the pause itself.
 #include "board/timing_rule.h"
+
+#include <algorithm>
 
 #include "play/pacing.h"
 
@@ -14,8 +17,14 @@ int32_t clock_frame(const stamped_notice& n) {
     return n.event == notice_event::end && n.frame > 0 ? n.frame - 1 : n.frame;
 }
 
-bool too_fast(int64_t elapsed, int64_t own) { return elapsed * 100 < own * 98 - 200000; }
-bool too_slow(int64_t elapsed, int64_t own) { return elapsed * 100 > own * 110 + 300000; }
+// The own clock as an interval [low, high]: `took` must fit some value in it.
+bool too_fast(int64_t took, int64_t own_low, int64_t grace) { return took < own_low - pace_allowance_ms(own_low, grace); }
+bool too_slow(int64_t took, int64_t own_high, int64_t grace) { return took > own_high + pace_allowance_ms(own_high, grace); }
+
+std::string when(const stamped_notice& n, int64_t took, const char* since) {
+    return std::string(event_name(n.event)) + " at frame " + std::to_string(n.frame) + " came " + std::to_string(took) +
+           " ms after " + since;
+}
 
 timing_verdict refusal(const std::string& reason) {
     timing_verdict v;
@@ -44,6 +53,7 @@ timing_verdict check_timing(const std::vector<stamped_notice>& notices, int32_t 
     bool in_pause = false;
     int64_t paused = 0, pause_began = 0;
     const int64_t started = notices.front().at_ms;
+    own_clock before{0, 0};
     for (size_t i = 0; i < notices.size(); ++i) {
         const stamped_notice& n = notices[i];
         if (n.seq != static_cast<int64_t>(i)) return refusal("missing notices: seq " + std::to_string(i));
@@ -74,13 +84,19 @@ timing_verdict check_timing(const std::vector<stamped_notice>& notices, int32_t 
         // A pause still open counts as far as this notice.
         const int64_t paused_here = paused + (in_pause ? n.at_ms - pause_began : 0);
         const own_clock c = own(clock_frame(n));
-        const int64_t elapsed = n.at_ms - started;
-        if (too_fast(elapsed, c.low_ms + paused_here))
-            return refusal("too fast: " + std::string(event_name(n.event)) + " at frame " + std::to_string(n.frame) +
-                          " came " + std::to_string(elapsed) + " ms after the start");
-        if (too_slow(elapsed, c.high_ms + paused_here))
-            return refusal("too slow: " + std::string(event_name(n.event)) + " at frame " + std::to_string(n.frame) +
-                          " came " + std::to_string(elapsed) + " ms after the start");
+        const int64_t elapsed = n.at_ms - started, played = elapsed - paused_here;
+        if (too_fast(played, c.low_ms, round_grace_ms)) return refusal("too fast: " + when(n, elapsed, "the start"));
+        if (too_slow(played, c.high_ms, round_grace_ms)) return refusal("too slow: " + when(n, elapsed, "the start"));
+        // The stretch since the notice before: a freeze made up for later shows here.
+        if (i > 0 && notices[i - 1].event != notice_event::pause) {
+            const int64_t took = n.at_ms - notices[i - 1].at_ms;
+            const int64_t low = std::max<int64_t>(0, c.low_ms - before.high_ms), high = c.high_ms - before.low_ms;
+            if (too_fast(took, low, stretch_grace_ms))
+                return refusal("too fast: " + when(n, took, "the notice before"));
+            if (too_slow(took, high, stretch_grace_ms))
+                return refusal("too slow: " + when(n, took, "the notice before"));
+        }
+        before = c;
     }
     timing_verdict v;
     v.fits = true;

@@ -29,6 +29,7 @@ namespace {
 // Where the last pass drew the cursor's top row; none before the menu's first pass.
 constexpr int no_cursor_yet = -1000;
 int drawn_cursor_top = no_cursor_yet;
+bool field_hidden = false;  // for the menu open now
 
 // `frame` still holds the last picture of play; the menu is composed over a copy of it.
 // Only the cursor moves while the menu is up, so after the first pass the menu is composed
@@ -41,7 +42,8 @@ void draw_pause_menu() {
         bottom = std::min(screen_h, std::max(y - 16, drawn_cursor_top) + 32);
     }
     set_clip_rect(buffer, 0, top, screen_w - 1, bottom - 1);
-    blit(frame, buffer, 0, 0, 0, 0, 640, 480);
+    if (field_hidden) clear_to_color(buffer, makecol(0, 0, 0));
+    else blit(frame, buffer, 0, 0, 0, 0, 640, 480);
     masked_blit(title, buffer, 0, 96, 80, 120, 480, 96);
     draw_button(buffer, quit, "Return to", "Title");
     draw_button(buffer, progress, "Continue");
@@ -89,7 +91,7 @@ void save_screenshot() {
 void pause_menu_pass() {
     draw_pause_menu();
     test_buttons();
-    if (key[KEY_TAB]) save_screenshot();
+    if (key[KEY_TAB] && !field_hidden) save_screenshot();
     wait_ms(20);
 }
 
@@ -103,6 +105,7 @@ void run_pause_menu() {
     tell_paused(recorded_round.frames);
     start_button_screen();  // a press held in play does not act on the menu
     drawn_cursor_top = no_cursor_yet;
+    field_hidden = round_held_to_pace();
     // Closing the window while paused leaves through the screen loop.
     while (paused && !leave_requested()) pause_menu_pass();
     take_focus_loss();  // losing the focus while paused asks for nothing more

@@ -21,6 +21,7 @@ void tell_round_ended(int frames) {
     if (listener) listener->ended(frames);
 }
 int pauses_left_in_round() { return listener ? listener->pauses_left() : -1; }
+bool round_held_to_pace() { return pauses_left_in_round() >= 0; }
 const char* round_quiet_line() { return listener && listener->quiet_line ? listener->quiet_line() : nullptr; }
 bool round_value_revealed(int tick, uint32_t* value) {
     return listener && listener->revealed_value && listener->revealed_value(tick, value);

@@ -28,5 +28,8 @@ void tell_paused(int frames);
 void tell_resumed(int frames);
 void tell_round_ended(int frames);
 int pauses_left_in_round();
+// A round someone else times and counts the pauses of: the world table's. Its pause menu
+// hides the field, so a pause is no time to study it.
+bool round_held_to_pace();
 const char* round_quiet_line();
 bool round_value_revealed(int tick, uint32_t* value);

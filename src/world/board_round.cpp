@@ -247,7 +247,8 @@ namespace {
 void watch_pace(int frames) {
     if (live.too_slow || !live.pace.too_slow(frames, stage - live.pace.from_stage, now_ms())) return;
     live.too_slow = true;
-    if (live.not_sent_why.empty()) live.not_sent_why = "Not sent: the game ran over 4% slow (a busy computer?).";
+    if (live.not_sent_why.empty())
+        live.not_sent_why = "Not sent: the game ran slower than the world table allows (a busy computer?).";
 }
 
 }  // namespace
@@ -259,13 +260,16 @@ void board_frame_done(int frames) {
         live.pace.start(now_ms(), stage);
         return;
     }
-    if (frames % frames_between_ticks == 0) send_notice("tick", frames);
+    if (frames % frames_between_ticks == 0) {
+        send_notice("tick", frames);
+        live.pace.mark(now_ms(), frames, stage - live.pace.from_stage);
+    }
     watch_pace(frames);
 }
 
 void board_round_paused(int frames) {
     if (!board_round_running() || live.pace.pause_began_ms >= 0) return;
-    live.pace.pause(now_ms());
+    live.pace.pause(now_ms(), frames, stage - live.pace.from_stage);
     ++live.pauses;
     send_notice("pause", frames);
     if (live.pauses > pauses_most && live.not_sent_why.empty())
@@ -274,7 +278,7 @@ void board_round_paused(int frames) {
 
 void board_round_resumed(int frames) {
     if (!board_round_running() || live.pace.pause_began_ms < 0) return;
-    live.pace.resume(now_ms());
+    live.pace.resume(now_ms(), frames, stage - live.pace.from_stage);
     send_notice("resume", frames);
     if (live.pace.paused_ms > paused_ms_most && live.not_sent_why.empty())
         live.not_sent_why = "Not sent: the round was paused over a minute in all.";
@@ -290,7 +294,8 @@ void board_round_ended(int frames) {
     if (!board_round_running()) return;
     const int stages = stage - live.pace.from_stage;
     live.digest->add(round_in);  // the last frame's, which has no frame_done of its own
-    watch_pace(frames - 1);  // the pace up to the last whole frame
+    live.pace.mark(now_ms(), frames - 1, stages);  // the pace up to the last whole frame
+    watch_pace(frames - 1);
     std::fprintf(stderr, "blockdash: world round of %d frames: %.1f s played for %.1f s of its own clock%s\n",
                  frames, live.pace.took_ms(now_ms()) / 1000.0, pace_watch::own_ms(frames - 1, stages) / 1000.0,
                  live.too_slow ? ", too slow to send" : "");

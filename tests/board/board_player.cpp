@@ -13,6 +13,7 @@
 #include "fixture/fake_host.h"
 #include "fixture/stand_in_art.h"
 #include "platform/mouse_presses.h"
+#include "platform/real_host.h"
 #include "play/board_terms.h"
 #include "play/input_digest.h"
 #include "play/round_events.h"
@@ -64,10 +65,11 @@ void play_one_frame(int frame, int frames_per_click, int& x, int& y) {
     play_frame();
 }
 
-void begin_round(unsigned seed) {
+void begin_round(unsigned seed, bool real_time = false) {
     start_headless_rules();
     stand_ins::reset_to_round(seed);
-    skip_drawing = true;
+    skip_drawing = !real_time;
+    if (real_time) use_real_host();
     mouse_b = 0;
 }
 
@@ -94,8 +96,8 @@ board_play failed(const std::string& what, int status, const std::string& answer
 
 }  // namespace
 
-void play_round(unsigned seed, int frames_per_click, const char* name, replay& out) {
-    begin_round(seed);
+void play_round(unsigned seed, int frames_per_click, const char* name, replay& out, bool real_time) {
+    begin_round(seed, real_time);
     int x = 320, y = 300;
     for (int frame = 0; game_state == state_play; ++frame) play_one_frame(frame, frames_per_click, x, y);
     out = recorded_round;

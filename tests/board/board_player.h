@@ -17,7 +17,8 @@ void start_headless_rules();
 // `frames_per_click` 0: the hand never clicks, so blocks reach the floor and the round runs
 // out early; otherwise it clicks at the block nearest the floor that often: busy rounds.
 // Nothing is revealed to it: a local round, as one searched offline from its seed would be.
-void play_round(unsigned seed, int frames_per_click, const char* name, replay& out);
+// `real_time`: on the machine's own clock, drawing every frame, as the game plays.
+void play_round(unsigned seed, int frames_per_click, const char* name, replay& out, bool real_time = false);
 
 // Posts one notice's JSON body; gives back the status (0 for no answer) and the answer.
 using notice_poster = std::function<int(const std::string& body, std::string& answer)>;

@@ -3,11 +3,17 @@
 // operator's remove, ban and retention.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
+#include "board/board_api.h"
 #include "board/board_store.h"
 #include "board/round_draws.h"
 #include "board/tickets.h"
+#include "platform/monotonic_clock.h"
+#include "http_test_client.h"
 #include "support/headless.h"
 
 namespace {
@@ -26,19 +32,21 @@ notice_body notice(int64_t seq, int32_t frame, notice_event e, const std::string
 
 struct StoreTest : ::testing::Test {
     std::unique_ptr<board_store> store;
+    std::string database, dir;
     int tickets = 0;
 
     // On a fresh SQLite file, or on the PostgreSQL in BOARD_TEST_DATABASE (board_test.sh
     // postgres runs them so), its tables dropped first.
     void SetUp() override {
-        const std::string dir = testing_support::scratch_dir("board_store");
+        dir = testing_support::scratch_dir("board_store");
         const char* given = std::getenv("BOARD_TEST_DATABASE");
-        const std::string database = given ? given : "";
+        database = given ? given : "";
         if (database.empty()) {
             std::remove((dir + "/board.sqlite").c_str());
         } else {
             const std::unique_ptr<sql_connection> c = open_sql(database, dir);
-            for (const char* table : {"notices", "rounds", "bests", "bans", "tickets", "round_draws", "refused_rounds"})
+            for (const char* table : {"notices", "rounds", "bests", "bans", "tickets", "round_draws", "refused_rounds",
+                                      "open_rounds", "abandons"})
                 c->run(std::string("DROP TABLE IF EXISTS ") + table);
         }
         store = std::make_unique<board_store>(database, dir, 1);
@@ -261,6 +269,146 @@ TEST_F(StoreTest, RemoveBanAndRetention) {
     EXPECT_TRUE(store->replay(old, bytes)) << "alice's best of all time stays";
     store->rebuild_bests(monday_noon);
     EXPECT_EQ(names(board_period::all), (std::vector<std::string>{"ALI100", "CAR20"}));
+}
+
+// A start ends the round its key, or its address, still holds open; that round is refused
+// from then on and counted against its player, and the boards show the count.
+TEST_F(StoreTest, ANewStartAbandonsTheRoundStillOpen) {
+    const std::string home = "2001:db8:5:6::/64";
+    auto start = [&](const std::string& player, const std::string& address) {
+        const std::string id = random_hex(32);
+        store->add_ticket(id, player, store->wall_ms());
+        EXPECT_EQ(store->add_notice(id, player, store->wall_ms(), notice(0, 0, notice_event::start), 0, address).status, 200);
+        return id;
+    };
+    const std::string first = start(alice, home);
+    const std::string second = start(alice, "198.51.100.1");  // the same key elsewhere
+    const notice_answer refused = store->add_notice(first, alice, 0, notice(1, 390, notice_event::tick));
+    EXPECT_EQ(refused.status, 410);
+    EXPECT_TRUE(refused.final);
+    EXPECT_EQ(store->find_ticket(first).state, ticket_state::abandoned);
+    EXPECT_EQ(store->add_notice(second, alice, 0, notice(1, 390, notice_event::tick)).status, 204);
+
+    // Another key from the same /64 takes the address's hold; alice's open round ends.
+    const std::string bobs = start(bob, home);
+    EXPECT_EQ(store->find_ticket(bobs).state, ticket_state::started);
+    EXPECT_EQ(store->find_ticket(second).state, ticket_state::started) << "her second came from another address";
+    const std::string third = start(bob, "198.51.100.1");
+    EXPECT_EQ(store->find_ticket(second).state, ticket_state::abandoned) << "its address started another round";
+    EXPECT_EQ(store->find_ticket(bobs).state, ticket_state::abandoned);
+
+    // A round that ended is not abandoned by the next; a start sent again abandons nothing.
+    EXPECT_EQ(store->add_notice(third, bob, 0, notice(1, 900, notice_event::end)).status, 204);
+    const std::string fourth = start(bob, home);
+    EXPECT_EQ(store->find_ticket(third).state, ticket_state::ended);
+    EXPECT_EQ(store->add_notice(fourth, bob, store->wall_ms(), notice(0, 0, notice_event::start), 0, home).status, 200);
+    EXPECT_EQ(store->find_ticket(fourth).state, ticket_state::started);
+    EXPECT_EQ(store->add_notice(fourth, bob, 0, notice(1, 900, notice_event::end)).status, 204);
+
+    keep_round_of(alice, 100, monday_noon);
+    keep_round_of(bob, 90, monday_noon);
+    keep_round_of(carol, 80, monday_noon);
+    std::vector<int64_t> counts;
+    for (const board_row& r : store->board(board_period::all, monday_noon, 10, 0)) counts.push_back(r.abandoned);
+    EXPECT_EQ(counts, (std::vector<int64_t>{2, 1, 0}));
+}
+
+// The hourly clean-up goes in batches; every batch is done, and nothing that is still
+// needed goes with them.
+TEST_F(StoreTest, CleanUpClearsMoreThanOneBatch) {
+    const int64_t now = store->wall_ms();
+    {
+        const std::unique_ptr<sql_connection> c = open_sql(database, dir);
+        c->begin_write();
+        for (int64_t i = 0; i < forget_batch * 2 + 7; ++i) {
+            const std::string id = random_hex(32);
+            c->run("INSERT INTO tickets (id, player, issued_ms, state) VALUES ($1, $2, $3, 5)", {id, alice, now - 3 * day_ms});
+            c->run("INSERT INTO notices (ticket, seq, frame, event, at_ms) VALUES ($1, 0, 0, 0, 0)", {id});
+        }
+        c->commit();
+    }
+    const std::string fresh = random_hex(32);
+    store->add_ticket(fresh, bob, now);
+    EXPECT_EQ(store->forget_old(now, 0), 0);
+    const std::unique_ptr<sql_connection> c = open_sql(database, dir);
+    EXPECT_EQ(c->run("SELECT count(*) FROM tickets").rows.at(0).integer(0), 1);
+    EXPECT_EQ(c->run("SELECT count(*) FROM notices").rows.at(0).integer(0), 0);
+    EXPECT_TRUE(store->find_ticket(fresh).found);
+}
+
+// A board on loopback over the fixture's store: the request limits waived.
+struct served_board {
+    ticket_secret secret;
+    std::unique_ptr<board_context> board;
+    http_server server;
+    std::thread io;
+
+    served_board(board_store& store, const std::string& dir) {
+        std::string why;
+        EXPECT_TRUE(load_ticket_secret(dir, secret, why)) << why;
+        board_options o;
+        o.testing_waiver = true;
+        board.reset(new board_context{store, secret, o, request_limits({}, true)});
+        add_board_routes(server, *board);
+        EXPECT_TRUE(server.bind("127.0.0.1", 0, &why)) << why;
+        io = std::thread([this] { server.run(); });
+    }
+    ~served_board() {
+        server.stop();
+        io.join();
+    }
+    client::reply post(const std::string& path, const std::string& key, const std::string& body,
+                       const std::string& ticket = "", int ms = 20000) {
+        client c(server.port());
+        c.send_text("POST " + path + " HTTP/1.1\r\nHost: t\r\nX-Player-Key: " + key + "\r\n" +
+                    (ticket.empty() ? "" : "X-Ticket: " + ticket + "\r\n") +
+                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return c.get_reply(ms);
+    }
+};
+
+// A notice's time is when it came, not when the store let it in: another writer holds the
+// store for 4 s (SQLite: BEGIN IMMEDIATE; PostgreSQL: the tickets table locked), and the
+// tick that waited for it is stamped as it arrived.
+TEST_F(StoreTest, NoticesAreStampedOnArrivalWhileTheStoreIsHeld) {
+    served_board served(*store, dir);
+    const client::reply issued = served.post("/api/v1/tickets", alice, "");
+    ASSERT_EQ(issued.status, 201);
+    const std::string ticket = issued.body.substr(issued.body.find("\"ticket\":\"") + 10, 80);
+    const int64_t start_sent = monotonic_ms();
+    ASSERT_EQ(served.post("/api/v1/notices", alice, R"({"seq":0,"frame":0,"event":"start"})", ticket).status, 200);
+
+    std::mutex m;
+    std::condition_variable held_now;
+    bool held = false;
+    std::thread other_writer([&] {
+        const std::unique_ptr<sql_connection> c = open_sql(database, dir);
+        c->begin_write();
+        if (c->shared()) c->run("LOCK TABLE tickets IN EXCLUSIVE MODE");
+        {
+            std::lock_guard<std::mutex> hold(m);
+            held = true;
+        }
+        held_now.notify_one();
+        sleep_until_ns(monotonic_ns() + 4000000000LL);  // the hold itself, not a wait for luck
+        c->commit();
+    });
+    {
+        std::unique_lock<std::mutex> hold(m);
+        held_now.wait(hold, [&] { return held; });
+    }
+    const int64_t tick_sent = monotonic_ms();
+    const client::reply tick = served.post("/api/v1/notices", alice, R"({"seq":1,"frame":390,"event":"tick"})", ticket);
+    const int64_t answered = monotonic_ms();
+    other_writer.join();
+    EXPECT_EQ(tick.status, 204) << tick.body;
+    EXPECT_GE(answered - tick_sent, 3500) << "the tick waited for the other writer";
+    ticket_fields t;
+    ASSERT_TRUE(read_ticket(served.secret, ticket, alice, t));
+    const std::vector<stamped_notice> n = store->notices(t.id);
+    ASSERT_EQ(n.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(n[1].at_ms - n[0].at_ms), static_cast<double>(tick_sent - start_sent), 50.0)
+        << "stamped " << n[1].at_ms - n[0].at_ms << " ms after the start, sent " << tick_sent - start_sent << " ms after";
 }
 
 }  // namespace

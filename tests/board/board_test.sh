@@ -328,6 +328,36 @@ for field in '"stands":false' '"rank":2' '"best_rank":1' "\"best_score\":$first_
     expect 201 "$field" "$status" "a round no better than the player's best"
 done
 
+# One round sent at once from eight threads, each on a connection of its own (on PostgreSQL
+# to two boards on one database): exactly one copy is kept, the others refused.
+mkdir -p "$work/RAC"
+(cd "$work/RAC" && "$SENDER" "$port" $key_other . 0 RAC >sender.log 2>&1) || fail "RAC was not played: $(cat "$work/RAC/sender.log")"
+race_ports=$port
+if [ "$store" = postgres ]; then
+    "$BOARD" --listen 127.0.0.1:0 --data "$work/race2" "${database[@]}" --testing-waiver >"$work/race2.log" 2>&1 &
+    second=$!
+    race_port=""
+    for _ in $(seq 100); do
+        race_port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$work/race2.log" | cut -d: -f2 || true)
+        [ -z "$race_port" ] || break
+        kill -0 "$second" 2>/dev/null || fail "the second board did not start: $(cat "$work/race2.log")"
+        sleep 0.1
+    done
+    [ -n "$race_port" ] || fail "the second board did not say where it listens"
+    race_ports="$port,$race_port"
+fi
+"$SENDER" --race "$race_ports" $key_other "$(cat "$work/RAC/ticket")" "$work/RAC/replay.rpl" 8 >"$work/race.out" ||
+    fail "the race was not run"
+kept=$(grep -c '^201$' "$work/race.out" || true)
+[ "$kept" = 1 ] || fail "one round sent 8 times at once was kept $kept times: $(tr '\n' ' ' <"$work/race.out")"
+grep -qvE '^(201|409|422|503)$' "$work/race.out" && fail "a racing copy got $(tr '\n' ' ' <"$work/race.out")"
+curl -s "http://127.0.0.1:$port/api/v1/board" | grep -q '"abandoned":0' || fail "the board does not count abandoned rounds"
+if [ -n "$second" ]; then
+    kill -TERM "$second"
+    wait "$second" || fail "the second board did not stop cleanly"
+    second=""
+fi
+
 # The answers the game acts on. "final" is on a refusal that is the board's last word about a
 # round, and on no other.
 sql() {

@@ -16,14 +16,22 @@
 //   round_sender --tamper IN OUT
 // or plays a round from SEED as the board's tests do and writes its replay, for keeping:
 //   round_sender --record SEED FRAMES_PER_CLICK NAME OUT
+// or sends one round from THREADS threads at once, each on a connection of its own, to the
+// boards on PORTS (comma-separated) in turn, and prints each answer's status on a line:
+//   round_sender --race PORTS KEY TICKET FILE THREADS
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <sstream>
+#include <vector>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -58,11 +66,46 @@ int record(const char* seed, const char* frames_per_click, const char* name, con
     return 0;
 }
 
+int race(const std::string& ports, const std::string& key, const std::string& ticket, const char* file, int threads) {
+    std::vector<int> to;
+    std::stringstream list(ports);
+    for (std::string port; std::getline(list, port, ',');) to.push_back(std::atoi(port.c_str()));
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (to.empty() || bytes.empty() || threads < 1) return fail("nothing to race");
+    std::mutex m;
+    std::condition_variable go;
+    int ready = 0;
+    std::vector<int> statuses(static_cast<size_t>(threads));
+    std::vector<std::thread> senders;
+    for (int i = 0; i < threads; ++i)
+        senders.emplace_back([&, i] {
+            httplib::Client board("127.0.0.1", to[static_cast<size_t>(i) % to.size()]);
+            board.set_read_timeout(60, 0);
+            board.set_keep_alive(true);
+            board.Get("/healthz");  // the connection made before the race
+            {
+                // Every sender holds its open connection before any sends.
+                std::unique_lock<std::mutex> hold(m);
+                ++ready;
+                go.notify_all();
+                go.wait(hold, [&] { return ready == threads; });
+            }
+            const auto a = board.Post("/api/v1/rounds", {{"X-Player-Key", key}, {"X-Ticket", ticket}}, bytes,
+                                      "application/octet-stream");
+            statuses[static_cast<size_t>(i)] = a ? a->status : 0;
+        });
+    for (std::thread& t : senders) t.join();
+    for (int status : statuses) std::printf("%d\n", status);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--tamper") return tamper(argv[2], argv[3]);
     if (argc == 6 && std::string(argv[1]) == "--record") return record(argv[2], argv[3], argv[4], argv[5]);
+    if (argc == 7 && std::string(argv[1]) == "--race") return race(argv[2], argv[3], argv[4], argv[5], std::atoi(argv[6]));
     const bool offline = argc > 1 && std::string(argv[1]) == "--offline";
     if (offline) {
         --argc;

@@ -81,7 +81,7 @@ play_round_and_type() {
         wait_for 5 on_highscore_table || fail "the name entry did not end"
         return 0
     done
-    fail "three rounds in a row ran over 4 % slow: the machine is too busy for this test"
+    fail "three rounds in a row ran slower than the board allows: the machine is too busy for this test"
 }
 
 start_display

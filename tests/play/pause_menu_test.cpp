@@ -6,6 +6,7 @@
 #include <string>
 
 #include "play/pause_menu.h"
+#include "play/round_events.h"
 #include "play_fixture.h"
 #include "ui/aimer.h"
 #include "ui/buttons.h"
@@ -202,6 +203,42 @@ TEST_F(PauseMenuTest, TabInTheMenuSavesTheLastPictureOfPlayAndNothingElse) {
     EXPECT_TRUE(same_pixels(saved32, last_play));
     destroy_bitmap(saved32);
     destroy_bitmap(saved);
+}
+
+// A world round's menu hides the field (what is frozen there is not to be studied at
+// leisure) and its Tab saves nothing; the menu itself is the same.
+TEST_F(PauseMenuTest, AWorldRoundsMenuHidesTheField) {
+    static const round_listener world_round = {
+        [](uint32_t*) { return false; }, [](int) {}, [](int) {}, [](int) {}, [](int) {}, [] { return 2; },
+        []() -> const char* { return nullptr; }};
+    auto field_shown = [](BITMAP* b) {
+        int lit = 0;
+        for (int y = 0; y < 110; ++y)
+            for (int x = 0; x < 640; ++x) lit += pixel(b, x, y) != rgb(0, 0, 0);
+        return lit;
+    };
+    ASSERT_GT(field_shown(last_play), 1000) << "the field has something to hide";
+    ASSERT_EQ(chdir(testing_support::scratch_dir("screenshot_world").c_str()), 0);
+    unlink(screenshot_path);
+
+    listen_to_rounds(&world_round);
+    set_mouse(150, 420, 2);
+    press_key(KEY_TAB, true);
+    BITMAP* shown = create_bitmap(640, 480);
+    on_each_pass([&](int pass) {
+        if (pass == 1) blit(fake_screen, shown, 0, 0, 0, 0, 640, 480);
+        if (pass == 3) set_mouse(320, 250, 1);
+    });
+    play_frame();
+    press_key(KEY_TAB, false);
+    listen_to_rounds(nullptr);
+    EXPECT_EQ(field_shown(shown), 0) << "the field is hidden";
+    EXPECT_EQ(pixel(shown, 20, 470), rgb(0, 0, 0));
+    EXPECT_EQ(pixel(shown, 320, 168), pause_banner_colour());
+    EXPECT_EQ(pixel(shown, 272, 284), rgb(255, 255, 255)) << "Return to Title outline";
+    EXPECT_EQ(pixel(shown, 368, 266), rgb(255, 255, 255)) << "Continue outline";
+    EXPECT_NE(access(screenshot_path, F_OK), 0) << "no picture of the field saved";
+    destroy_bitmap(shown);
 }
 
 }  // namespace

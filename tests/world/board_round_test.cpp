@@ -30,6 +30,8 @@
 #include "world/board_link.h"
 #include "world/board_queue.h"
 #include "world/board_round.h"
+#include "world/pace_watch.h"
+#include "play/board_terms.h"
 #include "world/round_sender.h"
 #include "world/watch_link.h"
 #include "world/world_table.h"
@@ -217,13 +219,47 @@ TEST(BoardRound, AValueThatComesLateMakesTheRestALocalRound) {
 TEST(BoardRound, FramesRunningSlowAreNotSentAndSaySo) {
     scripted_board board([](const seen_request& r) { return polite_board(r, 99, 1); });
     board_at(board.url(), "board_round_slow");
-    play_to_the_end(2);  // 22 ms frames: 10 % slow
+    play_to_the_end(4);  // 24 ms frames: 20 % slow, past the allowance of this short round
     send_board_round(recorded_round, "SLO");
     EXPECT_NE(board_round_line().find("slow"), std::string::npos) << board_round_line();
     between_frames_until([] { return false; }, 300);
     EXPECT_EQ(rounds_sent(board), 0);
     EXPECT_TRUE(waiting_board_rounds(highscore_path).empty());
     stop_board();
+}
+
+// The game holds itself to the board's own allowances before it sends anything: over each
+// stretch between its notices, and over the round.
+TEST(BoardRound, ThePaceWatchKeepsTheBoardsAllowances) {
+    // A round of `frames`, its ticks sent on time but for `late(frames)` ms more.
+    auto watched = [](int frames, auto late) {
+        pace_watch w;
+        w.start(0, 0);
+        bool flagged = false;
+        for (int f = 2; f <= frames && !flagged; ++f) {
+            const int now = pace_watch::own_ms(f, 0) + late(f);
+            if (f % frames_between_ticks == 0) w.mark(now, f, 0);
+            flagged = w.too_slow(f, 0, now);
+        }
+        return flagged;
+    };
+    const int full = 150 * 39;
+    EXPECT_FALSE(watched(full, [](int) { return 0; }));
+    EXPECT_FALSE(watched(full, [](int f) { return f * 20 * 4 / 100; })) << "4 % slow";
+    EXPECT_TRUE(watched(full, [](int f) { return f * 20 * 8 / 100; })) << "8 % slow";
+    // Frozen 4 s before the tenth tick and caught up by the next: the round as a whole is
+    // within its allowance there, the stretch is not.
+    const int tenth = 10 * frames_between_ticks;
+    EXPECT_TRUE(watched(full, [&](int f) { return f > tenth - 5 && f <= tenth ? 4000 : 0; }));
+
+    // Time paused is left out, and the stretch after a resume starts there.
+    pace_watch w;
+    w.start(0, 0);
+    w.pause(pace_watch::own_ms(100, 0), 100, 0);
+    w.resume(pace_watch::own_ms(100, 0) + 30000, 100, 0);
+    const int tick_at = pace_watch::own_ms(frames_between_ticks, 0) + 30000;
+    w.mark(tick_at, frames_between_ticks, 0);
+    EXPECT_FALSE(w.too_slow(frames_between_ticks, 0, tick_at));
 }
 
 TEST(BoardRound, NoSeedWithinASecondPlaysALocalRound) {
