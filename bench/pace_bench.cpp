@@ -46,7 +46,8 @@ const round_listener timer = {
     [](int) {},
     [](int frames) { note(frames, notice_event::end); },
     [] { return -1; },
-    []() -> const char* { return nullptr; }};
+    []() -> const char* { return nullptr; },
+    [](int, uint32_t*) { return false; }};
 
 }  // namespace
 

@@ -34,7 +34,7 @@ timing_verdict refusal(const std::string& reason) {
 
 }  // namespace
 
-bool notice_too_fast(int64_t elapsed_ms, int64_t own_ms) { return too_fast(elapsed_ms, own_ms); }
+bool notice_too_fast(int64_t elapsed_ms, int64_t own_ms) { return too_fast(elapsed_ms, own_ms, round_grace_ms); }
 
 own_clock clock_bounds(int32_t frames) {
     if (frames <= 0) return {0, 0};

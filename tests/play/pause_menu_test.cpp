@@ -210,7 +210,7 @@ TEST_F(PauseMenuTest, TabInTheMenuSavesTheLastPictureOfPlayAndNothingElse) {
 TEST_F(PauseMenuTest, AWorldRoundsMenuHidesTheField) {
     static const round_listener world_round = {
         [](uint32_t*) { return false; }, [](int) {}, [](int) {}, [](int) {}, [](int) {}, [] { return 2; },
-        []() -> const char* { return nullptr; }};
+        []() -> const char* { return nullptr; }, [](int, uint32_t*) { return false; }};
     auto field_shown = [](BITMAP* b) {
         int lit = 0;
         for (int y = 0; y < 110; ++y)
