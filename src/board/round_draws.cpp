@@ -30,7 +30,8 @@ std::string tick_too_early(const std::vector<stamped_notice>& notices, int64_t t
             // A pause still open counts as far as the tick.
             const int64_t paused_here = paused + (pause_began >= 0 ? n.at_ms - pause_began : 0);
             const int64_t elapsed = n.at_ms - started;
-            if (!notice_too_fast(elapsed, clock_bounds(n.frame).low_ms + paused_here)) return "";
+            // The time paused is no play: the allowance is on the round's own clock alone.
+            if (!notice_too_fast(elapsed - paused_here, clock_bounds(n.frame).low_ms)) return "";
             return "too fast: the tick at frame " + std::to_string(n.frame) + " came " + std::to_string(elapsed) +
                    " ms after the start";
         }
