@@ -232,7 +232,8 @@ int64_t board_store::in_batches(const std::string& sql, const std::vector<sql_va
     return all;
 }
 
-// The tickets `spent` picks, a batch at a time, with their notices and their hold on an open round.
+// The tickets `spent` picks, a batch at a time, with their notices, their draws and their
+// hold on an open round.
 void board_store::forget_tickets(const std::string& spent, const std::vector<sql_value>& params,
                                  const std::atomic<bool>* stop) {
     while (!(stop && stop->load())) {
@@ -250,7 +251,8 @@ void board_store::forget_tickets(const std::string& spent, const std::vector<sql
                     values.emplace_back(row.text(0));
                     list += (list.empty() ? "$" : ", $") + std::to_string(values.size());
                 }
-                for (const char* table : {"notices WHERE ticket", "open_rounds WHERE ticket", "tickets WHERE id"})
+                for (const char* table : {"notices WHERE ticket", "open_rounds WHERE ticket", "round_draws WHERE ticket",
+                                          "refused_rounds WHERE ticket", "tickets WHERE id"})
                     c->run(std::string("DELETE FROM ") + table + " IN (" + list + ")", values);
                 return static_cast<int64_t>(ids.rows.size()) == forget_batch;
             });

@@ -25,7 +25,6 @@
 #include "board/board_api.h"
 #include "board/board_page.h"
 #include "board/http_server.h"
-#include "board/round_draws.h"
 #include "board/round_verifier.h"
 #include "board/watch_page.h"
 #include "platform/monotonic_clock.h"
@@ -125,7 +124,6 @@ public:
                   hold.unlock();
                   try {
                       const int64_t dropped = store.forget_old(store.wall_ms(), retention_days, &stopping_);
-                      forget_old_draws(store);
                       if (dropped > 0)
                           std::fprintf(stderr, "blockdash-board: dropped %lld rounds on no board older than %d days\n",
                                        static_cast<long long>(dropped), retention_days);

@@ -127,11 +127,3 @@ std::string commitment_problem(const std::vector<round_commitment>& c, const rep
     return "";
 }
 
-void forget_old_draws(board_store& store) {
-    board_store::lease c(store);
-    in_transaction(c, [&] {
-        c->run("DELETE FROM round_draws WHERE ticket NOT IN (SELECT id FROM tickets)");
-        c->run("DELETE FROM refused_rounds WHERE ticket NOT IN (SELECT id FROM tickets)");
-        return 0;
-    });
-}

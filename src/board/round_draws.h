@@ -49,6 +49,3 @@ std::string commitment_problem(const std::vector<round_commitment>& c, const rep
 // Why the tick of seq `tick_seq` among `notices` (in seq order, the start first) came before
 // the round could have reached its frame; empty when it came in time.
 std::string tick_too_early(const std::vector<stamped_notice>& notices, int64_t tick_seq);
-
-// Drops what is kept for tickets no longer kept.
-void forget_old_draws(board_store& store);
