@@ -47,6 +47,20 @@ start_board() {
     curl -sf "http://127.0.0.1:$port/healthz" >/dev/null || fail "no /healthz"
 }
 
+# port_of VAR LOG PID WHAT: sets VAR to the port a second board (PID) says in LOG that it
+# listens on, within 10 s; fails, naming WHAT, when it stops first or never says.
+port_of() {
+    local -n found=$1
+    found=""
+    for _ in $(seq 100); do
+        found=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$2" | cut -d: -f2 || true)
+        [ -z "$found" ] || return 0
+        kill -0 "$3" 2>/dev/null || fail "$4 did not start: $(cat "$2")"
+        sleep 0.1
+    done
+    fail "$4 did not say where it listens"
+}
+
 # stop_board: SIGTERM, and the board gone within 10 s, exiting 0.
 stop_board() {
     kill -TERM "$server"
@@ -114,12 +128,7 @@ to_port=""
 if [ "$store" = postgres ]; then
     "$BOARD" --listen 127.0.0.1:0 --data "$work/data2" "${database[@]}" >"$work/board2.log" 2>&1 &
     second=$!
-    for _ in $(seq 100); do
-        to_port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$work/board2.log" | cut -d: -f2 || true)
-        [ -z "$to_port" ] || break
-        sleep 0.1
-    done
-    [ -n "$to_port" ] || fail "the second board did not start: $(cat "$work/board2.log")"
+    port_of to_port "$work/board2.log" "$second" "the second board"
 fi
 
 "$SENDER" --tamper "$work/good/replay.rpl" "$work/tampered.rpl"
@@ -337,14 +346,7 @@ race_ports=$port
 if [ "$store" = postgres ]; then
     "$BOARD" --listen 127.0.0.1:0 --data "$work/race2" "${database[@]}" --testing-waiver >"$work/race2.log" 2>&1 &
     second=$!
-    race_port=""
-    for _ in $(seq 100); do
-        race_port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$work/race2.log" | cut -d: -f2 || true)
-        [ -z "$race_port" ] || break
-        kill -0 "$second" 2>/dev/null || fail "the second board did not start: $(cat "$work/race2.log")"
-        sleep 0.1
-    done
-    [ -n "$race_port" ] || fail "the second board did not say where it listens"
+    port_of race_port "$work/race2.log" "$second" "the second board"
     race_ports="$port,$race_port"
 fi
 "$SENDER" --race "$race_ports" $key_other "$(cat "$work/RAC/ticket")" "$work/RAC/replay.rpl" 8 >"$work/race.out" ||
@@ -417,14 +419,7 @@ if [ "$store" = postgres ]; then
         "$BOARD" --listen 127.0.0.1:0 \
         "${database[@]}" >"$work/board2.log" 2>&1) &
     second=$!
-    to_port=""
-    for _ in $(seq 100); do
-        to_port=$(grep -so 'listening on 127.0.0.1:[0-9]*' "$work/board2.log" | cut -d: -f2 || true)
-        [ -z "$to_port" ] || break
-        kill -0 "$second" 2>/dev/null || fail "a board in a read-only folder did not start: $(cat "$work/board2.log")"
-        sleep 0.1
-    done
-    [ -n "$to_port" ] || fail "a board in a read-only folder did not say where it listens"
+    port_of to_port "$work/board2.log" "$second" "a board in a read-only folder"
     [ "$(curl -s -o /dev/null -w '%{http_code}' -X POST -d '' -H "X-Player-Key: $key_other" \
         "http://127.0.0.1:$to_port/api/v1/tickets")" = 201 ] || fail "a board in a read-only folder gave no ticket"
     [ -z "$(ls -A "$work/readonly")" ] || fail "a board on PostgreSQL wrote $(ls -A "$work/readonly")"
