@@ -6,13 +6,7 @@
 
 namespace {
 
-const char head[] = R"(<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Blockdash world table</title>
-<style>
+const char style[] = R"(
 body { margin: 0 auto; max-width: 52rem; padding: 0.75rem; font: 16px/1.4 system-ui, sans-serif;
        background: #282828; color: #f0f0f0; }
 h1 { font-size: 1.5rem; margin: 0.5rem 0; }
@@ -37,10 +31,6 @@ p.note { color: #ccc; font-size: 0.9rem; }
   td.empty::before { content: none; }
   td.empty { justify-content: center; }
 }
-</style>
-</head>
-<body>
-<h1>Blockdash world table</h1>
 )";
 
 const char* const titles[] = {"All time", "This week", "Today"};
@@ -94,6 +84,12 @@ std::string iso_utc(int64_t wall_ms) {
     return text;
 }
 
+std::string page_head(const std::string& title, const char* style) {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+           title + "</title>\n<style>" + style + "</style>\n</head>\n";
+}
+
 std::string html_escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -110,7 +106,7 @@ std::string html_escaped(const std::string& text) {
 }
 
 std::string board_page(const std::vector<board_row> boards[3], int64_t now_ms, bool testing_waiver) {
-    std::string page = head;
+    std::string page = page_head("Blockdash world table", style) + "<body>\n<h1>Blockdash world table</h1>\n";
     if (testing_waiver)
         page += "<p class=\"waiver\">This board runs with the testing waiver: rounds are not timed.</p>\n";
     page += "<p>Every round here was replayed and timed by the board before it was accepted.</p>\n";

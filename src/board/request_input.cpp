@@ -146,10 +146,5 @@ bool read_board_query(const std::multimap<std::string, std::string>& params, boa
     return true;
 }
 
-bool read_round_id(const std::string& text) {
-    if (text.size() != 16) return false;
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    return true;
-}
+bool read_round_id(const std::string& text) { return is_hex_text(text, 16, true); }
 

@@ -12,15 +12,7 @@ const char watch_page_policy[] =
 
 namespace {
 
-const char head[] = R"(<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<title>)";
-
-const char style[] = R"(</title>
-<style>
+const char style[] = R"(
 body { margin: 0 auto; padding: 0.75rem; font: 16px/1.4 system-ui, sans-serif; background: #282828; color: #f0f0f0; }
 h1 { font-size: 1.4rem; margin: 0.25rem 0; }
 a { color: #8cf; }
@@ -36,9 +28,6 @@ dl div { display: flex; }
 #clock, #score { font-family: monospace; white-space: nowrap; }
 p.note { color: #ccc; font-size: 0.9rem; }
 [hidden] { display: none !important; }
-</style>
-</head>
-<body>
 )";
 
 std::string minutes_seconds(int64_t frames) {
@@ -66,8 +55,7 @@ std::string watch_page(const board_row& r, int32_t frames, const watch_files& fi
     std::string when = iso_utc(r.played_ms);
     when[10] = ' ';
     when.pop_back();
-    std::string page = head;
-    page += name + " " + std::to_string(r.score) + " - Blockdash world table" + style;
+    std::string page = page_head(name + " " + std::to_string(r.score) + " - Blockdash world table", style) + "<body>\n";
     page += "<p><a href=\"/\">&larr; The world table</a></p>\n<h1>" + name + "'s round: " + std::to_string(r.score) +
             "</h1>\n<dl>";
     add_figure(page, "Name", name);

@@ -6,6 +6,8 @@
 
 #include <new>
 
+#include "platform/hex_text.h"
+
 namespace {
 
 void add_frame(EVP_MD_CTX* ctx, const round_input& in) {
@@ -36,13 +38,7 @@ std::string input_digest::hex() const {
     unsigned char sum[EVP_MAX_MD_SIZE];
     unsigned size = 0;
     if (EVP_MD_CTX_copy_ex(reading_, running_) != 1 || EVP_DigestFinal_ex(reading_, sum, &size) != 1) return "";
-    static const char digits[] = "0123456789abcdef";
-    std::string out(2 * size, '0');
-    for (unsigned i = 0; i < size; ++i) {
-        out[2 * i] = digits[sum[i] >> 4];
-        out[2 * i + 1] = digits[sum[i] & 15];
-    }
-    return out;
+    return hex_of(sum, size);
 }
 
 std::vector<std::string> replay_input_digests(const replay& r, const std::vector<int32_t>& frames) {
@@ -57,9 +53,4 @@ std::vector<std::string> replay_input_digests(const replay& r, const std::vector
     return out;
 }
 
-bool looks_like_digest(const std::string& text) {
-    if (text.size() != 64) return false;
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    return true;
-}
+bool looks_like_digest(const std::string& text) { return is_hex_text(text, 64, true); }
